@@ -1,0 +1,23 @@
+# Adds every immediate sub-folder of DIR that has its own CMakeLists.txt, so that each
+# subsystem keeps its build rules to itself.
+function(zelqa_add_subdirs dir)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+    return()
+  endif()
+  file(GLOB children LIST_DIRECTORIES true CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# zelqa_add_test(NAME SOURCES... LIBS ...): one GoogleTest executable registered with CTest.
+function(zelqa_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,116 @@
+// The seam between the connection-oriented protocol and the security packages.
+//
+// The protocol engine drives a SecurityContext through its legs (bind, bind_ack,
+// alter_context / alter_context_resp, auth3) and then uses it to protect every request
+// and response PDU. The packages (SPNEGO, NTLM, Kerberos) implement it; the engine never
+// looks inside a token.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace rpcrt::security {
+
+// Authentication services as the DCE/RPC security trailer numbers them.
+enum class AuthnService : uint8_t {
+  kNone = 0,
+  kGssNegotiate = 9,  // SPNEGO
+  kWinNt = 10,        // raw NTLM
+  kGssKerberos = 16,  // raw Kerberos
+};
+
+// Authentication levels as the security trailer numbers them.
+enum class AuthnLevel : uint8_t {
+  kDefault = 0,
+  kNone = 1,
+  kConnect = 2,
+  kCall = 3,
+  kPkt = 4,
+  kPktIntegrity = 5,
+  kPktPrivacy = 6,
+};
+
+// Explicit credentials. The buffers are wiped when the object goes.
+struct Identity {
+  std::u16string user;
+  std::u16string domain;
+  std::u16string password;
+
+  Identity() = default;
+  Identity(std::u16string u, std::u16string d, std::u16string p)
+      : user(std::move(u)), domain(std::move(d)), password(std::move(p)) {}
+  Identity(const Identity&) = default;
+  Identity& operator=(const Identity&) = default;
+  ~Identity();
+};
+
+// What a client authenticates with: explicit credentials, or (none) the current user's.
+struct ClientCredentials {
+  std::optional<Identity> identity;
+};
+
+// What a server accepts with.
+struct ServerCredentials {
+  std::string ntlm_account_file;  // DOMAIN:user:password lines; empty: no NTLM
+  std::string keytab;             // Kerberos keytab; empty: no Kerberos
+  std::string service_principal;  // acceptor name, e.g. "zelqa/host.example"; empty: any in keytab
+};
+
+// Where a context stands after a leg.
+enum class StepResult {
+  kContinue,  // the peer must answer the token that was produced
+  kComplete,  // established; a token produced with it is the last one and expects no answer
+};
+
+// A piece of a PDU handed to Seal/Unseal/Sign/Verify, in PDU order.
+struct IoBuffer {
+  enum class Kind { kData, kSignOnly };
+  Kind kind;
+  std::span<uint8_t> bytes;
+};
+
+// One security context, client or server side. Every method throws rpcrt::RpcError with the
+// status of the failure (kErrorAccessDenied for rejected credentials, kSecPkgError for a
+// package failure or a bad signature).
+class SecurityContext {
+ public:
+  virtual ~SecurityContext() = default;
+
+  // Consumes the peer's token (empty for the client's first leg) and produces the next token
+  // to send, possibly empty.
+  virtual StepResult Step(std::span<const uint8_t> input, std::vector<uint8_t>& output) = 0;
+  virtual bool IsEstablished() const = 0;
+
+  // Exact size of the signature (auth_value) for a PDU whose data buffers total data_size bytes.
+  virtual size_t SignatureSize(size_t data_size) const = 0;
+
+  // Packet privacy: encrypts the kData buffers in place and writes the signature over all
+  // buffers. Packet integrity: signs without encrypting.
+  virtual void Seal(std::span<IoBuffer> buffers, std::span<uint8_t> signature) = 0;
+  virtual void Unseal(std::span<IoBuffer> buffers, std::span<const uint8_t> signature) = 0;
+  virtual void Sign(std::span<const IoBuffer> buffers, std::span<uint8_t> signature) = 0;
+  virtual void Verify(std::span<const IoBuffer> buffers, std::span<const uint8_t> signature) = 0;
+
+  // Server side, once established: the authenticated client as "DOMAIN\\user" (UTF-8).
+  virtual std::string PeerName() const = 0;
+};
+
+// Client context for the given service and principal name ("service/host").
+std::unique_ptr<SecurityContext> CreateClientContext(AuthnService service,
+                                                     const ClientCredentials& credentials,
+                                                     const std::u16string& principal,
+                                                     AuthnLevel level);
+
+// Server context that accepts the given service with the given credentials.
+std::unique_ptr<SecurityContext> CreateServerContext(AuthnService service,
+                                                     const ServerCredentials& credentials);
+
+// Overwrites memory that held a secret in a way the optimiser keeps.
+void SecureWipe(void* data, size_t size) noexcept;
+
+}  // namespace rpcrt::security

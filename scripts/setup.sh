@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian 12 machine. Idempotent.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
+  libboost-dev libboost-thread-dev libboost-system-dev libboost-filesystem-dev
+  zlib1g-dev nettle-dev libkrb5-dev krb5-kdc krb5-admin-server krb5-user
+  gss-ntlmssp gss-ntlmssp-dev libgtest-dev libgmock-dev libfmt-dev libbenchmark-dev
+  python3 python3-pytest
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get -o DPkg::Lock::Timeout=600 update -qq
+  $sudo_cmd apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+fi

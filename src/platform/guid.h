@@ -1,0 +1,21 @@
+// GUIDs: random (version 4) GUIDs from the OS random source and their text form.
+#pragma once
+
+#include "platform/win_types.h"
+
+struct GUID {
+  uint32_t Data1;
+  uint16_t Data2;
+  uint16_t Data3;
+  uint8_t Data4[8];
+};
+using UUID = GUID;
+
+// S_OK, or E_FAIL when the OS random source cannot be read.
+HRESULT CoCreateGuid(GUID* guid);
+
+// 8-4-4-4-12 with lower-case hex digits; the string is released with RpcStringFreeW.
+RPC_STATUS UuidToStringW(const UUID* uuid, WCHAR** string_uuid);
+RPC_STATUS RpcStringFreeW(WCHAR** string);
+
+inline constexpr RPC_STATUS RPC_S_OK = 0;

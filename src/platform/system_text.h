@@ -1,0 +1,30 @@
+// System message texts: FormatMessageW over a built-in table of the English Windows texts.
+//
+// Supported: FORMAT_MESSAGE_FROM_SYSTEM (language 1033 or 0x400 / 0) and
+// FORMAT_MESSAGE_FROM_HMODULE with the handle that GetModuleHandleW(u"wininet.dll") returns,
+// always together with FORMAT_MESSAGE_ALLOCATE_BUFFER (the buffer argument is then an
+// LPWSTR* that receives a LocalAlloc'ed block released with LocalFree). Every text ends in
+// "\r\n" as Windows returns it. A code without a text fails with ERROR_MR_MID_NOT_FOUND
+// (0 returned, last error set); any other language with ERROR_RESOURCE_LANG_NOT_FOUND.
+// The list of codes is documented in system_text_table.cc.
+#pragma once
+
+#include <cstdarg>
+
+#include "platform/win_types.h"
+
+DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id,
+                     LPWSTR buffer, DWORD size, va_list* arguments);
+HLOCAL LocalFree(HLOCAL block);
+
+// Modules: null gives the executable, u"wininet.dll" the (built-in) wininet message module;
+// other names fail with ERROR_MOD_NOT_FOUND.
+HMODULE GetModuleHandleW(LPCWSTR module_name);
+
+inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_PIN = 0x1;
+inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT = 0x2;
+inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
+
+// With FROM_ADDRESS, module_name is an address inside the module: its load address is
+// returned (dladdr). Returns FALSE and sets the last error when the address is in no module.
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR module_name, HMODULE* module);
