@@ -8,11 +8,13 @@ namespace platform {
 class IClock {
  public:
   virtual ~IClock() = default;
-  virtual DWORD Tick() = 0;            // monotonic milliseconds, wrapping at 2^32
+  virtual DWORD Tick() = 0;  // monotonic milliseconds, wrapping at 2^32
   virtual void Sleep(DWORD ms) = 0;
 };
 
-// Installs a clock for the process (null restores the system clock); returns the previous.
+// Installs a clock for the process (null restores the system clock); returns the previous
+// one (null for the system clock), so that SetClock(previous) undoes it. The caller keeps
+// ownership and must keep the clock alive while it is installed.
 IClock* SetClock(IClock* clock);
 
 }  // namespace platform

@@ -11,9 +11,8 @@
 
 int MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR multi_byte, int multi_byte_len,
                         LPWSTR wide, int wide_len);
-int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_len,
-                        LPSTR multi_byte, int multi_byte_len, LPCSTR default_char,
-                        BOOL* used_default_char);
+int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_len, LPSTR multi_byte,
+                        int multi_byte_len, LPCSTR default_char, BOOL* used_default_char);
 
 namespace platform {
 

@@ -11,11 +11,14 @@ struct GUID {
 };
 using UUID = GUID;
 
-// S_OK, or E_FAIL when the OS random source cannot be read.
+// S_OK, or E_FAIL when the OS random source cannot be read (E_INVALIDARG for a null guid).
 HRESULT CoCreateGuid(GUID* guid);
 
-// 8-4-4-4-12 with lower-case hex digits; the string is released with RpcStringFreeW.
+// 8-4-4-4-12 with lower-case hex digits; the string is released with RpcStringFreeW, which
+// also nulls the caller's pointer.
 RPC_STATUS UuidToStringW(const UUID* uuid, WCHAR** string_uuid);
 RPC_STATUS RpcStringFreeW(WCHAR** string);
 
 inline constexpr RPC_STATUS RPC_S_OK = 0;
+inline constexpr RPC_STATUS RPC_S_OUT_OF_MEMORY = 14;
+inline constexpr RPC_STATUS RPC_S_INVALID_ARG = 87;

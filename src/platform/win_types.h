@@ -44,6 +44,7 @@ inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~uintptr_t{0
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 
 // Win32 error codes used by the shims and the library.
 inline constexpr DWORD ERROR_SUCCESS = 0;

@@ -1,0 +1,76 @@
+#include "platform/guid.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Fills the buffer from the kernel's random source, retrying on short reads and signals.
+bool ReadRandom(uint8_t* out, size_t size) {
+  while (size > 0) {
+    const ssize_t got = ::getrandom(out, size, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    out += got;
+    size -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+}  // namespace
+
+HRESULT CoCreateGuid(GUID* guid) {
+  if (guid == nullptr) return E_INVALIDARG;
+  uint8_t bytes[16];
+  if (!ReadRandom(bytes, sizeof bytes)) return E_FAIL;
+  // RFC 4122 layout: version 4 in the top nibble of Data3, variant 10xx in Data4[0].
+  bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);
+  guid->Data1 = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+                static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+  guid->Data2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
+  guid->Data3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
+  std::memcpy(guid->Data4, bytes + 8, 8);
+  return S_OK;
+}
+
+RPC_STATUS UuidToStringW(const UUID* uuid, WCHAR** string_uuid) {
+  if (string_uuid == nullptr) return RPC_S_INVALID_ARG;
+  *string_uuid = nullptr;
+  if (uuid == nullptr) return RPC_S_INVALID_ARG;
+
+  static constexpr char kHex[] = "0123456789abcdef";
+  constexpr size_t kLength = 36;
+  auto* out = static_cast<WCHAR*>(std::malloc((kLength + 1) * sizeof(WCHAR)));
+  if (out == nullptr) return RPC_S_OUT_OF_MEMORY;
+
+  WCHAR* p = out;
+  const auto put = [&p](uint64_t value, int digits) {
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) *p++ = kHex[(value >> shift) & 0xF];
+  };
+  put(uuid->Data1, 8);
+  *p++ = u'-';
+  put(uuid->Data2, 4);
+  *p++ = u'-';
+  put(uuid->Data3, 4);
+  *p++ = u'-';
+  put(uuid->Data4[0], 2);
+  put(uuid->Data4[1], 2);
+  *p++ = u'-';
+  for (int i = 2; i < 8; ++i) put(uuid->Data4[i], 2);
+  *p = u'\0';
+  *string_uuid = out;
+  return RPC_S_OK;
+}
+
+RPC_STATUS RpcStringFreeW(WCHAR** string) {
+  if (string == nullptr) return RPC_S_INVALID_ARG;
+  std::free(*string);
+  *string = nullptr;
+  return RPC_S_OK;
+}

@@ -1,0 +1,26 @@
+// Local wall-clock time with the GetLocalTime contract, plus a test hook that fixes it.
+#pragma once
+
+#include "platform/win_types.h"
+
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+
+// The current local time, to the millisecond.
+void GetLocalTime(SYSTEMTIME* time);
+
+namespace platform {
+
+// Test hook: from now on GetLocalTime returns *time (copied); null returns to the real clock.
+// Not meant to be changed while other threads read the time.
+void FixLocalTime(const SYSTEMTIME* time);
+
+}  // namespace platform
