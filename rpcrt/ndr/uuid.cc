@@ -1,0 +1,15 @@
+#include "rpcrt/ndr/uuid.h"
+
+#include <cstdio>
+
+namespace rpcrt {
+
+std::string Uuid::ToString() const {
+  char text[37];
+  std::snprintf(text, sizeof text, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", data1, data2,
+                data3, data4[0], data4[1], data4[2], data4[3], data4[4], data4[5], data4[6],
+                data4[7]);
+  return text;
+}
+
+}  // namespace rpcrt
