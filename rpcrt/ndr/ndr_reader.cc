@@ -1,0 +1,123 @@
+#include "rpcrt/ndr/ndr_reader.h"
+
+#include <string>
+
+namespace rpcrt {
+
+void NdrReader::Fail(const std::string& what) const {
+  throw RpcError(error_status_, what + " at offset " + std::to_string(pos_));
+}
+
+void NdrReader::Require(uint64_t count, size_t element_size) const {
+  // Divide rather than multiply so that a huge count cannot overflow the check.
+  if (element_size != 0 && count > remaining() / element_size) {
+    Fail("data runs past the end (" + std::to_string(count) + " x " + std::to_string(element_size) +
+         " bytes wanted, " + std::to_string(remaining()) + " left)");
+  }
+}
+
+void NdrReader::Align(size_t alignment) {
+  size_t misalign = pos_ % alignment;
+  if (misalign == 0) return;
+  Require(alignment - misalign);
+  pos_ += alignment - misalign;
+}
+
+uint8_t NdrReader::ReadU8() {
+  Require(1);
+  return data_[pos_++];
+}
+
+uint16_t NdrReader::ReadU16() {
+  Align(2);
+  Require(2);
+  const uint8_t* p = data_.data() + pos_;
+  pos_ += 2;
+  return big_endian_ ? static_cast<uint16_t>(p[0] << 8 | p[1])
+                     : static_cast<uint16_t>(p[1] << 8 | p[0]);
+}
+
+uint32_t NdrReader::ReadU32() {
+  Align(4);
+  Require(4);
+  const uint8_t* p = data_.data() + pos_;
+  pos_ += 4;
+  uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= uint32_t{p[big_endian_ ? i : 3 - i]} << (8 * (3 - i));
+  return v;
+}
+
+uint64_t NdrReader::ReadU64() {
+  Align(8);
+  Require(8);
+  const uint8_t* p = data_.data() + pos_;
+  pos_ += 8;
+  uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v |= uint64_t{p[big_endian_ ? i : 7 - i]} << (8 * (7 - i));
+  return v;
+}
+
+std::span<const uint8_t> NdrReader::ReadBytes(size_t size) {
+  Require(size);
+  auto view = data_.subspan(pos_, size);
+  pos_ += size;
+  return view;
+}
+
+Uuid NdrReader::ReadUuid() {
+  Uuid u;
+  u.data1 = ReadU32();
+  u.data2 = ReadU16();
+  u.data3 = ReadU16();
+  auto tail = ReadBytes(8);
+  std::copy(tail.begin(), tail.end(), u.data4.begin());
+  return u;
+}
+
+ContextHandle NdrReader::ReadContextHandle() {
+  ContextHandle h;
+  h.attributes = ReadU32();
+  h.uuid = ReadUuid();
+  return h;
+}
+
+template <typename Char>
+std::basic_string<Char> NdrReader::ReadVaryingString() {
+  uint32_t max_count = ReadU32();
+  uint32_t offset = ReadU32();
+  uint32_t actual_count = ReadU32();
+  if (offset != 0) Fail("string offset " + std::to_string(offset) + " is not 0");
+  if (actual_count > max_count) {
+    Fail("string actual count " + std::to_string(actual_count) + " exceeds max count " +
+         std::to_string(max_count));
+  }
+  if (actual_count == 0) Fail("string without terminating NUL");
+  Require(actual_count, sizeof(Char));
+  std::basic_string<Char> text;
+  text.resize(actual_count - 1);
+  for (uint32_t i = 0; i + 1 < actual_count; ++i) {
+    if constexpr (sizeof(Char) == 1) {
+      text[i] = static_cast<Char>(data_[pos_++]);
+    } else {
+      text[i] = static_cast<Char>(ReadU16());
+    }
+  }
+  uint32_t last = sizeof(Char) == 1 ? ReadU8() : ReadU16();
+  if (last != 0) Fail("string not terminated by NUL");
+  return text;
+}
+
+std::u16string NdrReader::ReadWideString() {
+  return ReadVaryingString<char16_t>();
+}
+
+std::string NdrReader::ReadAnsiString() {
+  return ReadVaryingString<char>();
+}
+
+std::optional<std::u16string> NdrReader::ReadUniqueWideString() {
+  if (ReadPointer() == 0) return std::nullopt;
+  return ReadWideString();
+}
+
+}  // namespace rpcrt

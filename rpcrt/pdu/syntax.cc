@@ -1,0 +1,30 @@
+#include "rpcrt/pdu/syntax.h"
+
+namespace rpcrt {
+
+namespace {
+
+constexpr Uuid kFeatureBase = MakeUuid("6cb71c2c-9812-4540-0000-000000000000");
+
+}  // namespace
+
+SyntaxId BindTimeFeatureSyntax(uint16_t features) {
+  SyntaxId s{kFeatureBase, 1, 0};
+  s.uuid.data4[0] = static_cast<uint8_t>(features);
+  s.uuid.data4[1] = static_cast<uint8_t>(features >> 8);
+  return s;
+}
+
+std::optional<uint16_t> BindTimeFeatures(const SyntaxId& syntax) {
+  const Uuid& u = syntax.uuid;
+  if (u.data1 != kFeatureBase.data1 || u.data2 != kFeatureBase.data2 ||
+      u.data3 != kFeatureBase.data3) {
+    return std::nullopt;
+  }
+  for (size_t i = 2; i < 8; ++i) {
+    if (u.data4[i] != 0) return std::nullopt;
+  }
+  return static_cast<uint16_t>(u.data4[0] | u.data4[1] << 8);
+}
+
+}  // namespace rpcrt
