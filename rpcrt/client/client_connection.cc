@@ -1,0 +1,351 @@
+#include "rpcrt/client/client_connection.h"
+
+#include <algorithm>
+
+#include "rpcrt/transport/fragment_stream.h"
+
+namespace rpcrt::client {
+
+using security::AuthnLevel;
+using security::StepResult;
+using transport::Deadline;
+using transport::TransportError;
+
+namespace {
+
+// The auth_context_id we use for the one security context of a connection.
+constexpr uint32_t kAuthContextId = 0;
+// C706: every implementation must accept fragments of this size.
+constexpr uint16_t kMinFragSize = 1432;
+// Replies larger than this are refused rather than buffered.
+constexpr size_t kMaxReplySize = size_t{1} << 30;
+// What we trust alloc_hint with: a first reservation, never more than this.
+constexpr size_t kMaxReserve = size_t{1} << 20;
+
+std::string TypeName(PduType t) {
+  return std::to_string(static_cast<int>(t));
+}
+
+}  // namespace
+
+ClientConnection::ClientConnection(const std::string& host, uint16_t port,
+                                   uint32_t connect_timeout_ms, const AuthInfo& auth,
+                                   const SyntaxId& iface, uint32_t call_timeout_ms)
+    : auth_(auth) {
+  try {
+    socket_ = transport::TcpSocket::Connect(host, port, Deadline::AfterMs(connect_timeout_ms));
+  } catch (const TransportError& e) {
+    Fail(CallFailure::kServerUnreachable, e.what());
+  }
+  Establish(iface, Deadline::AfterMs(call_timeout_ms));
+}
+
+ClientConnection::~ClientConnection() = default;
+
+void ClientConnection::Fail(CallFailure failure, const std::string& detail) {
+  broken_ = true;
+  throw RpcError(StatusFor(failure), std::string(Describe(failure)) + ": " + detail);
+}
+
+AuthVerifier ClientConnection::MakeVerifier(std::vector<uint8_t> token) const {
+  AuthVerifier v;
+  v.trailer.auth_type = auth_.service;
+  v.trailer.auth_level = level_;
+  v.trailer.auth_context_id = kAuthContextId;
+  v.auth_value = std::move(token);
+  return v;
+}
+
+void ClientConnection::SendRaw(std::span<const uint8_t> bytes, Deadline deadline) {
+  try {
+    socket_.WriteAll(bytes, deadline);
+  } catch (const TransportError& e) {
+    // The server cannot act on a request whose last byte never left us.
+    if (e.kind() == TransportError::Kind::kTimedOut) Fail(CallFailure::kCallTimeout, e.what());
+    Fail(CallFailure::kNotExecuted, e.what());
+  }
+}
+
+void ClientConnection::Send(const Pdu& pdu) {
+  SendRaw(EncodePdu(pdu), Deadline::Never());
+}
+
+transport::Fragment ClientConnection::Receive(Deadline deadline) {
+  try {
+    return transport::ReadFragment(socket_, deadline);
+  } catch (const TransportError& e) {
+    if (e.kind() == TransportError::Kind::kTimedOut) Fail(CallFailure::kCallTimeout, e.what());
+    Fail(CallFailure::kConnectionLost, e.what());
+  } catch (const RpcError& e) {
+    Fail(CallFailure::kProtocolError, e.what());
+  }
+}
+
+void ClientConnection::CheckContextResult(const std::vector<ContextResult>& results) {
+  if (results.empty()) Fail(CallFailure::kProtocolError, "bind answer holds no context result");
+  const ContextResult& r = results.front();
+  if (r.result == ContextResultCode::kAcceptance) {
+    if (r.transfer_syntax != kNdrSyntax)
+      Fail(CallFailure::kProtocolError, "server accepted a transfer syntax we did not offer");
+    return;
+  }
+  if (r.reason == static_cast<uint16_t>(ProviderReason::kProposedTransferSyntaxesNotSupported))
+    Fail(CallFailure::kTransferSyntaxRejected, "server rejected the NDR transfer syntax");
+  Fail(CallFailure::kUnknownInterface, "server does not support the interface");
+}
+
+void ClientConnection::Establish(const SyntaxId& iface, Deadline deadline) {
+  const uint32_t call_id = next_call_id_++;
+  const uint16_t context_id = next_context_id_++;
+  Pdu bind_pdu;
+  bind_pdu.call_id = call_id;
+  Bind bind;
+  bind.max_xmit_frag = kClientMaxFrag;
+  bind.max_recv_frag = kClientMaxFrag;
+  bind.contexts.push_back(PresentationContext{context_id, iface, {kNdrSyntax}});
+  bind_pdu.body = bind;
+
+  if (auth_.enabled()) {
+    level_ = auth_.EffectiveLevel();
+    security_ =
+        security::CreateClientContext(auth_.service, auth_.credentials, auth_.principal, level_);
+    std::vector<uint8_t> token;
+    security_->Step({}, token);
+    bind_pdu.auth = MakeVerifier(std::move(token));
+    bind_pdu.flags |= kPfcSupportHeaderSign;
+  }
+
+  try {
+    SendRaw(EncodePdu(bind_pdu), deadline);
+  } catch (const RpcError& e) {
+    if (e.status() == kCallFailedDne) Fail(CallFailure::kServerUnreachable, e.what());
+    throw;
+  }
+  transport::Fragment reply;
+  try {
+    reply = Receive(deadline);
+  } catch (const RpcError& e) {
+    // The association was never set up: to the caller the server is not there.
+    if (e.status() == kCallFailed) Fail(CallFailure::kServerUnreachable, e.what());
+    throw;
+  }
+  Pdu ack_pdu;
+  try {
+    ack_pdu = DecodePdu(reply.bytes);
+  } catch (const RpcError& e) {
+    Fail(CallFailure::kProtocolError, e.what());
+  }
+  if (ack_pdu.call_id != call_id) Fail(CallFailure::kProtocolError, "bind answer for another call");
+  if (auto* nak = std::get_if<BindNak>(&ack_pdu.body)) {
+    switch (nak->reject_reason) {
+      case BindRejectReason::kAuthenticationTypeNotRecognized:
+      case BindRejectReason::kInvalidChecksum:
+        Fail(CallFailure::kAuthRejected, "server rejected the authentication");
+      case BindRejectReason::kTemporaryCongestion:
+      case BindRejectReason::kLocalLimitExceeded:
+        broken_ = true;
+        throw RpcError(kServerTooBusy, "server too busy to accept the association");
+      case BindRejectReason::kProtocolVersionNotSupported:
+        Fail(CallFailure::kProtocolError, "server does not speak protocol version 5.0");
+      default:
+        Fail(CallFailure::kServerUnreachable,
+             "server refused the association, reason " +
+                 std::to_string(static_cast<int>(nak->reject_reason)));
+    }
+  }
+  auto* ack = std::get_if<BindAck>(&ack_pdu.body);
+  if (ack == nullptr)
+    Fail(CallFailure::kProtocolError,
+         "expected bind_ack, got PDU type " + TypeName(ack_pdu.type()));
+  if (ack->max_recv_frag < kMinFragSize)
+    Fail(CallFailure::kProtocolError,
+         "server receives fragments of only " + std::to_string(ack->max_recv_frag) + " bytes");
+  max_xmit_frag_ = std::min<uint16_t>(kClientMaxFrag, ack->max_recv_frag);
+  assoc_group_ = ack->assoc_group_id;
+  CheckContextResult(ack->results);
+  contexts_.emplace_back(iface, context_id);
+
+  if (!security_) return;
+  header_sign_ = (ack_pdu.flags & kPfcSupportHeaderSign) != 0;
+  // Every leg after the bind answers the server's last token.
+  std::optional<AuthVerifier> server_auth = ack_pdu.auth;
+  try {
+    for (;;) {
+      if (!server_auth)
+        Fail(CallFailure::kAuthRejected, "server answered without a security token");
+      if (server_auth->trailer.auth_type != auth_.service)
+        Fail(CallFailure::kAuthRejected, "server answered with another security package");
+      std::vector<uint8_t> token;
+      StepResult step = security_->Step(server_auth->auth_value, token);
+      if (step == StepResult::kComplete) {
+        if (!token.empty()) {
+          Pdu auth3;
+          auth3.call_id = call_id;
+          auth3.body = Auth3{};
+          auth3.auth = MakeVerifier(std::move(token));
+          SendRaw(EncodePdu(auth3), deadline);
+        }
+        break;
+      }
+      Pdu alter;
+      alter.call_id = call_id;
+      AlterContext body;
+      body.max_xmit_frag = kClientMaxFrag;
+      body.max_recv_frag = kClientMaxFrag;
+      body.assoc_group_id = assoc_group_;
+      body.contexts.push_back(PresentationContext{context_id, iface, {kNdrSyntax}});
+      alter.body = body;
+      alter.auth = MakeVerifier(std::move(token));
+      SendRaw(EncodePdu(alter), deadline);
+      transport::Fragment f = Receive(deadline);
+      Pdu resp;
+      try {
+        resp = DecodePdu(f.bytes);
+      } catch (const RpcError& e) {
+        Fail(CallFailure::kProtocolError, e.what());
+      }
+      if (auto* fault = std::get_if<Fault>(&resp.body)) {
+        broken_ = true;
+        throw RpcError(StatusFromFault(fault->status), "server failed the authentication leg");
+      }
+      auto* ar = std::get_if<AlterContextResp>(&resp.body);
+      if (ar == nullptr || resp.call_id != call_id)
+        Fail(CallFailure::kProtocolError, "expected alter_context_resp");
+      CheckContextResult(ar->results);
+      server_auth = resp.auth;
+    }
+  } catch (const RpcError& e) {
+    broken_ = true;
+    throw;
+  }
+  if (level_ == AuthnLevel::kPktIntegrity || level_ == AuthnLevel::kPktPrivacy)
+    protection_.emplace(*security_, auth_.service, level_, kAuthContextId, header_sign_);
+}
+
+void ClientConnection::AddContext(const SyntaxId& iface, Deadline deadline) {
+  const uint32_t call_id = next_call_id_++;
+  const uint16_t context_id = next_context_id_++;
+  Pdu alter;
+  alter.call_id = call_id;
+  AlterContext body;
+  body.max_xmit_frag = kClientMaxFrag;
+  body.max_recv_frag = kClientMaxFrag;
+  body.assoc_group_id = assoc_group_;
+  body.contexts.push_back(PresentationContext{context_id, iface, {kNdrSyntax}});
+  alter.body = body;
+  SendRaw(EncodePdu(alter), deadline);
+  transport::Fragment f = Receive(deadline);
+  Pdu resp;
+  try {
+    resp = DecodePdu(f.bytes);
+  } catch (const RpcError& e) {
+    Fail(CallFailure::kProtocolError, e.what());
+  }
+  auto* ar = std::get_if<AlterContextResp>(&resp.body);
+  if (ar == nullptr || resp.call_id != call_id)
+    Fail(CallFailure::kProtocolError, "expected alter_context_resp");
+  // A rejected interface leaves the connection good for the interfaces it has.
+  try {
+    CheckContextResult(ar->results);
+  } catch (const RpcError& e) {
+    if (e.status() == kUnknownIf || e.status() == kUnsupportedTransSyn) broken_ = false;
+    throw;
+  }
+  contexts_.emplace_back(iface, context_id);
+}
+
+uint16_t ClientConnection::ContextFor(const SyntaxId& iface, uint32_t call_timeout_ms) {
+  for (const auto& [syntax, id] : contexts_)
+    if (syntax == iface) return id;
+  AddContext(iface, Deadline::AfterMs(call_timeout_ms));
+  return contexts_.back().second;
+}
+
+Reply ClientConnection::Call(const SyntaxId& iface, uint16_t opnum, std::span<const uint8_t> stub,
+                             const std::optional<Uuid>& object, uint32_t call_timeout_ms) {
+  if (broken_) throw RpcError(kCallFailedDne, "connection is broken");
+  const uint16_t context_id = ContextFor(iface, call_timeout_ms);
+  const uint32_t call_id = next_call_id_++;
+
+  size_t fixed = kCommonHeaderSize + 8 + (object ? 16 : 0);
+  size_t max_stub =
+      protection_ ? protection_->MaxStub(PduType::kRequest, object.has_value(), max_xmit_frag_)
+                  : max_xmit_frag_ - fixed;
+  if (max_stub == 0) Fail(CallFailure::kProtocolError, "negotiated fragment too small");
+
+  Deadline send_deadline = Deadline::AfterMs(call_timeout_ms);
+  size_t offset = 0;
+  do {
+    size_t n = std::min(max_stub, stub.size() - offset);
+    Pdu pdu;
+    pdu.call_id = call_id;
+    pdu.flags = 0;
+    if (offset == 0) pdu.flags |= kPfcFirstFrag;
+    if (offset + n == stub.size()) pdu.flags |= kPfcLastFrag;
+    if (object) pdu.flags |= kPfcObjectUuid;
+    Request req;
+    req.alloc_hint = static_cast<uint32_t>(std::min<size_t>(stub.size() - offset, UINT32_MAX));
+    req.context_id = context_id;
+    req.opnum = opnum;
+    req.object = object;
+    req.stub.assign(stub.begin() + static_cast<ptrdiff_t>(offset),
+                    stub.begin() + static_cast<ptrdiff_t>(offset + n));
+    pdu.body = std::move(req);
+    std::vector<uint8_t> bytes = protection_ ? protection_->Protect(pdu) : EncodePdu(pdu);
+    SendRaw(bytes, send_deadline);
+    offset += n;
+  } while (offset < stub.size());
+
+  return ReadReply(call_id, context_id, call_timeout_ms);
+}
+
+Reply ClientConnection::ReadReply(uint32_t call_id, uint16_t context_id, uint32_t call_timeout_ms) {
+  Reply reply;
+  bool first = true;
+  for (;;) {
+    // The time-out restarts with every fragment that arrives.
+    transport::Fragment f = Receive(Deadline::AfterMs(call_timeout_ms));
+    if (f.header.call_id != call_id)
+      Fail(CallFailure::kProtocolError, "reply for call " + std::to_string(f.header.call_id) +
+                                            " while waiting for " + std::to_string(call_id));
+    Pdu pdu;
+    try {
+      if (f.header.type == PduType::kResponse && protection_) {
+        pdu = protection_->Unprotect(f.bytes);
+      } else {
+        pdu = DecodePdu(f.bytes);
+      }
+    } catch (const RpcError& e) {
+      if (e.status() == kProtocolError) Fail(CallFailure::kProtocolError, e.what());
+      if (e.status() == kErrorAccessDenied) Fail(CallFailure::kProtectionDowngraded, e.what());
+      Fail(CallFailure::kBadSignature, e.what());
+    }
+    if (auto* fault = std::get_if<Fault>(&pdu.body)) {
+      // A fault ends the call; the connection stays in step and can carry the next one.
+      Status status = StatusFromFault(fault->status);
+      throw RpcError(status, "server returned fault status " + std::to_string(fault->status));
+    }
+    if (std::holds_alternative<Shutdown>(pdu.body))
+      Fail(CallFailure::kConnectionLost, "server shut the connection down during the call");
+    auto* resp = std::get_if<Response>(&pdu.body);
+    if (resp == nullptr)
+      Fail(CallFailure::kProtocolError, "unexpected PDU type " + TypeName(pdu.type()));
+    if (protection_ && !pdu.auth)
+      Fail(CallFailure::kProtectionDowngraded, "response without protection");
+    if (resp->context_id != context_id)
+      Fail(CallFailure::kProtocolError, "response for another presentation context");
+    if (first != ((pdu.flags & kPfcFirstFrag) != 0))
+      Fail(CallFailure::kProtocolError, "response fragments out of order");
+    if (first) {
+      reply.drep = pdu.drep;
+      reply.stub.reserve(std::min<size_t>(resp->alloc_hint, kMaxReserve));
+      first = false;
+    }
+    if (resp->stub.size() > kMaxReplySize - reply.stub.size())
+      Fail(CallFailure::kProtocolError, "reply larger than the client accepts");
+    reply.stub.insert(reply.stub.end(), resp->stub.begin(), resp->stub.end());
+    if (pdu.flags & kPfcLastFrag) return reply;
+  }
+}
+
+}  // namespace rpcrt::client

@@ -1,0 +1,82 @@
+// One client connection: a TCP stream bound to a server, its presentation contexts, its
+// security context and the calls made on it, one at a time.
+//
+// Any failure that leaves the stream in an unknown state (a lost or timed-out call, a bad
+// PDU, a bad signature) marks the connection broken; the owner must not reuse it. A fault
+// reply ends its call cleanly and leaves the connection usable.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "rpcrt/client/auth_info.h"
+#include "rpcrt/client/call_status.h"
+#include "rpcrt/ndr/data_rep.h"
+#include "rpcrt/pdu/pdu.h"
+#include "rpcrt/transport/fragment_stream.h"
+#include "rpcrt/transport/packet_protection.h"
+#include "rpcrt/transport/tcp_socket.h"
+
+namespace rpcrt::client {
+
+// The stub of a reply and the data representation it is written in.
+struct Reply {
+  std::vector<uint8_t> stub;
+  DataRep drep;
+};
+
+// The fragment size we offer and accept.
+inline constexpr uint16_t kClientMaxFrag = 5840;
+
+class ClientConnection {
+ public:
+  // Connects (bounded by connect_timeout_ms, 0 for none) and binds `iface`, authenticating
+  // as `auth` says. Throws RpcError with the status of the failure.
+  ClientConnection(const std::string& host, uint16_t port, uint32_t connect_timeout_ms,
+                   const AuthInfo& auth, const SyntaxId& iface, uint32_t call_timeout_ms);
+  ~ClientConnection();
+  ClientConnection(const ClientConnection&) = delete;
+  ClientConnection& operator=(const ClientConnection&) = delete;
+
+  // Calls operation `opnum` of `iface` (adding a presentation context first if this
+  // connection has none for it). call_timeout_ms bounds the wait for each reply fragment
+  // (0: none); expiring fails the call with 1818 and breaks the connection.
+  Reply Call(const SyntaxId& iface, uint16_t opnum, std::span<const uint8_t> stub,
+             const std::optional<Uuid>& object, uint32_t call_timeout_ms);
+
+  // False once broken, or when the idle stream was closed or spoke unasked.
+  bool Reusable() const { return !broken_ && !socket_.IsStale(); }
+
+  uint16_t max_xmit_frag() const { return max_xmit_frag_; }
+
+ private:
+  [[noreturn]] void Fail(CallFailure failure, const std::string& detail);
+  void Establish(const SyntaxId& iface, transport::Deadline deadline);
+  uint16_t ContextFor(const SyntaxId& iface, uint32_t call_timeout_ms);
+  void AddContext(const SyntaxId& iface, transport::Deadline deadline);
+  void CheckContextResult(const std::vector<ContextResult>& results);
+  void Send(const Pdu& pdu);
+  void SendRaw(std::span<const uint8_t> bytes, transport::Deadline deadline);
+  transport::Fragment Receive(transport::Deadline deadline);
+  AuthVerifier MakeVerifier(std::vector<uint8_t> token) const;
+  Reply ReadReply(uint32_t call_id, uint16_t context_id, uint32_t call_timeout_ms);
+
+  transport::TcpSocket socket_;
+  AuthInfo auth_;
+  security::AuthnLevel level_ = security::AuthnLevel::kNone;
+  std::unique_ptr<security::SecurityContext> security_;
+  std::optional<transport::PacketProtection> protection_;
+  bool header_sign_ = false;
+  uint16_t max_xmit_frag_ = kClientMaxFrag;
+  uint32_t assoc_group_ = 0;
+  uint32_t next_call_id_ = 1;
+  uint16_t next_context_id_ = 0;
+  std::vector<std::pair<SyntaxId, uint16_t>> contexts_;  // interface -> context id
+  bool broken_ = false;
+};
+
+}  // namespace rpcrt::client
