@@ -19,10 +19,17 @@ void GetLocalTime(SYSTEMTIME* time) {
   }
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  tm local{};
-  if (localtime_r(&now.tv_sec, &local) == nullptr) {
-    *time = SYSTEMTIME{1601, 1, 1, 1, 0, 0, 0, 0};
-    return;
+  // localtime_r takes the time-zone lock on every call; loggers ask many times a second, so
+  // each thread keeps the broken-down form of the last second it converted.
+  thread_local time_t cached_second = -1;
+  thread_local tm local{};
+  if (now.tv_sec != cached_second) {
+    if (localtime_r(&now.tv_sec, &local) == nullptr) {
+      cached_second = -1;
+      *time = SYSTEMTIME{1601, 1, 1, 1, 0, 0, 0, 0};
+      return;
+    }
+    cached_second = now.tv_sec;
   }
   time->wYear = static_cast<WORD>(local.tm_year + 1900);
   time->wMonth = static_cast<WORD>(local.tm_mon + 1);

@@ -1,0 +1,91 @@
+// The logger: turns one call into one formatted record and hands it to its receiver, or keeps
+// it in a bounded pending list until a receiver is attached. Every operation is serialised by
+// a recursive lock, so a receiver or the size check may log again from inside a write.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <boost/shared_ptr.hpp>
+
+#include "logging/depth_counter.h"
+#include "logging/line_format.h"
+#include "logging/receiver/log_file.h"
+
+namespace logging {
+
+class log_t {
+ public:
+  // Records written between two size checks while the check is on.
+  static constexpr uint32_t kCheckInterval = 1000;
+  // Records kept while no receiver is attached, unless configured otherwise.
+  static constexpr size_t kDefaultPendingLimit = 10000;
+
+  // Decides after every kCheckInterval records whether the receiver's file was aged; true
+  // makes the logger write the resume header. May throw: the check then runs again after the
+  // next record.
+  using size_checker_t = std::function<bool(const boost::shared_ptr<receiver::log_file_t>&)>;
+
+  log_t();
+  explicit log_t(boost::shared_ptr<receiver::log_file_t> receiver);
+  log_t(const log_t&) = delete;
+  log_t& operator=(const log_t&) = delete;
+  ~log_t();
+
+  // Writes one record of `text` at `level`, indented by `depth`, with the channel's `tag`.
+  // Never throws: a record that cannot be formatted or delivered is dropped.
+  void write(int32_t level, int32_t depth, const boost::shared_ptr<format::line_format_t>& tag,
+             std::string_view text) noexcept;
+
+  // Writes the header that starts a log file again after it was aged.
+  void write_resume_header() noexcept;
+
+  // Attaches `receiver` (null detaches) and returns the previous one. Pending records go to
+  // the new receiver at once, oldest first, after a notice of how many were dropped.
+  boost::shared_ptr<receiver::log_file_t> set_receiver(
+      boost::shared_ptr<receiver::log_file_t> receiver) noexcept;
+  boost::shared_ptr<receiver::log_file_t> receiver() const;
+
+  // The size check is off until switched on; the default checker is check_log_size().
+  void set_size_check(bool on);
+  void set_size_checker(size_checker_t checker);
+
+  // Bounds the pending list; the oldest records are dropped first.
+  void set_pending_limit(size_t limit);
+  size_t pending_count() const;
+
+  // Runs once, under the lock, before the first record is formatted. The process-wide logger
+  // reads its configuration here, late enough to be safe from static initialisation order.
+  void set_first_write_hook(std::function<void(log_t&)> hook);
+
+  bool hides_sensitive() const { return hide_sensitive_; }
+  depth_counter_t& depth_counter() { return depth_; }
+
+ private:
+  void deliver(const boost::shared_ptr<receiver::log_file_t>& receiver, const std::string& record);
+  void deliver_pending(const boost::shared_ptr<receiver::log_file_t>& receiver);
+  void keep_pending(std::string record);
+  void run_first_write_hook();
+
+  const uint32_t check_interval_ = kCheckInterval;
+  mutable std::recursive_mutex mutex_;
+  boost::shared_ptr<receiver::log_file_t> receiver_;
+  depth_counter_t depth_;
+  const uint32_t layout_ = 0;
+  uint32_t since_check_ = 0;
+  bool size_check_on_ = false;
+  const bool hide_sensitive_ = false;
+  std::deque<std::string> pending_;
+  const std::vector<std::string> header_lines_;
+  size_t pending_limit_ = kDefaultPendingLimit;
+  uint64_t dropped_ = 0;
+  size_checker_t size_checker_;
+  std::function<void(log_t&)> first_write_hook_;
+};
+
+}  // namespace logging

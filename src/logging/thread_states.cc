@@ -1,0 +1,48 @@
+#include "logging/thread_states.h"
+
+#include <boost/make_shared.hpp>
+#include <boost/thread/locks.hpp>
+
+#include "platform/thread_id.h"
+
+namespace monitoring {
+
+void CThreadState::push(operation_record_t record) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stack_.push_back(std::move(record));
+}
+
+void CThreadState::pop() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!stack_.empty()) stack_.pop_back();
+}
+
+std::vector<operation_record_t> CThreadState::operations() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stack_;
+}
+
+CThreadStatesCollection& CThreadStatesCollection::instance() {
+  static CThreadStatesCollection collection;
+  return collection;
+}
+
+boost::shared_ptr<CThreadState> CThreadStatesCollection::find(DWORD thread_id) const {
+  boost::shared_lock<boost::shared_mutex> lock(mutex_);
+  auto it = states_.find(thread_id);
+  return it == states_.end() ? nullptr : it->second;
+}
+
+boost::shared_ptr<CThreadState> CThreadStatesCollection::add_current_thread() {
+  boost::unique_lock<boost::shared_mutex> lock(mutex_);
+  auto& state = states_[GetCurrentThreadId()];
+  if (!state) state = boost::make_shared<CThreadState>();
+  return state;
+}
+
+void CThreadStatesCollection::remove(DWORD thread_id) {
+  boost::unique_lock<boost::shared_mutex> lock(mutex_);
+  states_.erase(thread_id);
+}
+
+}  // namespace monitoring

@@ -1,0 +1,49 @@
+// Per-thread records of the operations (traces) under way, for monitoring: a thread that is
+// registered here gets every trace it opens pushed onto its stack, with the tick it began.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <boost/shared_ptr.hpp>
+#include <boost/thread/shared_mutex.hpp>
+
+#include "platform/win_types.h"
+
+namespace monitoring {
+
+struct operation_record_t {
+  DWORD start_tick;
+  std::string text;
+};
+
+class CThreadState {
+ public:
+  void push(operation_record_t record);
+  void pop();
+  std::vector<operation_record_t> operations() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<operation_record_t> stack_;
+};
+
+class CThreadStatesCollection {
+ public:
+  // The process-wide collection, created on first use.
+  static CThreadStatesCollection& instance();
+
+  // The state of `thread_id`, or null when the thread is not registered.
+  boost::shared_ptr<CThreadState> find(DWORD thread_id) const;
+  // Registers the calling thread (idempotent) and returns its state.
+  boost::shared_ptr<CThreadState> add_current_thread();
+  void remove(DWORD thread_id);
+
+ private:
+  mutable boost::shared_mutex mutex_;
+  std::map<DWORD, boost::shared_ptr<CThreadState>> states_;
+};
+
+}  // namespace monitoring
