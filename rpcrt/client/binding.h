@@ -1,0 +1,93 @@
+// A client binding: where a server is (host and TCP port), how to authenticate to it, the
+// binding options, and the connections that carry its calls.
+//
+// Calls on one binding may run from many threads at once: each takes an idle connection or
+// opens a new one, and hands it back when the call left it in step. Connections that
+// outlive their binding linger for a short while (and may be taken over by a later binding
+// to the same server with the same security, unless either is unique), or close at once
+// with the dont-linger option.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "rpcrt/client/auth_info.h"
+#include "rpcrt/client/client_connection.h"
+#include "rpcrt/client/string_binding.h"
+#include "rpcrt/pdu/syntax.h"
+
+namespace rpcrt::client {
+
+// The communication time-out scale of RpcMgmtSetComTimeout: 0 (minimum) to 10 (infinite).
+inline constexpr unsigned kComTimeoutMin = 0;
+inline constexpr unsigned kComTimeoutDefault = 5;
+inline constexpr unsigned kComTimeoutInfinite = 10;
+
+// How long an idle connection of a freed binding stays open.
+inline constexpr uint32_t kLingerMs = 10000;
+
+class Binding {
+ public:
+  // From a parsed string binding; throws RpcError on a bad one.
+  explicit Binding(const StringBinding& string_binding);
+  ~Binding();
+  Binding(const Binding&) = delete;
+  Binding& operator=(const Binding&) = delete;
+
+  const std::string& host() const { return host_; }
+  std::optional<uint16_t> port() const;
+  void SetPort(uint16_t port);
+
+  void SetAuthInfo(AuthInfo auth);
+  // 0..10; anything else throws RpcError(1709).
+  void SetComTimeout(unsigned level);
+  // Milliseconds, 0 for none.
+  void SetCallTimeout(uint32_t ms);
+  void SetUniqueBinding(bool unique);
+  void SetDontLinger(bool dont_linger);
+
+  // Fills in the endpoint from the host's endpoint mapper when the binding has none.
+  void ResolveEndpoint(const SyntaxId& iface);
+
+  // Calls `opnum` of `iface` and returns the reply; throws RpcError with the status Windows
+  // would raise.
+  Reply Call(const SyntaxId& iface, uint16_t opnum, std::span<const uint8_t> stub);
+
+  // Idle connections held now (for tests of reuse and lingering).
+  size_t idle_connections() const;
+
+  // Connect time-out in milliseconds for a communication time-out level (0: none).
+  static uint32_t ConnectTimeoutMs(unsigned level);
+
+ private:
+  struct Settings {
+    uint16_t port = 0;
+    AuthInfo auth;
+    unsigned com_timeout = kComTimeoutDefault;
+    uint32_t call_timeout_ms = 0;
+    bool unique = false;
+    bool dont_linger = false;
+  };
+  Settings Snapshot() const;
+  std::unique_ptr<ClientConnection> TakeIdle(const Settings& s);
+  void GiveBack(std::unique_ptr<ClientConnection> connection, const Settings& s);
+
+  std::string host_;
+  std::optional<Uuid> object_;
+  mutable std::mutex mutex_;  // guards settings_ and idle_
+  Settings settings_;
+  bool has_port_ = false;
+  std::vector<std::unique_ptr<ClientConnection>> idle_;
+};
+
+// Drops every lingering connection now (and with them their sockets).
+void CloseLingeringConnections();
+// Lingering connections held now, for tests.
+size_t LingeringConnections();
+
+}  // namespace rpcrt::client

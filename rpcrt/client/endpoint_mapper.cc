@@ -1,0 +1,98 @@
+#include "rpcrt/client/endpoint_mapper.h"
+
+#include <atomic>
+
+#include "rpcrt/client/binding.h"
+#include "rpcrt/epm/epm_messages.h"
+#include "rpcrt/epm/tower.h"
+#include "rpcrt/status.h"
+
+namespace rpcrt::client {
+namespace {
+
+std::atomic<uint16_t> g_epm_port{epm::kEpmPort};
+
+// Batches of ept_lookup; a host with more entries is asked again with the entry handle.
+constexpr uint32_t kLookupBatch = 64;
+// A mapper that never says "no more entries" is cut off after this many batches.
+constexpr int kMaxLookupBatches = 4096;
+
+std::unique_ptr<Binding> MapperBinding(const std::string& host) {
+  StringBinding sb;
+  sb.protseq = std::string(kProtseqTcp);
+  sb.network_address = host;
+  sb.endpoint = std::to_string(EndpointMapperPort());
+  return std::make_unique<Binding>(sb);
+}
+
+}  // namespace
+
+void SetEndpointMapperPort(uint16_t port) {
+  g_epm_port.store(port == 0 ? epm::kEpmPort : port);
+}
+uint16_t EndpointMapperPort() {
+  return g_epm_port.load();
+}
+
+uint16_t EptMap(const std::string& host, const SyntaxId& iface, uint32_t connect_timeout_ms,
+                uint32_t call_timeout_ms) {
+  auto binding = MapperBinding(host);
+  binding->SetCallTimeout(call_timeout_ms);
+  (void)connect_timeout_ms;
+  binding->SetDontLinger(true);
+  epm::TcpTower wanted;
+  wanted.interface_id = iface;
+  epm::EptMapRequest request;
+  request.map_tower = epm::EncodeTcpTower(wanted);
+  Reply reply =
+      binding->Call(epm::kEpmInterface, epm::kEptMapOpnum, epm::EncodeEptMapRequest(request));
+  epm::EptMapResponse response = epm::DecodeEptMapResponse(reply.stub, reply.drep);
+  if (response.status == epm::kEptSNotRegistered)
+    throw RpcError(kEptNotRegistered, "interface is not registered with the endpoint mapper");
+  if (response.status != 0)
+    throw RpcError(kEptNotRegistered,
+                   "endpoint mapper answered status " + std::to_string(response.status));
+  for (const auto& octets : response.towers) {
+    if (!octets) continue;
+    auto tower = epm::DecodeTcpTower(*octets);
+    if (tower && tower->interface_id == iface && tower->port != 0) return tower->port;
+  }
+  throw RpcError(kEptNotRegistered, "endpoint mapper returned no TCP tower for the interface");
+}
+
+std::vector<EndpointEntry> EptLookup(const std::string& host, const AuthInfo& auth) {
+  auto binding = MapperBinding(host);
+  binding->SetDontLinger(true);
+  if (auth.enabled()) binding->SetAuthInfo(auth);
+  std::vector<EndpointEntry> out;
+  epm::EptLookupRequest request;
+  request.inquiry_type = epm::kInquiryAllElements;
+  request.vers_option = epm::kVersAll;
+  request.max_ents = kLookupBatch;
+  for (int batch = 0; batch < kMaxLookupBatches; ++batch) {
+    Reply reply = binding->Call(epm::kEpmInterface, epm::kEptLookupOpnum,
+                                epm::EncodeEptLookupRequest(request));
+    epm::EptLookupResponse response = epm::DecodeEptLookupResponse(reply.stub, reply.drep);
+    if (response.status != 0 && response.status != epm::kEptSNotRegistered)
+      throw RpcError(kEptNotRegistered,
+                     "endpoint mapper answered status " + std::to_string(response.status));
+    // The last batch may carry entries alongside "no more entries": read them first.
+    for (const auto& entry : response.entries) {
+      if (!entry.tower) continue;
+      auto tower = epm::DecodeTcpTower(*entry.tower);
+      if (!tower) continue;
+      EndpointEntry e;
+      e.interface_id = tower->interface_id;
+      e.object = entry.object;
+      e.port = tower->port;
+      e.string_binding = epm::ToStringBinding(*tower);
+      e.annotation = entry.annotation;
+      out.push_back(std::move(e));
+    }
+    if (response.status == epm::kEptSNotRegistered || response.entry_handle.IsNull()) return out;
+    request.entry_handle = response.entry_handle;
+  }
+  throw RpcError(kProtocolError, "endpoint mapper never finished its lookup");
+}
+
+}  // namespace rpcrt::client

@@ -1,0 +1,486 @@
+#include "rpcrt/server/server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+
+#include "rpcrt/pdu/fault_status.h"
+#include "rpcrt/pdu/pdu.h"
+#include "rpcrt/status.h"
+#include "rpcrt/transport/fragment_stream.h"
+#include "rpcrt/transport/packet_protection.h"
+
+namespace rpcrt::server {
+
+using security::AuthnLevel;
+using security::StepResult;
+using transport::Deadline;
+using transport::TransportError;
+
+namespace {
+
+constexpr uint16_t kMinFragSize = 1432;
+// Largest request stub we assemble; a bigger one is answered with a fault.
+constexpr size_t kMaxRequestSize = size_t{1} << 30;
+constexpr size_t kMaxReserve = size_t{1} << 20;
+
+// Ends the connection without answering (the peer broke the protocol or a test asked).
+struct DropConnection {};
+
+}  // namespace
+
+struct Server::Connection {
+  transport::TcpSocket socket;
+  std::jthread thread;
+  std::atomic<bool> finished{false};
+};
+
+// The protocol state of one connection: its presentation contexts, its security context and
+// the request being assembled.
+class Server::Session {
+ public:
+  Session(Server& server, transport::TcpSocket& socket) : server_(server), socket_(socket) {}
+
+  void Run() {
+    for (;;) {
+      if (server_.faults_.drop_before_read.load()) return;
+      transport::Fragment f = transport::ReadFragment(socket_, Deadline::Never());
+      drep_ = f.header.drep;
+      switch (f.header.type) {
+        case PduType::kBind:
+          OnBind(f);
+          break;
+        case PduType::kAlterContext:
+          OnAlterContext(f);
+          break;
+        case PduType::kAuth3:
+          OnAuth3(f);
+          break;
+        case PduType::kRequest:
+          OnRequest(f);
+          break;
+        case PduType::kCoCancel:
+        case PduType::kOrphaned:
+          pending_.reset();
+          break;
+        default:
+          return;  // nothing else may come from a client
+      }
+    }
+  }
+
+ private:
+  struct Context {
+    uint16_t id;
+    const Interface* iface;
+  };
+  struct PendingCall {
+    uint32_t call_id;
+    uint16_t context_id;
+    uint16_t opnum;
+    std::optional<Uuid> object;
+    DataRep drep;
+    std::vector<uint8_t> stub;
+  };
+
+  void Send(const Pdu& pdu) { socket_.WriteAll(EncodePdu(pdu), Deadline::AfterMs(60000)); }
+
+  std::vector<ContextResult> NegotiateContexts(const std::vector<PresentationContext>& offered) {
+    std::vector<ContextResult> results;
+    for (const auto& pc : offered) {
+      ContextResult r;
+      const Interface* iface = server_.FindInterface(pc.abstract_syntax);
+      bool ndr = std::find(pc.transfer_syntaxes.begin(), pc.transfer_syntaxes.end(), kNdrSyntax) !=
+                 pc.transfer_syntaxes.end();
+      if (BindTimeFeatures(pc.transfer_syntaxes.empty() ? SyntaxId{} : pc.transfer_syntaxes[0])) {
+        r.result = ContextResultCode::kNegotiateAck;
+        r.reason = 0;
+      } else if (iface == nullptr) {
+        r.result = ContextResultCode::kProviderRejection;
+        r.reason = static_cast<uint16_t>(ProviderReason::kAbstractSyntaxNotSupported);
+      } else if (!ndr) {
+        r.result = ContextResultCode::kProviderRejection;
+        r.reason = static_cast<uint16_t>(ProviderReason::kProposedTransferSyntaxesNotSupported);
+      } else {
+        r.result = ContextResultCode::kAcceptance;
+        r.transfer_syntax = kNdrSyntax;
+        auto it = std::find_if(contexts_.begin(), contexts_.end(),
+                               [&](const Context& c) { return c.id == pc.context_id; });
+        if (it == contexts_.end())
+          contexts_.push_back(Context{pc.context_id, iface});
+        else
+          it->iface = iface;
+      }
+      results.push_back(r);
+    }
+    return results;
+  }
+
+  // Runs one leg of the acceptor; the reply token, if any, goes into `reply`.
+  void AuthLeg(const Pdu& pdu, std::optional<AuthVerifier>& reply) {
+    const AuthVerifier& in = *pdu.auth;
+    if (!security_) {
+      service_ = in.trailer.auth_type;
+      level_ = in.trailer.auth_level;
+      auth_context_id_ = in.trailer.auth_context_id;
+      security_ = security::CreateServerContext(service_, *server_.options_.credentials);
+    } else if (in.trailer.auth_type != service_ || in.trailer.auth_context_id != auth_context_id_) {
+      throw RpcError(kErrorAccessDenied, "authentication leg for another security context");
+    }
+    std::vector<uint8_t> token;
+    security_->Step(in.auth_value, token);
+    if (!token.empty()) {
+      AuthVerifier out;
+      out.trailer.auth_type = service_;
+      out.trailer.auth_level = level_;
+      out.trailer.auth_context_id = auth_context_id_;
+      out.auth_value = std::move(token);
+      reply = std::move(out);
+    }
+    if (security_->IsEstablished()) Established();
+  }
+
+  void Established() {
+    peer_name_ = security_->PeerName();
+    if (level_ == AuthnLevel::kCall || level_ == AuthnLevel::kPkt)
+      level_ = AuthnLevel::kPktIntegrity;
+    if (level_ == AuthnLevel::kPktIntegrity || level_ == AuthnLevel::kPktPrivacy)
+      protection_.emplace(*security_, service_, level_, auth_context_id_, header_sign_);
+  }
+
+  void OnBind(const transport::Fragment& f) {
+    Pdu pdu = DecodePdu(f.bytes);
+    if (bound_) throw DropConnection{};  // a second bind on one connection
+    auto& bind = std::get<Bind>(pdu.body);
+    Pdu reply;
+    reply.call_id = pdu.call_id;
+    if (bind.max_recv_frag < kMinFragSize || bind.max_xmit_frag < kMinFragSize) {
+      reply.body = BindNak{BindRejectReason::kLocalLimitExceeded, {{5, 0}}};
+      Send(reply);
+      throw DropConnection{};
+    }
+    if (pdu.auth) {
+      if (!server_.options_.credentials) {
+        reply.body = BindNak{BindRejectReason::kAuthenticationTypeNotRecognized, {{5, 0}}};
+        Send(reply);
+        throw DropConnection{};
+      }
+      header_sign_ = (pdu.flags & kPfcSupportHeaderSign) != 0;
+      try {
+        AuthLeg(pdu, reply.auth);
+      } catch (const RpcError&) {
+        reply.body = BindNak{BindRejectReason::kAuthenticationTypeNotRecognized, {{5, 0}}};
+        reply.auth.reset();
+        Send(reply);
+        throw DropConnection{};
+      }
+      if (header_sign_) reply.flags |= kPfcSupportHeaderSign;
+    }
+    max_xmit_ = std::min(bind.max_recv_frag, server_.options_.max_frag);
+    BindAck ack;
+    ack.max_xmit_frag = max_xmit_;
+    ack.max_recv_frag = server_.options_.max_frag;
+    ack.assoc_group_id = bind.assoc_group_id != 0 ? bind.assoc_group_id : server_.NewAssocGroup();
+    ack.secondary_address = std::to_string(server_.port_);
+    ack.results = NegotiateContexts(bind.contexts);
+    reply.body = std::move(ack);
+    bound_ = true;
+    Send(reply);
+  }
+
+  void OnAlterContext(const transport::Fragment& f) {
+    Pdu pdu = DecodePdu(f.bytes);
+    if (!bound_) throw DropConnection{};
+    auto& alter = std::get<AlterContext>(pdu.body);
+    Pdu reply;
+    reply.call_id = pdu.call_id;
+    if (pdu.auth) {
+      if (!security_) throw DropConnection{};
+      try {
+        AuthLeg(pdu, reply.auth);
+      } catch (const RpcError& e) {
+        Fault fault;
+        fault.status =
+            StatusToFaultStatus(e.status() == kSecPkgError ? kErrorAccessDenied : e.status());
+        reply.body = fault;
+        reply.flags |= kPfcDidNotExecute;
+        reply.auth.reset();
+        Send(reply);
+        throw DropConnection{};
+      }
+    }
+    AlterContextResp resp;
+    resp.max_xmit_frag = max_xmit_;
+    resp.max_recv_frag = server_.options_.max_frag;
+    resp.assoc_group_id = alter.assoc_group_id;
+    resp.results = NegotiateContexts(alter.contexts);
+    reply.body = std::move(resp);
+    Send(reply);
+  }
+
+  void OnAuth3(const transport::Fragment& f) {
+    Pdu pdu = DecodePdu(f.bytes);
+    if (!security_ || !pdu.auth) throw DropConnection{};
+    std::optional<AuthVerifier> ignored;
+    try {
+      AuthLeg(pdu, ignored);
+    } catch (const RpcError&) {
+      // auth3 has no answer: the failure shows on the first request.
+      auth_failed_ = true;
+    }
+  }
+
+  void SendFault(uint32_t call_id, uint16_t context_id, uint32_t status, bool not_executed) {
+    Pdu reply;
+    reply.call_id = call_id;
+    if (not_executed) reply.flags |= kPfcDidNotExecute;
+    Fault fault;
+    fault.context_id = context_id;
+    fault.status = status;
+    reply.body = fault;
+    Send(reply);
+  }
+
+  void OnRequest(transport::Fragment& f) {
+    if (!bound_) throw DropConnection{};
+    Pdu pdu;
+    if (security_ && (auth_failed_ || !security_->IsEstablished())) {
+      SendFault(f.header.call_id, 0, kErrorAccessDenied, true);
+      throw DropConnection{};
+    }
+    if (protection_) {
+      try {
+        pdu = protection_->Unprotect(f.bytes);
+      } catch (const RpcError& e) {
+        // Unprotected, downgraded or forged: refuse and end the association.
+        SendFault(f.header.call_id, 0,
+                  e.status() == kErrorAccessDenied ? kErrorAccessDenied : kNcaInvalidChecksumFault,
+                  true);
+        throw DropConnection{};
+      }
+    } else {
+      pdu = DecodePdu(f.bytes);
+    }
+    auto& req = std::get<Request>(pdu.body);
+    if (pdu.flags & kPfcFirstFrag) {
+      pending_ = PendingCall{pdu.call_id, req.context_id, req.opnum, req.object, pdu.drep, {}};
+      pending_->stub.reserve(std::min<size_t>(req.alloc_hint, kMaxReserve));
+    } else if (!pending_ || pending_->call_id != pdu.call_id) {
+      throw DropConnection{};  // a middle fragment of a call we never saw begin
+    }
+    if (req.stub.size() > kMaxRequestSize - pending_->stub.size()) {
+      SendFault(pdu.call_id, req.context_id, kNcaProtoError, true);
+      throw DropConnection{};
+    }
+    pending_->stub.insert(pending_->stub.end(), req.stub.begin(), req.stub.end());
+    if (!(pdu.flags & kPfcLastFrag)) return;
+
+    PendingCall call = std::move(*pending_);
+    pending_.reset();
+    if (server_.faults_.drop_after_read.load()) throw DropConnection{};
+    if (uint32_t delay = server_.faults_.delay_reply_ms.load()) server_.WaitOrStop(delay);
+    if (uint32_t status = server_.faults_.fault_status.load()) {
+      SendFault(call.call_id, call.context_id, status, false);
+      return;
+    }
+    Dispatch(call);
+  }
+
+  void Dispatch(const PendingCall& call) {
+    auto it = std::find_if(contexts_.begin(), contexts_.end(),
+                           [&](const Context& c) { return c.id == call.context_id; });
+    if (it == contexts_.end()) {
+      SendFault(call.call_id, call.context_id, kNcaUnknownIf, true);
+      return;
+    }
+    const Interface& iface = *it->iface;
+    if (call.opnum >= iface.opnum_count) {
+      SendFault(call.call_id, call.context_id, kNcaOpRangeError, true);
+      return;
+    }
+    AuthnLevel effective =
+        protection_ ? level_ : (security_ ? AuthnLevel::kConnect : AuthnLevel::kNone);
+    if (static_cast<uint8_t>(effective) < static_cast<uint8_t>(iface.min_level)) {
+      SendFault(call.call_id, call.context_id, kErrorAccessDenied, true);
+      return;
+    }
+    CallContext ctx;
+    ctx.opnum = call.opnum;
+    ctx.stub = call.stub;
+    ctx.drep = call.drep;
+    ctx.object = call.object;
+    ctx.peer_name = peer_name_;
+    ctx.level = effective;
+    std::vector<uint8_t> out;
+    try {
+      out = iface.handler(ctx);
+    } catch (const RpcError& e) {
+      SendFault(call.call_id, call.context_id, StatusToFaultStatus(e.status()), false);
+      return;
+    } catch (const std::exception&) {
+      SendFault(call.call_id, call.context_id, kNcaFaultUnspec, false);
+      return;
+    }
+    SendResponse(call, out);
+  }
+
+  void SendResponse(const PendingCall& call, const std::vector<uint8_t>& stub) {
+    size_t max_stub = protection_ ? protection_->MaxStub(PduType::kResponse, false, max_xmit_)
+                                  : max_xmit_ - kCommonHeaderSize - 8;
+    size_t offset = 0;
+    do {
+      size_t n = std::min(max_stub, stub.size() - offset);
+      Pdu pdu;
+      pdu.call_id = call.call_id;
+      pdu.flags = 0;
+      if (offset == 0) pdu.flags |= kPfcFirstFrag;
+      if (offset + n == stub.size()) pdu.flags |= kPfcLastFrag;
+      Response resp;
+      resp.alloc_hint = static_cast<uint32_t>(std::min<size_t>(stub.size() - offset, UINT32_MAX));
+      resp.context_id = call.context_id;
+      resp.stub.assign(stub.begin() + static_cast<ptrdiff_t>(offset),
+                       stub.begin() + static_cast<ptrdiff_t>(offset + n));
+      pdu.body = std::move(resp);
+      std::vector<uint8_t> bytes = protection_ ? protection_->Protect(pdu) : EncodePdu(pdu);
+      socket_.WriteAll(bytes, Deadline::AfterMs(60000));
+      offset += n;
+    } while (offset < stub.size());
+  }
+
+  static constexpr uint32_t kNcaInvalidChecksumFault = 0x1c00001f;
+
+  Server& server_;
+  transport::TcpSocket& socket_;
+  DataRep drep_;
+  bool bound_ = false;
+  uint16_t max_xmit_ = kDefaultMaxFrag;
+  std::vector<Context> contexts_;
+  std::optional<PendingCall> pending_;
+  std::unique_ptr<security::SecurityContext> security_;
+  security::AuthnService service_ = security::AuthnService::kNone;
+  AuthnLevel level_ = AuthnLevel::kNone;
+  uint32_t auth_context_id_ = 0;
+  bool header_sign_ = false;
+  bool auth_failed_ = false;
+  std::optional<transport::PacketProtection> protection_;
+  std::string peer_name_;
+};
+
+Server::Server(ServerOptions options) : options_(std::move(options)), port_(options_.port) {}
+
+Server::~Server() {
+  Stop();
+}
+
+void Server::RegisterInterface(const SyntaxId& iface, uint16_t opnum_count, Handler handler,
+                               AuthnLevel min_level) {
+  std::lock_guard lock(mutex_);
+  if (listener_) throw RpcError(kErrorInvalidParameter, "register interfaces before Start");
+  interfaces_.push_back(Interface{iface, opnum_count, std::move(handler), min_level});
+}
+
+const Server::Interface* Server::FindInterface(const SyntaxId& id) const {
+  for (const auto& i : interfaces_)
+    if (i.id == id) return &i;
+  return nullptr;
+}
+
+void Server::Start() {
+  std::lock_guard lock(mutex_);
+  if (listener_) return;
+  listener_ = std::make_unique<transport::TcpListener>(options_.address, port_);
+  port_ = listener_->port();
+  stopping_ = false;
+  acceptor_ = std::jthread([this] { AcceptLoop(); });
+}
+
+void Server::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!listener_) return;
+    stopping_ = true;
+    listener_->Interrupt();
+    for (auto& c : connections_) c->socket.Shutdown();
+  }
+  delay_cv_.notify_all();
+  if (acceptor_.joinable()) acceptor_.join();
+  std::list<std::unique_ptr<Connection>> connections;
+  {
+    std::lock_guard lock(mutex_);
+    connections.swap(connections_);
+  }
+  for (auto& c : connections)
+    if (c->thread.joinable()) c->thread.join();
+  connections.clear();
+  std::lock_guard lock(mutex_);
+  listener_.reset();
+}
+
+size_t Server::open_connections() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<size_t>(std::count_if(connections_.begin(), connections_.end(),
+                                           [](const auto& c) { return !c->finished.load(); }));
+}
+
+void Server::WaitOrStop(uint32_t ms) {
+  std::unique_lock lock(mutex_);
+  delay_cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+void Server::ReapFinished() {
+  std::list<std::unique_ptr<Connection>> done;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto it = connections_.begin(); it != connections_.end();) {
+      if ((*it)->finished.load()) {
+        done.push_back(std::move(*it));
+        it = connections_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& c : done)
+    if (c->thread.joinable()) c->thread.join();
+}
+
+void Server::AcceptLoop() {
+  for (;;) {
+    std::optional<transport::TcpSocket> socket;
+    try {
+      socket = listener_->Accept();
+    } catch (const TransportError&) {
+      return;
+    }
+    if (!socket) return;
+    ++accepted_;
+    ReapFinished();
+    if (faults_.refuse.load()) {
+      socket->Abort();
+      continue;
+    }
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    auto connection = std::make_unique<Connection>();
+    connection->socket = std::move(*socket);
+    Connection* raw = connection.get();
+    connections_.push_back(std::move(connection));
+    raw->thread = std::jthread([this, raw] { Serve(*raw); });
+  }
+}
+
+void Server::Serve(Connection& connection) {
+  try {
+    Session session(*this, connection.socket);
+    session.Run();
+  } catch (const TransportError&) {
+  } catch (const RpcError&) {
+    // A malformed PDU: nothing sensible can be answered on this stream.
+  } catch (const DropConnection&) {
+  } catch (const std::bad_variant_access&) {
+  }
+  connection.socket.Shutdown();
+  connection.finished.store(true);
+}
+
+}  // namespace rpcrt::server

@@ -1,0 +1,118 @@
+// A connection-oriented DCE/RPC server: listens on IPv4 and IPv6, accepts associations for
+// the interfaces registered with it, dispatches requests to their handlers and answers with
+// responses fragmented to the negotiated size, or with faults.
+//
+// One thread accepts and one thread serves each connection; Stop() wakes and joins all of
+// them, so no thread outlives it. A stopped server can be started again on the same port.
+// FaultControls let tests make the server misbehave the way real servers and networks do.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "rpcrt/ndr/data_rep.h"
+#include "rpcrt/pdu/syntax.h"
+#include "rpcrt/security/security_context.h"
+#include "rpcrt/transport/tcp_listener.h"
+
+namespace rpcrt::server {
+
+// What a handler sees of one call.
+struct CallContext {
+  uint16_t opnum = 0;
+  std::span<const uint8_t> stub;
+  DataRep drep;
+  std::optional<Uuid> object;
+  std::string peer_name;  // "DOMAIN\\user" on an authenticated connection, else empty
+  security::AuthnLevel level = security::AuthnLevel::kNone;
+};
+
+// Returns the reply stub. Throwing RpcError answers with a fault of that status; any other
+// exception with a fault of nca_s_fault_unspec.
+using Handler = std::function<std::vector<uint8_t>(const CallContext&)>;
+
+struct ServerOptions {
+  std::string address = "127.0.0.1";  // empty: every local address of both families
+  uint16_t port = 0;                  // 0: a free port
+  uint16_t max_frag = 5840;           // largest fragment we send and accept
+  // Accept authenticated binds with these credentials; without, binds that carry a security
+  // trailer are refused.
+  std::optional<security::ServerCredentials> credentials;
+};
+
+// Misbehaviour on demand. Every field applies to the calls that begin after it is set.
+struct FaultControls {
+  std::atomic<uint32_t> delay_reply_ms{0};    // wait this long before answering
+  std::atomic<bool> drop_before_read{false};  // close instead of reading the next request
+  std::atomic<bool> drop_after_read{false};   // read the whole request, then close
+  std::atomic<uint32_t> fault_status{0};      // non-zero: answer every call with this fault
+  std::atomic<bool> refuse{false};            // reset every new connection at once
+};
+
+class Server {
+ public:
+  explicit Server(ServerOptions options);
+  ~Server();
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Handles operations 0 .. opnum_count - 1 of `iface`; others get nca_s_op_rng_error.
+  // Calls on a connection below `min_level` are refused with access denied.
+  void RegisterInterface(const SyntaxId& iface, uint16_t opnum_count, Handler handler,
+                         security::AuthnLevel min_level = security::AuthnLevel::kNone);
+
+  // Starts listening (on the port of the previous run after a Stop, when it had one).
+  // Throws transport::TransportError when the port cannot be bound.
+  void Start();
+  // Stops accepting, closes every connection and joins every thread. Idempotent.
+  void Stop();
+
+  uint16_t port() const { return port_; }
+  FaultControls& faults() { return faults_; }
+  // Connections currently open, and accepted since construction.
+  size_t open_connections() const;
+  size_t accepted_connections() const { return accepted_.load(); }
+
+ private:
+  struct Interface {
+    SyntaxId id;
+    uint16_t opnum_count;
+    Handler handler;
+    security::AuthnLevel min_level;
+  };
+  struct Connection;
+  class Session;
+
+  void AcceptLoop();
+  void Serve(Connection& connection);
+  void ReapFinished();
+  void WaitOrStop(uint32_t ms);
+  const Interface* FindInterface(const SyntaxId& id) const;
+  uint32_t NewAssocGroup() { return next_assoc_group_.fetch_add(1); }
+
+  ServerOptions options_;
+  uint16_t port_ = 0;
+  FaultControls faults_;
+  std::vector<Interface> interfaces_;  // fixed while running
+  std::unique_ptr<transport::TcpListener> listener_;
+  std::jthread acceptor_;
+  mutable std::mutex mutex_;  // guards connections_ and stopping_
+  std::list<std::unique_ptr<Connection>> connections_;
+  bool stopping_ = false;
+  std::atomic<size_t> accepted_{0};
+  std::atomic<uint32_t> next_assoc_group_{0x1000};
+  std::mutex delay_mutex_;
+  std::condition_variable delay_cv_;
+};
+
+}  // namespace rpcrt::server
