@@ -1,0 +1,59 @@
+#include "exc/rethrow.h"
+
+#include <boost/system/system_error.hpp>
+
+#include "exc/exceptions.h"
+#include "exc/string_conv.h"
+
+namespace exc {
+namespace {
+
+void add_context(exc_base_t& target, std::string context, bool context_is_trace,
+                 std::string_view detail, const exc_properties_t& properties) {
+  if (context_is_trace) {
+    target.add_trace_line(std::move(context));
+  } else {
+    target.add_line(std::move(context));
+  }
+  if (!detail.empty()) target.add_trace_line(std::string(detail));
+  target.properties().merge(properties);
+}
+
+// Rethrows the exception being handled when it is `e` itself, so that the original object
+// (with its dynamic type and the lines just added) travels on; returns otherwise.
+void rethrow_if_current(const std::exception& e) {
+  const std::exception_ptr current = std::current_exception();
+  if (!current) return;
+  try {
+    std::rethrow_exception(current);
+  } catch (const std::exception& handled) {
+    if (&handled == &e) throw;
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+void rethrow_with_context_ex(std::string context, bool context_is_trace, std::string_view detail,
+                             const exc_properties_t& properties, const std::exception& e) {
+  if (const auto* base = dynamic_cast<const exc_base_t*>(&e)) {
+    // A caught exception object is never a const object, whatever the handler's type says.
+    auto& target = const_cast<exc_base_t&>(*base);
+    add_context(target, std::move(context), context_is_trace, detail, properties);
+    rethrow_if_current(e);
+    target.rethrow();  // called outside its handler: throw a copy of the same class
+  }
+
+  const char* what = e.what();
+  runtime_exc_t wrapped;
+  if (const auto* system_error = dynamic_cast<const boost::system::system_error*>(&e)) {
+    wrapped = runtime_exc_t(ansi_to_utf8(what ? what : ""));
+    wrapped.set_error_code(static_cast<uint32_t>(system_error->code().value()));
+  } else {
+    wrapped = runtime_exc_t(std::string(what ? what : ""));
+  }
+  add_context(wrapped, std::move(context), context_is_trace, detail, properties);
+  throw wrapped;
+}
+
+}  // namespace exc

@@ -1,0 +1,66 @@
+#include "exc/stack_trace.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "exc/format_message.h"
+#include "platform/stack_capture.h"
+#include "platform/system_text.h"
+
+// The ELF header of the module this code is linked into, as the linker places it.
+extern "C" const char __ehdr_start __attribute__((weak, visibility("hidden")));
+
+namespace exc {
+namespace {
+
+constexpr DWORD kFramesToSkip = 4;
+constexpr DWORD kMaxFrames = 56;
+
+const void* own_image_base() {
+  return &__ehdr_start;
+}
+
+}  // namespace
+
+void format_module_bases(std::vector<std::string>& lines) {
+  const HMODULE executable = GetModuleHandleW(nullptr);
+  lines.push_back(format_message("Executable base address: {}", to_hex_text(executable)));
+
+  HMODULE current = nullptr;
+  const auto self = reinterpret_cast<LPCWSTR>(&format_module_bases);
+  if (GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          self, &current) &&
+      current != executable) {
+    lines.push_back(format_message("Current module base address: {}", to_hex_text(current)));
+  }
+  if (current != own_image_base()) {
+    lines.push_back(format_message("Image base: {}", to_hex_text(own_image_base())));
+  }
+}
+
+std::vector<std::string> capture_stack_lines() {
+  std::vector<std::string> lines;
+  format_module_bases(lines);
+
+  std::array<void*, kMaxFrames> frames{};
+  const size_t count = std::min<size_t>(
+      RtlCaptureStackBackTrace(kFramesToSkip, kMaxFrames, frames.data(), nullptr), kMaxFrames);
+
+  static constexpr char kDigits[] = "0123456789abcdef";
+  constexpr size_t kWidth = sizeof(uintptr_t) * 2;
+  std::string line = "FnAddrArray: ";
+  line.reserve(line.size() + count * (kWidth + 1) + 1);
+  for (size_t i = 0; i < count; ++i) {
+    auto value = reinterpret_cast<uintptr_t>(frames[i]);
+    char text[kWidth + 1];
+    for (size_t d = 0; d < kWidth; ++d, value >>= 4) text[kWidth - 1 - d] = kDigits[value & 0xf];
+    text[kWidth] = ',';
+    line.append(text, sizeof text);
+  }
+  lines.push_back(std::move(line));
+  return lines;
+}
+
+}  // namespace exc
