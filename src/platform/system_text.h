@@ -17,8 +17,10 @@ DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD message_id, DWORD langua
                      LPWSTR buffer, DWORD size, va_list* arguments);
 HLOCAL LocalFree(HLOCAL block);
 
-// Modules: null gives the executable, u"wininet.dll" the (built-in) wininet message module;
-// other names fail with ERROR_MOD_NOT_FOUND.
+// Modules: null gives the executable, u"wininet.dll" the (built-in) wininet message module,
+// any other name a loaded shared object of that file name (compared without case, e.g.
+// u"libc.so.6"); a name that matches nothing fails with ERROR_MOD_NOT_FOUND. A handle is the
+// object's load address.
 HMODULE GetModuleHandleW(LPCWSTR module_name);
 
 inline constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_PIN = 0x1;

@@ -1,0 +1,69 @@
+#include "platform/logon.h"
+
+#include <string.h>
+
+#include <mutex>
+#include <new>
+#include <string>
+#include <unordered_set>
+
+#include "platform/last_error.h"
+
+namespace {
+
+struct LogonToken {
+  std::u16string user;
+  std::u16string domain;
+  std::u16string password;
+  ~LogonToken() {
+    explicit_bzero(password.data(), password.size() * sizeof(char16_t));
+  }
+};
+
+// Live tokens, so that a stale or foreign handle is refused instead of freed.
+std::mutex& TokensMutex() {
+  static std::mutex m;
+  return m;
+}
+std::unordered_set<LogonToken*>& Tokens() {
+  static std::unordered_set<LogonToken*> tokens;
+  return tokens;
+}
+
+std::u16string Copy(LPCWSTR text) { return text ? std::u16string(text) : std::u16string(); }
+
+}  // namespace
+
+BOOL LogonUserExW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logon_type,
+                  DWORD logon_provider, HANDLE* token, void** logon_sid, void** profile_buffer,
+                  DWORD* profile_length, void* quota_limits) {
+  if (user == nullptr || token == nullptr || logon_type != LOGON32_LOGON_NEW_CREDENTIALS ||
+      logon_provider != LOGON32_PROVIDER_DEFAULT || logon_sid || profile_buffer ||
+      profile_length || quota_limits) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  try {
+    auto* t = new LogonToken{Copy(user), Copy(domain), Copy(password)};
+    std::lock_guard lock(TokensMutex());
+    Tokens().insert(t);
+    *token = t;
+    return TRUE;
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
+}
+
+BOOL CloseTokenHandle(HANDLE token) {
+  auto* t = static_cast<LogonToken*>(token);
+  {
+    std::lock_guard lock(TokensMutex());
+    if (Tokens().erase(t) == 0) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+  }
+  delete t;
+  return TRUE;
+}

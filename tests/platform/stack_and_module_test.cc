@@ -1,0 +1,103 @@
+#include <stdlib.h>
+
+#include <cstring>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "platform/last_error.h"
+#include "platform/stack_capture.h"
+#include "platform/system_text.h"
+
+namespace {
+
+struct Capture {
+  void* frames[8] = {};
+  WORD count = 0;
+  DWORD hash = 0;
+  void* return_into_outer = nullptr;
+};
+
+__attribute__((noinline)) void Inner(Capture& c, DWORD skip) {
+  c.count = RtlCaptureStackBackTrace(skip, 8, c.frames, &c.hash);
+  c.return_into_outer = __builtin_return_address(0);
+  asm volatile("");  // keeps this a real call, not a tail call
+}
+
+__attribute__((noinline)) void Outer(Capture& c, DWORD skip) {
+  Inner(c, skip);
+  asm volatile("");
+}
+
+TEST(StackCapture, FrameZeroIsTheCallerAndSkipDropsWholeFrames) {
+  Capture captures[2];
+  volatile int rounds = 2;  // one call site for both, so their outer frames are equal
+  for (int i = 0; i < rounds; ++i) Outer(captures[i], static_cast<DWORD>(i));
+  const Capture& all = captures[0];
+  const Capture& skipped = captures[1];
+  ASSERT_GE(all.count, 3);
+  EXPECT_EQ(all.frames[1], all.return_into_outer);  // frame 0 is in Inner, 1 in Outer
+  for (int i = 0; i + 1 < all.count; ++i) EXPECT_EQ(skipped.frames[i], all.frames[i + 1]) << i;
+}
+
+TEST(StackCapture, HashIsEqualForEqualStacksAndCountIsBounded) {
+  Capture a, b;
+  volatile int rounds = 2;  // a loop the compiler cannot unroll into two call sites
+  for (int i = 0; i < rounds; ++i) Outer(i == 0 ? a : b, 0);
+  EXPECT_EQ(a.count, b.count);
+  EXPECT_EQ(a.hash, b.hash);
+
+  void* one[1];
+  EXPECT_EQ(1, RtlCaptureStackBackTrace(0, 1, one, nullptr));
+  EXPECT_EQ(0, RtlCaptureStackBackTrace(0, 0, one, nullptr));
+  EXPECT_EQ(0, RtlCaptureStackBackTrace(0, 8, nullptr, nullptr));
+  EXPECT_EQ(0, RtlCaptureStackBackTrace(100000, 8, one, nullptr));  // deeper than the stack
+}
+
+TEST(ModuleHandle, ExecutableAndSharedObjectsAreFoundByNameAndByAddress) {
+  const HMODULE exe = GetModuleHandleW(nullptr);
+  ASSERT_NE(exe, nullptr);
+  HMODULE from_address = nullptr;
+  ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                 reinterpret_cast<LPCWSTR>(&Outer), &from_address));
+  EXPECT_EQ(from_address, exe);
+
+  HMODULE libc = nullptr;
+  ASSERT_TRUE(GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&::getenv), &libc));
+  EXPECT_NE(libc, exe);
+  EXPECT_EQ(GetModuleHandleW(u"LIBC.so.6"), libc);
+}
+
+TEST(ModuleHandle, WininetIsADistinctHandleWhateverTheCase) {
+  const HMODULE wininet = GetModuleHandleW(u"wininet.dll");
+  ASSERT_NE(wininet, nullptr);
+  EXPECT_NE(wininet, GetModuleHandleW(nullptr));
+  EXPECT_EQ(GetModuleHandleW(u"WinINet.DLL"), wininet);
+  HMODULE by_name = nullptr;
+  EXPECT_TRUE(GetModuleHandleExW(0, u"wininet.dll", &by_name));
+  EXPECT_EQ(by_name, wininet);
+}
+
+TEST(ModuleHandle, UnknownNamesAddressesAndBadFlagsFail) {
+  SetLastError(0);
+  EXPECT_EQ(GetModuleHandleW(u"kernel32.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  EXPECT_EQ(GetModuleHandleW(u""), nullptr);
+
+  auto heap = std::make_unique<int>(7);  // heap memory belongs to no module
+  HMODULE m = reinterpret_cast<HMODULE>(0x1);
+  EXPECT_FALSE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                  reinterpret_cast<LPCWSTR>(heap.get()), &m));
+  EXPECT_EQ(m, nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+
+  EXPECT_FALSE(GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &m));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(GetModuleHandleExW(0, nullptr, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+}  // namespace
