@@ -6,11 +6,16 @@
 namespace rpcrt::client {
 namespace {
 
-constexpr std::string_view kSpecial = "@:[],=\\";
+// What each part must escape: colons stay plain in the address (IPv6 literals), since only
+// the first colon of a string binding ends the protocol sequence.
+constexpr std::string_view kSpecialHead = "@:[],=\\";
+constexpr std::string_view kSpecialAddress = "@[]\\";
+constexpr std::string_view kSpecialEndpoint = "[],=\\";
 
-void AppendEscaped(std::string& out, std::string_view part) {
+void AppendEscaped(std::string& out, std::string_view part,
+                   std::string_view special = kSpecialHead) {
   for (char c : part) {
-    if (kSpecial.find(c) != std::string_view::npos) out.push_back('\\');
+    if (special.find(c) != std::string_view::npos) out.push_back('\\');
     out.push_back(c);
   }
 }
@@ -73,15 +78,15 @@ std::string StringBinding::Compose() const {
   }
   AppendEscaped(out, protseq);
   out.push_back(':');
-  AppendEscaped(out, network_address);
+  AppendEscaped(out, network_address, kSpecialAddress);
   if (!endpoint.empty() || !options.empty()) {
     out.push_back('[');
-    AppendEscaped(out, endpoint);
+    AppendEscaped(out, endpoint, kSpecialEndpoint);
     for (const auto& [name, value] : options) {
       out.push_back(',');
-      AppendEscaped(out, name);
+      AppendEscaped(out, name, kSpecialEndpoint);
       out.push_back('=');
-      AppendEscaped(out, value);
+      AppendEscaped(out, value, kSpecialEndpoint);
     }
     out.push_back(']');
   }

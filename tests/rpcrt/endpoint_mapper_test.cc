@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "rpcrt/client/binding.h"
+#include "rpcrt/client/endpoint_mapper.h"
+#include "rpcrt/server/endpoint_mapper_server.h"
+#include "rpcrt/status.h"
+#include "tests/rpcrt/test_server.h"
+
+namespace rpcrt {
+namespace {
+
+class EndpointMapper : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server::ServerOptions options;
+    mapper_ = std::make_unique<server::EndpointMapperServer>(options);
+    mapper_->Start();
+    client::SetEndpointMapperPort(mapper_->port());
+    echo_ = testing::StartEchoServer();
+  }
+  void TearDown() override { client::SetEndpointMapperPort(0); }
+
+  std::unique_ptr<server::EndpointMapperServer> mapper_;
+  std::unique_ptr<server::Server> echo_;
+};
+
+TEST_F(EndpointMapper, MapResolvesABindingWithoutEndpoint) {
+  mapper_->Register(testing::kEchoInterface, echo_->port(), "echo");
+  EXPECT_EQ(client::EptMap("127.0.0.1", testing::kEchoInterface, 0, 5000), echo_->port());
+  client::Binding binding(client::StringBinding::Parse("ncacn_ip_tcp:127.0.0.1"));
+  EXPECT_FALSE(binding.port());
+  auto reply = binding.Call(testing::kEchoInterface, testing::kOpSized, testing::U32Stub(3));
+  EXPECT_EQ(reply.stub.size(), 3u);
+  EXPECT_EQ(binding.port(), echo_->port());
+}
+
+TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
+  mapper_->Register(testing::kEchoInterface, echo_->port());
+  try {
+    client::EptMap("127.0.0.1", testing::kOtherInterface, 0, 5000);
+    FAIL() << "mapped an unknown interface";
+  } catch (const RpcError& e) {
+    EXPECT_EQ(e.status(), kEptNotRegistered);
+  }
+  // A newer major version than registered does not match either.
+  SyntaxId v2 = testing::kEchoInterface;
+  v2.version_major = 2;
+  EXPECT_THROW(client::EptMap("127.0.0.1", v2, 0, 5000), RpcError);
+}
+
+TEST_F(EndpointMapper, MapperDownIsServerUnavailable) {
+  mapper_->Stop();
+  try {
+    client::EptMap("127.0.0.1", testing::kEchoInterface, 0, 5000);
+    FAIL();
+  } catch (const RpcError& e) {
+    EXPECT_EQ(e.status(), kServerUnavailable);
+  }
+}
+
+TEST_F(EndpointMapper, LookupListsEveryEntryAcrossBatches) {
+  EXPECT_TRUE(client::EptLookup("127.0.0.1", {}).empty());
+  // More than one batch, so the last batch comes with "no more entries" and entries.
+  for (uint16_t i = 0; i < 150; ++i) {
+    SyntaxId id = testing::kOtherInterface;
+    id.uuid.data1 = i;
+    mapper_->Register(id, static_cast<uint16_t>(20000 + i), "entry " + std::to_string(i));
+  }
+  auto entries = client::EptLookup("127.0.0.1", {});
+  ASSERT_EQ(entries.size(), 150u);
+  for (uint16_t i = 0; i < 150; ++i) {
+    EXPECT_EQ(entries[i].interface_id.uuid.data1, i);
+    EXPECT_EQ(entries[i].port, 20000 + i);
+    EXPECT_EQ(entries[i].annotation, "entry " + std::to_string(i));
+    EXPECT_EQ(entries[i].string_binding,
+              "ncacn_ip_tcp:127.0.0.1[" + std::to_string(20000 + i) + "]");
+  }
+}
+
+}  // namespace
+}  // namespace rpcrt

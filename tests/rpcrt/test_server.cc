@@ -1,0 +1,48 @@
+#include "tests/rpcrt/test_server.h"
+
+#include "rpcrt/ndr/ndr_reader.h"
+#include "rpcrt/status.h"
+
+namespace rpcrt::testing {
+
+std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
+  std::vector<uint8_t> v(size);
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : v) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(x >> 16);
+  }
+  return v;
+}
+
+std::vector<uint8_t> U32Stub(uint32_t value) {
+  return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+}
+
+std::unique_ptr<server::Server> StartEchoServer(const std::string& address, uint16_t port) {
+  server::ServerOptions options;
+  options.address = address;
+  options.port = port;
+  auto s = std::make_unique<server::Server>(options);
+  s->RegisterInterface(kEchoInterface, kEchoOpCount, [](const server::CallContext& call) {
+    switch (call.opnum) {
+      case kOpEcho:
+        return std::vector<uint8_t>(call.stub.begin(), call.stub.end());
+      case kOpSized: {
+        NdrReader r(call.stub, call.drep);
+        return Pattern(r.ReadU32(), 7);
+      }
+      case kOpFail: {
+        NdrReader r(call.stub, call.drep);
+        throw RpcError(r.ReadU32(), "failure asked for");
+      }
+      default:
+        return std::vector<uint8_t>(call.peer_name.begin(), call.peer_name.end());
+    }
+  });
+  s->Start();
+  return s;
+}
+
+}  // namespace rpcrt::testing
