@@ -1,0 +1,26 @@
+// Text as NTLM carries it: UTF-16LE on the wire, upper-cased for the password hash, compared
+// without regard to case for account names.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rpcrt::security::ntlm {
+
+// Invalid sequences become U+FFFD; neither direction throws.
+std::u16string Utf8ToUtf16(std::string_view in);
+std::string Utf16ToUtf8(std::u16string_view in);
+
+// Upper case of the Latin, Greek and Cyrillic letters; other code units stay as they are.
+char16_t ToUpper(char16_t c);
+std::u16string ToUpper(std::u16string_view s);
+bool EqualNoCase(std::u16string_view a, std::u16string_view b);
+
+std::vector<uint8_t> ToWire(std::u16string_view s);
+// Odd lengths are malformed (RpcError kSecPkgError naming `what`).
+std::u16string FromWire(std::span<const uint8_t> bytes, const char* what);
+
+}  // namespace rpcrt::security::ntlm
