@@ -103,10 +103,6 @@ void exc_base_t::add_stack_trace() {
   for (auto& line : capture_stack_lines()) add_trace_line(std::move(line));
 }
 
-void exc_base_t::reset_thread_id() {
-  thread_id_ = GetCurrentThreadId();
-}
-
 void exc_base_t::rebuild_text() {
   size_t full_size = 0;
   size_t plain_size = 0;

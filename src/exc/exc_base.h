@@ -77,10 +77,6 @@ class exc_base_t : public std::exception {
   exc_properties_t& properties() { return properties_; }
   uint32_t thread_id() const { return thread_id_; }
 
- protected:
-  // Makes the object look freshly created on the calling thread (used before loading).
-  void reset_thread_id();
-
  private:
   void rebuild_text();
 

@@ -18,9 +18,12 @@ void runtime_exc_t::rethrow() const {
   throw runtime_exc_t(*this);
 }
 
+// Loads into a copy so that a record cut short leaves the object as it was.
 void runtime_exc_t::load(CBufReader& reader) {
-  exc_base_t::load(reader);
-  error_code_ = reader.read_u32();
+  runtime_exc_t loaded(*this);
+  loaded.exc_base_t::load(reader);
+  loaded.error_code_ = reader.read_u32();
+  *this = std::move(loaded);
 }
 
 void runtime_exc_t::save(CBufWriter& writer) const {
@@ -49,10 +52,10 @@ void win_sys_exc_t::rethrow() const {
 }
 
 void win_sys_exc_t::load(CBufReader& reader) {
-  reset_thread_id();
-  error_code_ = 0;
-  exc_base_t::load(reader);
-  error_code_ = reader.read_u32();
+  win_sys_exc_t loaded;  // a default object of the loading thread, code 0
+  loaded.exc_base_t::load(reader);
+  loaded.error_code_ = reader.read_u32();
+  *this = std::move(loaded);
 }
 
 void win_sys_exc_t::save(CBufWriter& writer) const {

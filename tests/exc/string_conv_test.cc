@@ -1,0 +1,111 @@
+#include "exc/string_conv.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "exc/array.h"
+#include "exc/exceptions.h"
+#include "platform/code_page.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+TEST(StringConv, EmptyInputNeedsNoSystemCall) {
+  // An armed failure would hit the first system call; none is made for empty input.
+  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(exc::wide_to_ansi(u""), "");
+  EXPECT_EQ(exc::ansi_to_wide(""), u"");
+  EXPECT_EQ(exc::wide_to_utf8(u""), "");
+  EXPECT_EQ(exc::utf8_to_wide(""), u"");
+  EXPECT_EQ(exc::ansi_to_utf8(""), "");
+  EXPECT_EQ(exc::wide_to_ansi_nothrow(u""), "");
+  EXPECT_EQ(exc::utf8_to_wide_nothrow(""), u"");
+  // Still armed: the next real conversion fails.
+  EXPECT_EQ(exc::wide_to_utf8_nothrow(u"x"), "");
+}
+
+TEST(StringConv, RoundTripsAndSubstitution) {
+  const std::u16string wide = u"Gr\u00fc\u00dfe \U0001F600";
+  const std::string utf8 =
+      "Gr\xc3\xbc\xc3\x9f"
+      "e \xf0\x9f\x98\x80";
+  EXPECT_EQ(exc::wide_to_utf8(wide), utf8);
+  EXPECT_EQ(exc::utf8_to_wide(utf8), wide);
+  EXPECT_EQ(exc::wide_to_ansi(wide), utf8);  // the ANSI code page is UTF-8 here
+  EXPECT_EQ(exc::ansi_to_wide(utf8), wide);
+  EXPECT_EQ(exc::ansi_to_utf8("plain ascii"), "plain ascii");
+  // Invalid input is substituted, never an error.
+  EXPECT_EQ(exc::utf8_to_wide("a\xff"), u"a\ufffd");
+  EXPECT_EQ(exc::wide_to_utf8(std::u16string(1, u'\xd800')), "\xef\xbf\xbd");
+}
+
+TEST(StringConv, EmbeddedZeroCutsOnlyTheAnsiSide) {
+  const std::u16string wide = u"ab\0cd"s;
+  EXPECT_EQ(exc::wide_to_ansi(wide), "ab");
+  EXPECT_EQ(exc::wide_to_utf8(wide), "ab\0cd"s);
+  EXPECT_EQ(exc::ansi_to_wide("ab\0cd"s), u"ab");
+  EXPECT_EQ(exc::utf8_to_wide("ab\0cd"s), u"ab\0cd"s);
+}
+
+TEST(StringConv, ThrowingFormsReportTheSystemError) {
+  platform::FailNextConversion(ERROR_NO_UNICODE_TRANSLATION);
+  try {
+    exc::ansi_to_wide("src");
+    FAIL();
+  } catch (const exc::win_sys_exc_t& e) {
+    EXPECT_EQ(e.error_code(), ERROR_NO_UNICODE_TRANSLATION);
+    ASSERT_EQ(e.lines().size(), 3u);
+    EXPECT_EQ(e.lines()[1].text,
+              "Multibyte string cannot be converted to unicode string. Source string: [src].");
+    EXPECT_EQ(e.lines()[2].text, "Error code: 0x00000459");
+  }
+  platform::FailNextConversion(ERROR_INSUFFICIENT_BUFFER);
+  try {
+    exc::utf8_to_wide("u8");
+    FAIL();
+  } catch (const exc::win_sys_exc_t& e) {
+    EXPECT_EQ(e.error_code(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(e.lines().at(1).text,
+              "Multibyte UTF8 string cannot be converted to unicode string. Source string: [u8].");
+  }
+  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  EXPECT_THROW(exc::wide_to_ansi(u"w"), exc::win_sys_exc_t);
+  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  try {
+    exc::wide_to_utf8(u"w");
+    FAIL();
+  } catch (const exc::win_sys_exc_t& e) {
+    EXPECT_EQ(e.lines().at(1).text, "Unicode string cannot be converted to UTF8 string.");
+  }
+}
+
+TEST(StringConv, NonThrowingFormsFallBack) {
+  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(exc::wide_to_ansi_nothrow(u"w"), "UNICODE->ANSI failed");
+  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(exc::ansi_to_wide_nothrow("a"), u"ANSI -> UNICODE failed.");
+  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(exc::wide_to_utf8_nothrow(u"w"), "");
+  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(exc::utf8_to_wide_nothrow("\xc3\x28"), u"UTF8 -> UTF16 failed. Raw: c328");
+  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(exc::ansi_to_utf8("keep \xff"), "keep \xff");
+}
+
+TEST(ByteArray, IndexIsCheckedAgainstTheSize) {
+  cnt::array_t bytes(4);
+  EXPECT_EQ(bytes.check_array_index(3), bytes.data() + 3);
+  try {
+    bytes.check_array_index(4);
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_STREQ(e.what(),
+                 "Out of the array bound. Index of the requested array element: [4]. Array size: "
+                 "[4].");
+  }
+  EXPECT_THROW(cnt::array_t().check_array_index(0), exc::runtime_exc_t);
+}
+
+}  // namespace
