@@ -1,10 +1,15 @@
 // System message texts: FormatMessageW over a built-in table of the English Windows texts.
 //
-// Supported: FORMAT_MESSAGE_FROM_SYSTEM (language 1033 or 0x400 / 0) and
-// FORMAT_MESSAGE_FROM_HMODULE with the handle that GetModuleHandleW(u"wininet.dll") returns,
-// always together with FORMAT_MESSAGE_ALLOCATE_BUFFER (the buffer argument is then an
-// LPWSTR* that receives a LocalAlloc'ed block released with LocalFree). Every text ends in
-// "\r\n" as Windows returns it. A code without a text fails with ERROR_MR_MID_NOT_FOUND
+// Supported: FORMAT_MESSAGE_FROM_SYSTEM (language 1033 or 0x400 / 0),
+// FORMAT_MESSAGE_FROM_HMODULE with the handle that GetModuleHandleW(u"wininet.dll") returns
+// (other modules have no message table), and FORMAT_MESSAGE_FROM_STRING. With
+// FORMAT_MESSAGE_ALLOCATE_BUFFER the buffer argument is an LPWSTR* that receives a
+// LocalAlloc'ed block released with LocalFree; otherwise the text and its terminator must fit
+// in size characters (ERROR_INSUFFICIENT_BUFFER). Inserts (%1..%99, string or 32-bit integer
+// types) are expanded from a va_list or, with FORMAT_MESSAGE_ARGUMENT_ARRAY, an array, unless
+// FORMAT_MESSAGE_IGNORE_INSERTS leaves them as they stand. Every table text ends in "\r\n"
+// as Windows returns it. Returns the length without the terminator.
+// A code without a text fails with ERROR_MR_MID_NOT_FOUND
 // (0 returned, last error set); any other language with ERROR_RESOURCE_LANG_NOT_FOUND.
 // The list of codes is documented in system_text_table.cc.
 #pragma once
@@ -15,6 +20,13 @@
 
 DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id,
                      LPWSTR buffer, DWORD size, va_list* arguments);
+
+inline constexpr UINT LMEM_FIXED = 0x0000;
+inline constexpr UINT LMEM_ZEROINIT = 0x0040;
+
+// A heap block that LocalFree releases; null with ERROR_NOT_ENOUGH_MEMORY when none is left.
+HLOCAL LocalAlloc(UINT flags, size_t bytes);
+// Releases a block (null is allowed); returns null, as on success on Windows.
 HLOCAL LocalFree(HLOCAL block);
 
 // Modules: null gives the executable, u"wininet.dll" the (built-in) wininet message module,
