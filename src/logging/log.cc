@@ -111,27 +111,31 @@ void log_t::write_resume_header() noexcept {
 
 boost::shared_ptr<receiver::log_file_t> log_t::set_receiver(
     boost::shared_ptr<receiver::log_file_t> receiver) noexcept {
+  std::unique_lock<std::recursive_mutex> lock(mutex_, std::defer_lock);
   try {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    boost::shared_ptr<receiver::log_file_t> previous = std::exchange(receiver_, receiver);
-    if (receiver) {
-      if (dropped_ != 0) {
-        const uint64_t dropped = std::exchange(dropped_, 0);
-        const auto tag = boost::make_shared<format::line_format_t>();
-        std::string notice = exc::format_message(
-            "%1 log records were dropped while no receiver was attached. Pending limit: %2.",
-            static_cast<int64_t>(dropped), static_cast<int64_t>(pending_limit_));
-        // Goes ahead of the surviving records: the dropped ones were older than all of them.
-        std::string record;
-        format::append_record(record, layout_, Warning, 0, tag->tag(), notice, kDefaultLineEnd);
-        pending_.push_front(std::move(record));
-      }
-      deliver_pending(receiver);
-    }
-    return previous;
+    lock.lock();
   } catch (const std::exception&) {
     return {};
   }
+  boost::shared_ptr<receiver::log_file_t> previous = std::exchange(receiver_, receiver);
+  if (!receiver) return previous;
+  try {
+    if (dropped_ != 0) {
+      const auto tag = boost::make_shared<format::line_format_t>();
+      std::string notice = exc::format_message(
+          "%1 log records were dropped while no receiver was attached. Pending limit: %2.",
+          static_cast<int64_t>(dropped_), static_cast<int64_t>(pending_limit_));
+      // Goes ahead of the surviving records: the dropped ones were older than all of them.
+      std::string record;
+      format::append_record(record, layout_, Warning, 0, tag->tag(), notice, kDefaultLineEnd);
+      pending_.push_front(std::move(record));
+      dropped_ = 0;
+    }
+    deliver_pending(receiver);
+  } catch (const std::exception&) {
+    // What the receiver did not take stays pending for the next record.
+  }
+  return previous;
 }
 
 boost::shared_ptr<receiver::log_file_t> log_t::receiver() const {

@@ -1,6 +1,8 @@
 #include "util/file_system.h"
 
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 #include <boost/filesystem.hpp>
 #include <boost/system/error_code.hpp>
@@ -50,8 +52,13 @@ void move_file_replace(const std::string& from, const std::string& to) {
   }
   // The copy gets its final name only once complete, so the target is never half-written.
   const std::string part = to + ".part";
-  bfs::copy_file(from, part, bfs::copy_options::overwrite_existing, ec);
-  if (ec) {
+  // std::filesystem's copy falls back to plain reads and writes where the kernel cannot copy
+  // between the two file systems; Boost's copy does not.
+  std::error_code copy_ec;
+  std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing,
+                             copy_ec);
+  if (copy_ec) {
+    ec.assign(copy_ec.value(), boost::system::generic_category());
     boost::system::error_code ignored;
     bfs::remove(part, ignored);
     raise(exc::format_message("Cannot copy file to [%1].", part), from, ec);

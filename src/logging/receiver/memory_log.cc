@@ -1,0 +1,22 @@
+#include "logging/receiver/memory_log.h"
+
+#include "util/zip_writer.h"
+
+namespace logging::receiver {
+
+void CMemoryLog::write(const std::string& record) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_.push_back(record);
+}
+
+std::vector<std::string> CMemoryLog::records() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return records_;
+}
+
+void CMemoryLog::clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_.clear();
+}
+
+}  // namespace logging::receiver

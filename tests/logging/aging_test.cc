@@ -1,0 +1,328 @@
+// Aged names, the aging pass over real files, the gzip writer and a file receiver driven past
+// its size limit.
+#include "logging/size_check.h"
+
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <boost/make_shared.hpp>
+
+#include "exc/exceptions.h"
+#include "logging/log.h"
+#include "logging/log_section.h"
+#include "logging/process_logger.h"
+#include "logging/receiver/file_log.h"
+#include "logging/receiver/memory_log.h"
+#include "tests/logging/test_support.h"
+#include "util/file_system.h"
+#include "util/zip_writer.h"
+
+namespace logging {
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+std::string gunzip(const std::string& path) {
+  gzFile in = gzopen(path.c_str(), "rb");
+  if (in == nullptr) return "<cannot open " + path + ">";
+  std::string out;
+  char buf[4096];
+  int got;
+  while ((got = gzread(in, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(got));
+  gzclose(in);
+  return out;
+}
+
+void touch(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+TEST(AgedNameTest, ArchiveExtensionIsKeptAfterTheNumber) {
+  EXPECT_EQ(aged_name("x.log.gz", ".log.gz", 0), "x.log.gz");
+  EXPECT_EQ(aged_name("x.log.gz", ".log.gz", 1), "x.1.log.gz");
+  EXPECT_EQ(aged_name("x.log.gz", ".log.gz", 2), "x.2.log.gz");
+  EXPECT_EQ(aged_name("/var/log/Agent.log.gz", ".log.gz", 1000), "/var/log/Agent.1000.log.gz");
+  // The comparison ignores case; the extension written is the one asked for.
+  EXPECT_EQ(aged_name("X.LOG.GZ", ".log.gz", 1), "X.1.log.gz");
+}
+
+TEST(AgedNameTest, NamesWithoutTheExtension) {
+  EXPECT_EQ(aged_name("name", ".log.gz", 1), "name.1");
+  EXPECT_EQ(aged_name("name.", ".log.gz", 1), "name.1");
+  EXPECT_EQ(aged_name("name.txt", ".log.gz", 3), "name.txt.3");
+  // The whole name equal to the extension.
+  EXPECT_EQ(aged_name(".log.gz", ".log.gz", 1), ".1.log.gz");
+}
+
+class AgingTest : public testing::Test {
+ protected:
+  std::string age(int n) { return aged_name(base_, ".log.gz", static_cast<uint32_t>(n)); }
+  logtest::temp_dir_t dir_;
+  std::string base_ = dir_.file("x.log.gz");
+};
+
+TEST_F(AgingTest, EveryCopyMovesOneAgeUpAndTheOldestGoes) {
+  for (int n = 0; n <= 3; ++n) touch(age(n), "copy" + std::to_string(n));
+  age_files(base_, ".log.gz", 3);
+  EXPECT_FALSE(util::fs::file_exists(age(0)));
+  EXPECT_EQ(logtest::read_file(age(1)), "copy0");
+  EXPECT_EQ(logtest::read_file(age(2)), "copy1");
+  EXPECT_EQ(logtest::read_file(age(3)), "copy2");
+  EXPECT_FALSE(util::fs::file_exists(age(4)));
+}
+
+TEST_F(AgingTest, GapsAreSkippedAndLimitZeroOnlyDeletes) {
+  touch(age(0), "a");
+  touch(age(2), "c");
+  age_files(base_, ".log.gz", 5);
+  EXPECT_EQ(logtest::read_file(age(1)), "a");
+  EXPECT_EQ(logtest::read_file(age(3)), "c");
+  EXPECT_FALSE(util::fs::file_exists(age(2)));
+
+  touch(age(0), "b");
+  age_files(base_, ".log.gz", 0);
+  EXPECT_FALSE(util::fs::file_exists(age(0)));
+  EXPECT_EQ(logtest::read_file(age(1)), "a");  // untouched
+}
+
+TEST_F(AgingTest, FailureNamesTheFileTheExtensionAndTheLimit) {
+  // The oldest age is a non-empty directory, which the delete cannot remove.
+  touch(age(0), "a");
+  std::filesystem::create_directories(age(1) + "/blocker");
+  try {
+    age_files(base_, ".log.gz", 1);
+    FAIL() << "aging over a directory succeeded";
+  } catch (const exc::runtime_exc_t& e) {
+    const std::string what = e.what();
+    EXPECT_THAT(what, testing::StartsWith("Cannot delete file. path: [" + age(1) +
+                                          "], code: [39], descr: [Directory not empty]\n"));
+    EXPECT_THAT(what, testing::EndsWith("\nCannot age file. File path: [" + base_ +
+                                        "]. Extension: [.log.gz]. Ages limit: [1]."));
+  }
+  EXPECT_EQ(logtest::read_file(age(0)), "a");  // nothing lost
+}
+
+TEST(FileSystemTest, ErrorsCarryPathCodeAndDescription) {
+  logtest::temp_dir_t dir;
+  const std::string missing = dir.file("missing");
+  EXPECT_FALSE(util::fs::file_exists(missing));
+  try {
+    util::fs::delete_file(missing);
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot delete file. path: [" + missing +
+                                         "], code: [2], descr: [No such file or directory]");
+    EXPECT_EQ(e.error_code(), 2u);
+  }
+  try {
+    util::fs::move_file_replace(missing, dir.file("b"));
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot move file to [" + dir.file("b") + "]. path: [" +
+                                         missing +
+                                         "], code: [2], descr: [No such file or directory]");
+  }
+  touch(dir.file("a"), "A");
+  touch(dir.file("b"), "B");
+  util::fs::move_file_replace(dir.file("a"), dir.file("b"));
+  EXPECT_FALSE(util::fs::file_exists(dir.file("a")));
+  EXPECT_EQ(logtest::read_file(dir.file("b")), "A");
+}
+
+TEST(FileSystemTest, MoveAcrossFileSystemsCopies) {
+  logtest::temp_dir_t dir;
+  const std::string shm = "/dev/shm";
+  struct stat a {
+  }, b{};
+  if (stat(dir.path().c_str(), &a) != 0 || stat(shm.c_str(), &b) != 0 || a.st_dev == b.st_dev ||
+      access(shm.c_str(), W_OK) != 0) {
+    GTEST_SKIP() << "no second writable file system to move across";
+  }
+  const std::string from = shm + "/zelqa-move-" + std::to_string(getpid());
+  touch(from, "across");
+  touch(dir.file("target"), "old");
+  util::fs::move_file_replace(from, dir.file("target"));
+  EXPECT_FALSE(util::fs::file_exists(from));
+  EXPECT_EQ(logtest::read_file(dir.file("target")), "across");
+  EXPECT_FALSE(util::fs::file_exists(dir.file("target.part")));
+}
+
+TEST(ZipWriterTest, WritesAGzipArchiveThatZlibReadsBack) {
+  logtest::temp_dir_t dir;
+  const std::string path = dir.file("a.log.gz");
+  {
+    util::zip_writer_t writer(path);
+    ASSERT_NE(writer.stream(), nullptr);
+    writer.write("hello ");
+    writer.write(std::string(100000, 'z'));
+  }
+  EXPECT_EQ(gunzip(path), "hello " + std::string(100000, 'z'));
+  const std::string raw = logtest::read_file(path);
+  ASSERT_GE(raw.size(), 10u);
+  EXPECT_EQ(static_cast<unsigned char>(raw[0]), 0x1f);  // gzip magic
+  EXPECT_EQ(static_cast<unsigned char>(raw[1]), 0x8b);
+  EXPECT_EQ(static_cast<unsigned char>(raw[8]), 2);  // XFL: maximum compression
+}
+
+TEST(ZipWriterTest, OpenFailureNamesPathAndErrno) {
+  const std::string path = "/nonexistent-dir/a.log.gz";
+  try {
+    util::zip_writer_t writer(path);
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_EQ(std::string(e.what()), "Failed to open gzip file (error code: 2) : " + path +
+                                         "\nFailed to open GZ archive [" + path + "]. Errno: 2");
+  }
+}
+
+TEST(ZipWriterTest, FailedCloseIsLoggedNotThrown) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  auto sink = boost::make_shared<receiver::CMemoryLog>();
+  scoped_receiver_t attach(sink);
+  sink->clear();
+  {
+    util::zip_writer_t writer("/dev/full");
+    writer.write("data that cannot be flushed");
+  }
+  const auto records = sink->records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_THAT(records[0],
+              testing::EndsWith("         | ERR |Cannot close GZ archive [/dev/full].\r\n"));
+  EXPECT_THAT(records[1], testing::EndsWith("         | ERR |Error code: -1\r\n"));
+
+  // An explicit close reports the same failure to its caller.
+  util::zip_writer_t writer("/dev/full");
+  writer.write("x");
+  EXPECT_THROW(writer.close(), exc::runtime_exc_t);
+  EXPECT_EQ(writer.stream(), nullptr);
+}
+
+class FileLogAgingTest : public testing::Test {
+ protected:
+  std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0, end;
+    while ((end = text.find("\r\n", start)) != std::string::npos) {
+      lines.push_back(text.substr(start, end - start));
+      start = end + 2;
+    }
+    return lines;
+  }
+  // Writes records "r<first>" .. "r<last>" through the logger.
+  void log_range(log_section_t& channel, int first, int last) {
+    for (int i = first; i <= last; ++i) channel.Info("r" + std::to_string(i));
+  }
+
+  logtest::temp_dir_t dir_;
+  std::string path_ = dir_.file("x.log");
+};
+
+TEST_F(FileLogAgingTest, FilePastItsLimitIsArchivedAndStartsWithTheResumeHeader) {
+  auto file = boost::make_shared<receiver::CFileLog>(path_);
+  auto logger = boost::make_shared<log_t>(file);
+  aging_settings_t settings;
+  settings.max_size = 1000;  // every check finds the file full
+  settings.ages_limit = 2;
+  logger->set_size_checker([settings](const auto& r) { return check_log_size(r, settings); });
+  logger->set_size_check(true);
+  log_section_t channel("agent", logger);
+
+  std::vector<std::string> written;
+  for (int pass = 0; pass < 4; ++pass) log_range(channel, pass * 1000, pass * 1000 + 999);
+  channel.Info("tail");
+
+  // Four passes with a limit of 2: x.log.gz (newest), x.1.log.gz, x.2.log.gz; the oldest
+  // archive went.
+  const auto newest = lines_of(gunzip(dir_.file("x.log.gz")));
+  const auto older = lines_of(gunzip(dir_.file("x.1.log.gz")));
+  const auto oldest = lines_of(gunzip(dir_.file("x.2.log.gz")));
+  EXPECT_FALSE(util::fs::file_exists(dir_.file("x.3.log.gz")));
+  ASSERT_EQ(oldest.size(), 1002u);  // resume header of pass 1 + 1000 records
+  EXPECT_THAT(oldest[0], testing::EndsWith("         | LOG: Resuming log session"));
+  EXPECT_THAT(oldest[1], testing::EndsWith("         | " + std::string(84, '=')));
+  EXPECT_THAT(oldest[2], testing::EndsWith("agent    | r1000"));
+  EXPECT_THAT(oldest[1001], testing::EndsWith("agent    | r1999"));
+  ASSERT_EQ(older.size(), 1002u);
+  EXPECT_THAT(older[2], testing::EndsWith("agent    | r2000"));
+  ASSERT_EQ(newest.size(), 1002u);
+  EXPECT_THAT(newest[1001], testing::EndsWith("agent    | r3999"));
+
+  const auto current = lines_of(logtest::read_file(path_));
+  ASSERT_EQ(current.size(), 3u);
+  EXPECT_THAT(current[0], testing::EndsWith("LOG: Resuming log session"));
+  EXPECT_THAT(current[2], testing::EndsWith("agent    | tail"));
+  EXPECT_EQ(file->size(), logtest::read_file(path_).size());
+}
+
+TEST_F(FileLogAgingTest, NoLimitAndBelowLimitLeaveTheFileAlone) {
+  auto file = boost::make_shared<receiver::CFileLog>(path_);
+  file->write("0123456789");
+  aging_settings_t unlimited;
+  unlimited.max_size = 0;
+  EXPECT_FALSE(check_log_size(file, unlimited));
+  aging_settings_t above;
+  above.max_size = 11;
+  EXPECT_FALSE(check_log_size(file, above));
+  EXPECT_FALSE(util::fs::file_exists(path_ + ".gz"));
+  // Exactly at the limit is full.
+  aging_settings_t exact;
+  exact.max_size = 10;
+  EXPECT_TRUE(check_log_size(file, exact));
+  EXPECT_EQ(gunzip(path_ + ".gz"), "0123456789");
+  EXPECT_EQ(file->size(), 0u);
+  EXPECT_EQ(logtest::read_file(path_), "");
+}
+
+TEST_F(FileLogAgingTest, LimitZeroKeepsOnlyOneArchive) {
+  auto file = boost::make_shared<receiver::CFileLog>(path_);
+  aging_settings_t settings;
+  settings.max_size = 1;
+  settings.ages_limit = 0;
+  file->write("first");
+  ASSERT_TRUE(check_log_size(file, settings));
+  file->write("second");
+  ASSERT_TRUE(check_log_size(file, settings));
+  EXPECT_EQ(gunzip(path_ + ".gz"), "second");
+  EXPECT_FALSE(util::fs::file_exists(dir_.file("x.1.log.gz")));
+}
+
+TEST_F(FileLogAgingTest, ArchiveThatCannotBeCreatedKeepsTheLogAndExplainsWhy) {
+  auto file = boost::make_shared<receiver::CFileLog>(path_);
+  file->write("keep me");
+  std::filesystem::create_directory(path_ + ".gz");  // the archive name is taken by a directory
+  std::filesystem::create_directory(path_ + ".gz/x");
+  aging_settings_t settings;
+  settings.max_size = 1;
+  settings.ages_limit = 0;
+  try {
+    check_log_size(file, settings);
+    FAIL();
+  } catch (const exc::exc_base_t& e) {
+    EXPECT_THAT(
+        std::string(e.what()),
+        testing::EndsWith("\nUnable to validate log size limit. Log path: [" + path_ + "]."));
+  }
+  EXPECT_EQ(logtest::read_file(path_), "keep me");
+  EXPECT_EQ(file->size(), 7u);
+}
+
+TEST(FileLogTest, OpenFailureNamesThePath) {
+  try {
+    receiver::CFileLog file("/nonexistent-dir/x.log");
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open log file. path: [/nonexistent-dir/x.log], code: [2], descr: [No such "
+              "file or directory]");
+  }
+}
+
+}  // namespace
+}  // namespace logging

@@ -1,0 +1,217 @@
+// Channels and traces writing through a logger of their own, checked to the byte.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include "exc/exceptions.h"
+#include "logging/channels.h"
+#include "logging/log.h"
+#include "logging/log_section.h"
+#include "logging/process_logger.h"
+#include "logging/receiver/memory_log.h"
+#include "logging/thread_states.h"
+#include "logging/trace.h"
+#include "tests/logging/test_support.h"
+
+namespace logging {
+namespace {
+
+using logtest::kFixedStamp;
+using logtest::thread_mark;
+
+// An exception whose what() is null, as a foreign class may have.
+struct silent_exception : std::exception {
+  const char* what() const noexcept override { return nullptr; }
+};
+
+class ChannelTest : public testing::Test {
+ protected:
+  std::string line(std::string_view body, std::string_view tag = "rpc      | ") {
+    return kFixedStamp + thread_mark() + std::string(tag) + std::string(body) + "\n";
+  }
+  std::vector<std::string> records() { return sink_->records(); }
+
+  logtest::fixed_time_t time_;
+  boost::shared_ptr<receiver::CMemoryLog> sink_ = boost::make_shared<receiver::CMemoryLog>("\n");
+  boost::shared_ptr<log_t> logger_ = boost::make_shared<log_t>(sink_);
+  log_section_t channel_{"rpc", logger_};
+};
+
+TEST_F(ChannelTest, LevelOperations) {
+  channel_.Info("i");
+  channel_.Info(2, "i2");
+  channel_.Verbose("v");
+  channel_.Verbose(1, "v1");
+  channel_.Debug("d");
+  channel_.Debug(3, "d3");
+  channel_.Warning("w");
+  channel_.Error("e");
+  EXPECT_THAT(records(), testing::ElementsAre(line("i"), line("    i2"), line("v"), line("  v1"),
+                                              line("WARN|w"), line("ERR |e")));
+}
+
+TEST_F(ChannelTest, ExceptionRecordsCarryTheRaisingThread) {
+  const exc::runtime_exc_t own("boom");
+  const std::string id = std::to_string(own.thread_id());
+  channel_.Error(own);
+  channel_.Error("context", own);
+  channel_.Error(std::runtime_error("foreign"));
+  channel_.Error(silent_exception());
+  channel_.Error("context", silent_exception());
+  EXPECT_THAT(
+      records(),
+      testing::ElementsAre(
+          line("ERR |boom") + line(">>  |An exception was thrown from thread [" + id + "]."),
+          line("ERR |context") + line(">>  |boom") +
+              line(">>  |An exception was thrown from thread [" + id + "]."),
+          line("ERR |foreign") + line(">>  |An exception was thrown from thread [n/a]."),
+          line("ERR |Exception message is not available.") +
+              line(">>  |An exception was thrown from thread [n/a]."),
+          line("ERR |context") + line(">>  |An exception was thrown from thread [n/a].")));
+}
+
+TEST_F(ChannelTest, WarningsWithExceptions) {
+  channel_.Warning("context", std::runtime_error("why"));
+  channel_.Warning(std::runtime_error("why"));
+  channel_.Warning("context", silent_exception());
+  // A warning about an exception without a message becomes an error record.
+  channel_.Warning(silent_exception());
+  EXPECT_THAT(records(), testing::ElementsAre(line("WARN|context") + line(">>  |why"),
+                                              line("WARN|why"), line("WARN|context"),
+                                              line("ERR |Exception message is not available.")));
+}
+
+TEST_F(ChannelTest, SensitiveValuesShownByDefaultAndChannelWithoutLoggerIsOff) {
+  EXPECT_FALSE(channel_.HidesSensitive());
+  EXPECT_EQ(channel_.Sensitive("secret"), "secret");
+  EXPECT_FALSE(channel_.IsOff());
+  EXPECT_NE(channel_.DepthCounter(), nullptr);
+
+  // A channel without a logger (as after unload) is off and writes nothing.
+  log_section_t off("x", nullptr);
+  EXPECT_TRUE(off.IsOff());
+  EXPECT_EQ(off.DepthCounter(), nullptr);
+  off.Error("lost");
+  off.Info("lost");
+  { trace_t t(off, "lost"); }
+  EXPECT_TRUE(records().empty());
+}
+
+TEST(ChannelsTest, EveryNamedChannelHasItsTagAndSharesTheProcessLogger) {
+  using namespace channels;
+  const std::pair<log_section_t*, const char*> expected[] = {
+      {&Default(), "         | "}, {&Dmn(), "dmn      | "},   {&Cli(), "cli      | "},
+      {&Srv(), "srv      | "},     {&Prt(), "prt      | "},   {&Drv(), "drv      | "},
+      {&Stg(), "stg      | "},     {&Cpl(), "cpl      | "},   {&Bkp(), "bkp      | "},
+      {&Nfs(), "nfs      | "},     {&Rpc(), "rpc      | "},   {&Vhd(), "vhd      | "},
+      {&Mnt(), "mnt      | "},     {&Azure(), "azure    | "}, {&Dt(), "dt       | "}};
+  for (const auto& [channel, tag] : expected) {
+    EXPECT_EQ(channel->tag(), tag);
+    EXPECT_EQ(channel->logger(), Default().logger());
+  }
+  EXPECT_EQ(Dbg().tag(), "dbg      | ");
+  EXPECT_NE(Dbg().logger(), Default().logger());
+}
+
+TEST(InternalErrorTest, IsWrittenToTheDefaultChannelWhenCreated) {
+  auto sink = boost::make_shared<receiver::CMemoryLog>();
+  std::vector<std::string> seen;
+  {
+    scoped_receiver_t attach(sink);
+    sink->clear();  // records other tests left pending
+    const exc::CZelqaInternalError error("broken invariant");
+    seen = sink->records();
+  }
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_THAT(seen[0], testing::HasSubstr("         | ERR |broken invariant\r\n"));
+  EXPECT_THAT(seen[0], testing::HasSubstr(">>  |--tr:[ZelqaInternalError]\r\n"));
+  EXPECT_THAT(seen[0], testing::HasSubstr(">>  |An exception was thrown from thread ["));
+}
+
+class TraceTest : public ChannelTest {};
+
+TEST_F(TraceTest, NestedTracesIndentInfoButNotWarningsOrErrors) {
+  {
+    trace_t outer(channel_, "Connecting");
+    {
+      trace_t inner(channel_, "Binding");
+      channel_.Info("inside");
+      channel_.Warning("careful");
+      channel_.Error("bad");
+      inner.done();
+    }
+    outer.done();
+  }
+  EXPECT_THAT(records(),
+              testing::ElementsAre(line("Connecting"), line("  Binding"), line("    inside"),
+                                   line("WARN|careful"), line("ERR |bad"), line("  Binding ok."),
+                                   line("Connecting ok.")));
+}
+
+TEST_F(TraceTest, UnfinishedTraceFailsAtInfoAndDoneWinsOverDestruction) {
+  { trace_t t(channel_, "A"); }
+  {
+    trace_t t(channel_, "B");
+    t.done();
+    t.fail();  // already finished
+  }
+  {
+    trace_t t(channel_, "C");
+    t.dismiss();
+  }
+  EXPECT_THAT(records(), testing::ElementsAre(line("A"), line("A Failed."), line("B"),
+                                              line("B ok."), line("C")));
+  EXPECT_EQ(logger_->depth_counter().get(), 0);
+}
+
+TEST_F(TraceTest, DepthNeverGoesNegative) {
+  auto t = std::make_unique<trace_t>(channel_, "x");
+  logger_->depth_counter().decrement();
+  logger_->depth_counter().decrement();
+  t->done();
+  t.reset();
+  EXPECT_EQ(logger_->depth_counter().get(), 0);
+  channel_.Info("flat");
+  EXPECT_EQ(records().back(), line("flat"));
+}
+
+TEST_F(TraceTest, FailTraceWritesOnlyOnFailure) {
+  { trace_fail_t t(channel_, "Quiet"); }
+  {
+    trace_fail_t t(channel_, "Fine");
+    channel_.Info("inside");  // not indented by a fail trace
+    t.done();
+  }
+  {
+    trace_fail_t t(channel_, "Dismissed");
+    t.dismiss();
+  }
+  {
+    trace_fail_t t(channel_, "Twice");
+    t.fail();
+  }
+  EXPECT_THAT(records(),
+              testing::ElementsAre(line("Quiet Failed."), line("inside"), line("Twice Failed.")));
+}
+
+TEST_F(TraceTest, RegisteredThreadRecordsOpenOperations) {
+  auto& states = monitoring::CThreadStatesCollection::instance();
+  EXPECT_EQ(states.find(GetCurrentThreadId()), nullptr);
+  auto state = states.add_current_thread();
+  {
+    trace_t outer(channel_, "outer");
+    trace_fail_t inner(channel_, "inner");
+    const auto ops = state->operations();
+    ASSERT_EQ(ops.size(), 2u);
+    EXPECT_EQ(ops[0].text, "outer");
+    EXPECT_EQ(ops[1].text, "inner");
+    inner.done();
+    outer.done();
+  }
+  EXPECT_TRUE(state->operations().empty());
+  states.remove(GetCurrentThreadId());
+}
+
+}  // namespace
+}  // namespace logging

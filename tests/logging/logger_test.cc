@@ -1,0 +1,195 @@
+// The logger's delivery rules: pending records, their bound, failing receivers, the size
+// check cadence and the resume header.
+#include "logging/log.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include <boost/make_shared.hpp>
+
+#include "logging/log_level.h"
+#include "logging/receiver/memory_log.h"
+#include "tests/logging/test_support.h"
+
+namespace logging {
+namespace {
+
+using logtest::kFixedStamp;
+using logtest::thread_mark;
+using testing::ElementsAre;
+
+// Fails the writes whose numbers (from 1) are listed, keeps the others.
+class flaky_receiver_t : public receiver::CMemoryLog {
+ public:
+  explicit flaky_receiver_t(std::vector<int> failing) : CMemoryLog("\n"), failing_(failing) {}
+  void write(const std::string& record) override {
+    ++calls_;
+    if (std::find(failing_.begin(), failing_.end(), calls_) != failing_.end()) {
+      throw std::runtime_error("disk full");
+    }
+    CMemoryLog::write(record);
+  }
+
+ private:
+  std::vector<int> failing_;
+  int calls_ = 0;
+};
+
+class LoggerTest : public testing::Test {
+ protected:
+  std::string line(std::string_view body, std::string_view eol = "\r\n") {
+    return kFixedStamp + thread_mark() + "ch       | " + std::string(body) + std::string(eol);
+  }
+  void write(log_t& log, std::string_view text, int32_t level = Info) {
+    log.write(level, 0, tag_, text);
+  }
+
+  logtest::fixed_time_t time_;
+  boost::shared_ptr<format::line_format_t> tag_ = boost::make_shared<format::line_format_t>("ch");
+};
+
+TEST_F(LoggerTest, PendingRecordsKeepTheirTerminatorAndGoFirstOnAttach) {
+  log_t log;
+  write(log, "one");
+  write(log, "two");
+  EXPECT_EQ(log.pending_count(), 2u);
+  auto sink = boost::make_shared<receiver::CMemoryLog>("\n");
+  EXPECT_EQ(log.set_receiver(sink), nullptr);
+  EXPECT_EQ(log.pending_count(), 0u);
+  write(log, "three");
+  EXPECT_THAT(sink->records(), ElementsAre(line("one"), line("two"), line("three", "\n")));
+
+  // Detached again, records wait once more.
+  EXPECT_EQ(log.set_receiver(nullptr), sink);
+  write(log, "four");
+  EXPECT_EQ(log.pending_count(), 1u);
+  EXPECT_EQ(sink->records().size(), 3u);
+}
+
+TEST_F(LoggerTest, PendingListIsBoundedAndDropsAreReported) {
+  log_t log;
+  log.set_pending_limit(3);
+  for (int i = 1; i <= 5; ++i) write(log, "r" + std::to_string(i));
+  EXPECT_EQ(log.pending_count(), 3u);
+  auto sink = boost::make_shared<receiver::CMemoryLog>();
+  log.set_receiver(sink);
+  const std::string notice_tag = "         | ";
+  EXPECT_THAT(sink->records(),
+              ElementsAre(kFixedStamp + thread_mark() + notice_tag +
+                              "WARN|2 log records were dropped while no receiver was attached. "
+                              "Pending limit: 3.\r\n",
+                          line("r3"), line("r4"), line("r5")));
+
+  // The count starts again after it was reported; lowering the bound drops at once.
+  log.set_receiver(nullptr);
+  for (int i = 0; i < 3; ++i) write(log, "x");
+  log.set_pending_limit(1);
+  EXPECT_EQ(log.pending_count(), 1u);
+  log.set_pending_limit(0);
+  write(log, "y");
+  EXPECT_EQ(log.pending_count(), 0u);
+}
+
+TEST_F(LoggerTest, FailingReceiverLosesOnlyTheFailedRecordAndNeverThrows) {
+  log_t log;
+  write(log, "p1");
+  write(log, "p2");
+  // The first pending record is refused: it stays pending, nothing after it is attempted.
+  auto sink = boost::make_shared<flaky_receiver_t>(std::vector<int>{1, 4});
+  log.set_receiver(sink);
+  EXPECT_EQ(log.pending_count(), 2u);
+  write(log, "a");  // p1 (2nd call), p2 (3rd), a (4th: fails and is lost)
+  write(log, "b");
+  EXPECT_THAT(sink->records(), ElementsAre(line("p1"), line("p2"), line("b", "\n")));
+  EXPECT_EQ(log.pending_count(), 0u);
+}
+
+// Counts its calls; answers from a script (true: aged, throw: failed).
+struct scripted_checker_t {
+  std::vector<int>* calls;
+  std::vector<std::string> script;  // "aged", "no", "throw"
+  bool operator()(const boost::shared_ptr<receiver::log_file_t>&) {
+    const size_t n = calls->size();
+    calls->push_back(static_cast<int>(n));
+    const std::string& step = n < script.size() ? script[n] : "no";
+    if (step == "throw") throw std::runtime_error("cannot age");
+    return step == "aged";
+  }
+};
+
+TEST_F(LoggerTest, SizeCheckRunsEveryThousandRecordsAndIsRetriedAfterAFailure) {
+  auto sink = boost::make_shared<receiver::CMemoryLog>("\n");
+  log_t log(sink);
+  std::vector<int> calls;
+  log.set_size_checker(scripted_checker_t{&calls, {"no", "throw", "aged"}});
+  for (int i = 0; i < 999; ++i) write(log, "r");
+  EXPECT_EQ(calls.size(), 0u);  // switched off: nothing counted
+  log.set_size_check(true);
+  for (int i = 0; i < 999; ++i) write(log, "r");
+  EXPECT_EQ(calls.size(), 0u);
+  write(log, "r");  // the 1000th
+  EXPECT_EQ(calls.size(), 1u);
+  for (int i = 0; i < 1000; ++i) write(log, "r");
+  EXPECT_EQ(calls.size(), 2u);  // this one throws: the record stays written, the count stays
+  sink->clear();
+  write(log, "next");
+  EXPECT_EQ(calls.size(), 3u);  // checked again at once, and aged this time
+  const std::string header = kFixedStamp + thread_mark() + "         | ";
+  EXPECT_THAT(sink->records(),
+              ElementsAre(line("next", "\n"), header + "LOG: Resuming log session\n",
+                          header + std::string(84, '=') + "\n"));
+  // The header records are not counted: the next check comes after 1000 more records.
+  for (int i = 0; i < 999; ++i) write(log, "r");
+  EXPECT_EQ(calls.size(), 3u);
+  write(log, "r");
+  EXPECT_EQ(calls.size(), 4u);
+}
+
+// A receiver that logs through its own logger while receiving: the lock is re-entrant.
+class echo_receiver_t : public receiver::CMemoryLog {
+ public:
+  explicit echo_receiver_t(log_t*& log) : CMemoryLog("\n"), log_(log) {}
+  void write(const std::string& record) override {
+    CMemoryLog::write(record);
+    if (!echoing_ && log_ != nullptr) {
+      echoing_ = true;
+      log_->write(Info, 0, boost::make_shared<format::line_format_t>("echo"), "seen");
+      echoing_ = false;
+    }
+  }
+
+ private:
+  log_t*& log_;
+  bool echoing_ = false;
+};
+
+TEST_F(LoggerTest, ReceiverMayLogFromInsideAWrite) {
+  log_t* target = nullptr;
+  auto sink = boost::make_shared<echo_receiver_t>(target);
+  log_t log(sink);
+  target = &log;
+  write(log, "outer");
+  ASSERT_EQ(sink->records().size(), 2u);
+  EXPECT_EQ(sink->records()[0], line("outer", "\n"));
+  EXPECT_THAT(sink->records()[1], testing::EndsWith("echo     | seen\n"));
+}
+
+TEST_F(LoggerTest, FirstWriteHookRunsOnceBeforeTheFirstRecord) {
+  log_t log;
+  int runs = 0;
+  log.set_first_write_hook([&runs](log_t& self) {
+    ++runs;
+    self.write(Info, 0, boost::make_shared<format::line_format_t>("ch"), "from hook");
+  });
+  write(log, "first");
+  write(log, "second");
+  EXPECT_EQ(runs, 1);
+  auto sink = boost::make_shared<receiver::CMemoryLog>();
+  log.set_receiver(sink);
+  EXPECT_THAT(sink->records(), ElementsAre(line("from hook"), line("first"), line("second")));
+}
+
+}  // namespace
+}  // namespace logging

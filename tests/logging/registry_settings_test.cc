@@ -1,0 +1,253 @@
+// Settings read from the registry store: the aging limits, the external log collector of the
+// debugger receiver (checked on a real UDP socket) and the process-wide logger's own file.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include <boost/make_shared.hpp>
+
+#include "logging/log.h"
+#include "logging/log_section.h"
+#include "logging/process_logger.h"
+#include "logging/receiver/file_log.h"
+#include "logging/receiver/memory_log.h"
+#include "logging/receiver/output_debug_string_log.h"
+#include "logging/size_check.h"
+#include "tests/logging/test_support.h"
+
+namespace logging {
+namespace {
+
+using logtest::registry_file_t;
+
+constexpr const char* kProduct = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n";
+constexpr const char* kExtLog = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZelqA\\Zelqa NFS]\r\n";
+
+std::string dword(const char* name, uint32_t value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "\"%s\"=dword:%08x\r\n", name, value);
+  return buf;
+}
+
+TEST(AgingSettingsTest, DefaultsWithoutKey) {
+  registry_file_t reg("");
+  const aging_settings_t s = read_aging_settings();
+  EXPECT_EQ(s.max_size, 15728640u);
+  EXPECT_EQ(s.ages_limit, 10);
+}
+
+TEST(AgingSettingsTest, SizeAsDwordOrQwordAndTheCount) {
+  {
+    registry_file_t reg(std::string(kProduct) + dword("AgentMaxLogSize", 4096) +
+                        dword("AgentMaxLogCount", 3));
+    const aging_settings_t s = read_aging_settings();
+    EXPECT_EQ(s.max_size, 4096u);
+    EXPECT_EQ(s.ages_limit, 3);
+  }
+  {
+    // 0x1_0000_0002 bytes as a QWORD (little-endian bytes).
+    registry_file_t reg(std::string(kProduct) +
+                        "\"AgentMaxLogSize\"=hex(b):02,00,00,00,01,00,00,00\r\n" +
+                        dword("AgentMaxLogCount", 0));
+    const aging_settings_t s = read_aging_settings();
+    EXPECT_EQ(s.max_size, 0x100000002u);
+    EXPECT_EQ(s.ages_limit, 0);
+  }
+}
+
+TEST(AgingSettingsTest, CountOutsideTheRangeIsClampedTo1000) {
+  for (uint32_t count : {5000u, 1001u, 0xFFFFFFFFu /* -1 */}) {
+    registry_file_t reg(std::string(kProduct) + dword("AgentMaxLogSize", 1) +
+                        dword("AgentMaxLogCount", count));
+    EXPECT_EQ(read_aging_settings().ages_limit, 1000) << count;
+  }
+  registry_file_t reg(std::string(kProduct) + dword("AgentMaxLogSize", 1) +
+                      dword("AgentMaxLogCount", 1000));
+  EXPECT_EQ(read_aging_settings().ages_limit, 1000);
+}
+
+TEST(AgingSettingsTest, SizeOfAnotherTypeKeepsBothDefaults) {
+  registry_file_t reg(std::string(kProduct) + "\"AgentMaxLogSize\"=\"4096\"\r\n" +
+                      dword("AgentMaxLogCount", 3));
+  const aging_settings_t s = read_aging_settings();
+  EXPECT_EQ(s.max_size, 15728640u);
+  EXPECT_EQ(s.ages_limit, 10);  // not read without an accepted size
+}
+
+// A UDP socket on 127.0.0.1 that stands in for the external log collector.
+class collector_t {
+ public:
+  explicit collector_t(uint16_t port = 0) {
+    fd_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    socklen_t len = sizeof addr;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+  }
+  ~collector_t() { ::close(fd_); }
+  bool bound() const { return bound_; }
+  uint16_t port() const { return port_; }
+
+  // The next datagram, or nullopt when none arrives within `ms`.
+  std::optional<std::string> receive(int ms = 2000) {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, ms) != 1) return std::nullopt;
+    char buf[65536];
+    const ssize_t got = ::recv(fd_, buf, sizeof buf, 0);
+    if (got < 0) return std::nullopt;
+    return std::string(buf, static_cast<size_t>(got));
+  }
+
+ private:
+  int fd_ = -1;
+  bool bound_ = false;
+  uint16_t port_ = 0;
+};
+
+class ExternalLogTest : public testing::Test {
+ protected:
+  // A "dbg" channel on a fresh logger with a fresh receiver, which reads the registry anew.
+  void make_channel() {
+    receiver_ = boost::make_shared<receiver::COutputDebugStringLog>();
+    channel_ = std::make_unique<log_section_t>("dbg", boost::make_shared<log_t>(receiver_));
+  }
+  std::string line(std::string_view body) {
+    return logtest::kFixedStamp + logtest::thread_mark() + "dbg      | " + std::string(body) + "\n";
+  }
+
+  logtest::fixed_time_t time_;
+  boost::shared_ptr<receiver::COutputDebugStringLog> receiver_;
+  std::unique_ptr<log_section_t> channel_;
+};
+
+TEST_F(ExternalLogTest, EachRecordIsOneDatagramHoldingExactlyTheFormattedLines) {
+  collector_t collector;
+  registry_file_t reg(std::string(kExtLog) + dword("ExtLogEnabled", 1) +
+                      "\"ExtLogHost\"=\"127.0.0.1\"\r\n" + dword("ExtLogPort", collector.port()));
+  make_channel();
+  channel_->Warning("first\nsecond\nthird");
+  channel_->Info(1, "next");
+  EXPECT_EQ(collector.receive(), line("WARN|first") + line(">>  |second") + line(">>  |third"));
+  EXPECT_EQ(collector.receive(), line("  next"));
+  EXPECT_TRUE(receiver_->external_logging_on());
+}
+
+TEST_F(ExternalLogTest, PortIsTakenModulo65536) {
+  collector_t collector;
+  registry_file_t reg(std::string(kExtLog) + dword("ExtLogEnabled", 7) +
+                      dword("ExtLogPort", collector.port() + 65536u));
+  make_channel();
+  channel_->Info("wrapped");
+  EXPECT_EQ(collector.receive(), line("wrapped"));
+}
+
+TEST_F(ExternalLogTest, SwitchedOffSendsNothingAndReadsNoAddress) {
+  collector_t collector;
+  registry_file_t reg(std::string(kExtLog) + dword("ExtLogEnabled", 0) +
+                      "\"ExtLogHost\"=\"10.1.2.3\"\r\n" + dword("ExtLogPort", collector.port()));
+  make_channel();
+  channel_->Info("quiet");
+  EXPECT_EQ(collector.receive(300), std::nullopt);
+  EXPECT_FALSE(receiver_->external_logging_on());
+  EXPECT_EQ(receiver_->target().sin_addr.s_addr, inet_addr("127.0.0.1"));
+  EXPECT_EQ(ntohs(receiver_->target().sin_port), 37183);
+}
+
+TEST_F(ExternalLogTest, MissingKeyMeansDebuggerOutputOnly) {
+  registry_file_t reg("");
+  make_channel();
+  channel_->Info("local");
+  EXPECT_FALSE(receiver_->external_logging_on());
+  EXPECT_EQ(receiver_->size(), 0u);
+  EXPECT_EQ(receiver_->path(), "");
+  EXPECT_EQ(receiver_->line_end(), "\n");
+}
+
+TEST_F(ExternalLogTest, DefaultsAndAnAddressThatIsNoAddress) {
+  {
+    registry_file_t reg(std::string(kExtLog) + dword("ExtLogEnabled", 1));
+    make_channel();
+    channel_->Info("x");
+    EXPECT_TRUE(receiver_->external_logging_on());
+    EXPECT_EQ(receiver_->target().sin_addr.s_addr, inet_addr("127.0.0.1"));
+    EXPECT_EQ(ntohs(receiver_->target().sin_port), 37183);
+  }
+  collector_t collector(37183);
+  if (collector.bound()) {
+    registry_file_t reg(std::string(kExtLog) + dword("ExtLogEnabled", 1));
+    make_channel();
+    channel_->Info("to the default port");
+    EXPECT_EQ(collector.receive(), line("to the default port"));
+  }
+  registry_file_t reg(std::string(kExtLog) + dword("ExtLogEnabled", 1) +
+                      "\"ExtLogHost\"=\"collector.example\"\r\n");
+  make_channel();
+  channel_->Info("x");
+  EXPECT_EQ(receiver_->target().sin_addr.s_addr, INADDR_NONE);
+}
+
+TEST_F(ExternalLogTest, SettingsAreReadOncePerReceiver) {
+  collector_t collector;
+  std::optional<registry_file_t> reg(
+      std::in_place,
+      std::string(kExtLog) + dword("ExtLogEnabled", 1) + dword("ExtLogPort", collector.port()));
+  make_channel();
+  channel_->Info("one");
+  reg.emplace(std::string(kExtLog) + dword("ExtLogEnabled", 0));
+  channel_->Info("two");
+  EXPECT_EQ(collector.receive(), line("one"));
+  EXPECT_EQ(collector.receive(), line("two"));
+}
+
+TEST(ProcessConfigTest, LogFileAndPendingLimitFromTheProductKey) {
+  logtest::temp_dir_t dir;
+  const std::string path = dir.file("agent.log");
+  registry_file_t reg(std::string(kProduct) + dword("LogPendingLimit", 5) + "\"LogFile\"=\"" +
+                      path + "\"\r\n");
+  auto logger = boost::make_shared<log_t>();
+  logger->set_first_write_hook(&configure_from_registry);
+  log_section_t channel("cli", logger);
+  channel.Info("to the file");
+  const auto file = boost::dynamic_pointer_cast<receiver::CFileLog>(logger->receiver());
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->path(), path);
+  EXPECT_THAT(logtest::read_file(path), testing::EndsWith("cli      | to the file\r\n"));
+
+  // Detached, the configured bound applies.
+  logger->set_receiver(nullptr);
+  for (int i = 0; i < 8; ++i) channel.Info("x");
+  EXPECT_EQ(logger->pending_count(), 5u);
+}
+
+TEST(ProcessConfigTest, UnwritableLogFileIsReportedInTheLog) {
+  registry_file_t reg(std::string(kProduct) + "\"LogFile\"=\"/nonexistent-dir/agent.log\"\r\n");
+  auto logger = boost::make_shared<log_t>();
+  logger->set_first_write_hook(&configure_from_registry);
+  log_section_t channel("cli", logger);
+  channel.Info("kept");
+  EXPECT_EQ(logger->receiver(), nullptr);
+  auto sink = boost::make_shared<receiver::CMemoryLog>();
+  logger->set_receiver(sink);
+  const auto records = sink->records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_THAT(
+      records[0],
+      testing::HasSubstr("ERR |Cannot write the log to the file [/nonexistent-dir/agent.log]."));
+  EXPECT_THAT(records[0], testing::HasSubstr(">>  |Cannot open log file. path: "));
+  EXPECT_THAT(records[1], testing::EndsWith("cli      | kept\r\n"));
+}
+
+}  // namespace
+}  // namespace logging

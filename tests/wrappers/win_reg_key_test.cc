@@ -1,0 +1,112 @@
+#include "common/win_reg_key.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "exc/exceptions.h"
+#include "platform/registry.h"
+#include "tests/logging/test_support.h"
+
+namespace win {
+namespace {
+
+using testing::HasSubstr;
+
+constexpr const char* kKey =
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Test]\r\n"
+    "\"Text\"=\"hello\"\r\n"
+    "\"Expand\"=hex(2):25,00,54,00,4d,00,50,00,25,00,00,00\r\n"
+    "\"Number\"=dword:0000002a\r\n"
+    "\"Long\"=\"a text longer than four bytes\"\r\n"
+    "\"Binary\"=hex:01,02\r\n";
+
+class RegKeyTest : public testing::Test {
+ protected:
+  boost::shared_ptr<win_reg_key_t> open() {
+    return win_reg_key_t::open_subkey(u"SOFTWARE\\Zelqa\\Test", {});
+  }
+  // The whole what() of the failure of `read`.
+  template <class F>
+  std::string failure(F read) {
+    try {
+      read();
+    } catch (const std::exception& e) {
+      return e.what();
+    }
+    return "<no failure>";
+  }
+
+  logtest::registry_file_t reg_{kKey};
+};
+
+TEST_F(RegKeyTest, ReadsStringsAndNumbers) {
+  auto key = open();
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->get_string("Text"), "hello");
+  EXPECT_EQ(key->get_string("Expand"), "%TMP%");  // not expanded
+  EXPECT_EQ(key->get_dword("Number"), 42u);
+}
+
+TEST_F(RegKeyTest, WrongTypesNameTheType) {
+  auto key = open();
+  EXPECT_EQ(failure([&] { key->get_string("Number"); }),
+            "Unexpected registry type: [4].\nCannot retrieve a registry value. Value name: "
+            "[Number].");
+  EXPECT_EQ(failure([&] { key->get_dword("Text"); }),
+            "Unexpected registry type: [1].\nCannot retrieve a registry value. Value name: "
+            "[Text].");
+  EXPECT_THAT(failure([&] { key->get_dword("Long"); }),
+              HasSubstr("Unexpected registry type: [1]."));
+  EXPECT_THAT(failure([&] { key->get_string("Binary"); }),
+              HasSubstr("Unexpected registry type: [3]."));
+}
+
+TEST_F(RegKeyTest, MissingValueCarriesTheStatus) {
+  auto key = open();
+  try {
+    key->get_dword("Absent");
+    FAIL();
+  } catch (const exc::win_sys_exc_t& e) {
+    EXPECT_EQ(e.error_code(), ERROR_FILE_NOT_FOUND);
+    EXPECT_THAT(std::string(e.what()),
+                testing::EndsWith("\nCannot retrieve a registry value. Value name: [Absent]."));
+  }
+  EXPECT_THROW(key->get_string("Absent"), exc::win_sys_exc_t);
+}
+
+TEST_F(RegKeyTest, EmptyKeyAndAddressOfRules) {
+  win_reg_key_t empty;
+  EXPECT_EQ(failure([&] { empty.get_string("Text"); }),
+            "Registry key object is not initialized.\nCannot retrieve a registry value. Value "
+            "name: [Text].");
+  EXPECT_EQ(empty.close(), 0);
+
+  win_reg_key_t key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zelqa\\Test", 0, KEY_READ, &key),
+            static_cast<LSTATUS>(ERROR_SUCCESS));
+  EXPECT_EQ(key.get_dword("Number"), 42u);
+  EXPECT_EQ(failure([&] { (void)&key; }),
+            "operator& cannot be called because registry key already initialized.");
+  EXPECT_EQ(key.close(), static_cast<LSTATUS>(ERROR_SUCCESS));
+  EXPECT_EQ(key.get(), nullptr);
+  EXPECT_NE(&key, nullptr);  // empty again: may be filled anew
+}
+
+TEST_F(RegKeyTest, AbsentSubKeyIsEmptyOnlyWhenTolerated) {
+  const std::u16string absent = u"SOFTWARE\\Zelqa\\Absent";
+  EXPECT_EQ(win_reg_key_t::open_subkey(absent, {static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND),
+                                                static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND)}),
+            nullptr);
+  try {
+    win_reg_key_t::open_subkey(absent, {static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND)});
+    FAIL();
+  } catch (const exc::win_sys_exc_t& e) {
+    EXPECT_EQ(e.error_code(), ERROR_FILE_NOT_FOUND);
+    EXPECT_THAT(std::string(e.what()),
+                HasSubstr("\nFailed to open subkey. Path: [SOFTWARE\\Zelqa\\Absent].\n--tr:Error "
+                          "code: 0x00000002"));
+  }
+}
+
+}  // namespace
+}  // namespace win
