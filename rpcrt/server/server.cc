@@ -341,7 +341,13 @@ class Server::Session {
       resp.stub.assign(stub.begin() + static_cast<ptrdiff_t>(offset),
                        stub.begin() + static_cast<ptrdiff_t>(offset + n));
       pdu.body = std::move(resp);
-      std::vector<uint8_t> bytes = protection_ ? protection_->Protect(pdu) : EncodePdu(pdu);
+      std::vector<uint8_t> bytes;
+      if (protection_ && !server_.faults_.send_unprotected.load()) {
+        bytes = protection_->Protect(pdu);
+        if (server_.faults_.corrupt_signature.load()) bytes.back() ^= 0x01;
+      } else {
+        bytes = EncodePdu(pdu);
+      }
       socket_.WriteAll(bytes, Deadline::AfterMs(60000));
       offset += n;
     } while (offset < stub.size());

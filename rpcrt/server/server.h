@@ -57,6 +57,10 @@ struct FaultControls {
   std::atomic<bool> drop_after_read{false};   // read the whole request, then close
   std::atomic<uint32_t> fault_status{0};      // non-zero: answer every call with this fault
   std::atomic<bool> refuse{false};            // reset every new connection at once
+  // On protected connections: flip a bit of each response's signature, or send responses
+  // without protection at all.
+  std::atomic<bool> corrupt_signature{false};
+  std::atomic<bool> send_unprotected{false};
 };
 
 class Server {
