@@ -1,0 +1,280 @@
+// Our initiator against our acceptor: the whole handshake, rejected credentials, tampered
+// tokens and the protection that follows.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "rpcrt/security/ntlm/acceptor.h"
+#include "rpcrt/security/ntlm/byte_io.h"
+#include "rpcrt/security/ntlm/initiator.h"
+#include "rpcrt/security/ntlm/messages.h"
+#include "rpcrt/security/ntlm/ntlm.h"
+#include "test_util.h"
+
+namespace rpcrt::security::ntlm {
+namespace {
+
+using testing::StatusOf;
+using testing::TempFile;
+
+const char kAccounts[] =
+    "# test accounts\n"
+    "EXAMPLE:alice:correct horse:battery\n"
+    "OTHER:bob:s3cret\r\n"
+    ":carol:anywhere\n";
+
+ClientCredentials Creds(std::u16string user, std::u16string domain, std::u16string password) {
+  return ClientCredentials{Identity(std::move(user), std::move(domain), std::move(password))};
+}
+
+struct Pair {
+  std::unique_ptr<Mechanism> client;
+  std::unique_ptr<Mechanism> server;
+  std::vector<uint8_t> negotiate, challenge, authenticate;
+};
+
+class NtlmHandshake : public ::testing::Test {
+ protected:
+  Pair Make(const ClientCredentials& creds, bool under_spnego = false) {
+    Pair p;
+    p.client = CreateNtlmInitiator(creds, under_spnego, u"host/server.example");
+    p.server = CreateNtlmAcceptor(ServerCredentials{file_.path(), "", ""}, under_spnego);
+    return p;
+  }
+  // Runs the legs, letting `tamper` change the challenge (leg 1) or authenticate (leg 2).
+  void Run(Pair& p, const std::function<void(int, std::vector<uint8_t>&)>& tamper = nullptr) {
+    EXPECT_EQ(p.client->Step({}, p.negotiate), StepResult::kContinue);
+    EXPECT_EQ(p.server->Step(p.negotiate, p.challenge), StepResult::kContinue);
+    if (tamper) tamper(1, p.challenge);
+    EXPECT_EQ(p.client->Step(p.challenge, p.authenticate), StepResult::kComplete);
+    if (tamper) tamper(2, p.authenticate);
+    std::vector<uint8_t> last;
+    EXPECT_EQ(p.server->Step(p.authenticate, last), StepResult::kComplete);
+    EXPECT_TRUE(last.empty());
+  }
+
+  TempFile file_{kAccounts};
+};
+
+void ExpectSealRoundTrip(Mechanism& from, Mechanism& to, const std::string& text) {
+  std::vector<uint8_t> header = {1, 2, 3, 4};
+  std::vector<uint8_t> body(text.begin(), text.end());
+  std::vector<uint8_t> trailer = {9, 9};
+  IoBuffer buffers[] = {{IoBuffer::Kind::kSignOnly, header},
+                        {IoBuffer::Kind::kData, body},
+                        {IoBuffer::Kind::kSignOnly, trailer}};
+  std::vector<uint8_t> sig(from.SignatureSize(body.size()));
+  from.Seal(buffers, sig);
+  if (body.size() > 4) {
+    EXPECT_NE(std::string(body.begin(), body.end()), text);
+  }
+  EXPECT_EQ(header, (std::vector<uint8_t>{1, 2, 3, 4}));  // sign-only stays clear
+  to.Unseal(buffers, sig);
+  EXPECT_EQ(std::string(body.begin(), body.end()), text);
+}
+
+TEST_F(NtlmHandshake, EstablishesAndSealsBothWays) {
+  Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
+  Run(p);
+  ASSERT_TRUE(p.client->IsEstablished());
+  ASSERT_TRUE(p.server->IsEstablished());
+  EXPECT_EQ(p.server->PeerName(), "EXAMPLE\\alice");
+  EXPECT_EQ(p.client->SessionKey(), p.server->SessionKey());
+  EXPECT_EQ(p.client->SignatureSize(1000), 16u);
+  for (int i = 0; i < 3; ++i) {
+    ExpectSealRoundTrip(*p.client, *p.server, "request fragment " + std::to_string(i));
+    ExpectSealRoundTrip(*p.server, *p.client, "response fragment " + std::to_string(i));
+  }
+  // The announced MIC is in the message and the acceptor checked it.
+  EXPECT_TRUE(ParseAuthenticate(p.authenticate).has_mic);
+}
+
+TEST_F(NtlmHandshake, NamesCompareWithoutCaseAndEmptyDomainsMatch) {
+  Pair upper = Make(Creds(u"BOB", u"other", u"s3cret"));
+  Run(upper);
+  EXPECT_EQ(upper.server->PeerName(), "OTHER\\bob");  // the account's spelling
+
+  Pair no_domain = Make(Creds(u"bob", u"", u"s3cret"));
+  Run(no_domain);
+  EXPECT_EQ(no_domain.server->PeerName(), "OTHER\\bob");
+
+  Pair any_domain = Make(Creds(u"carol", u"SOMEWHERE", u"anywhere"));
+  Run(any_domain);
+  EXPECT_EQ(any_domain.server->PeerName(), "SOMEWHERE\\carol");
+}
+
+TEST_F(NtlmHandshake, RejectedCredentialsAreAccessDenied) {
+  struct Case {
+    ClientCredentials creds;
+    const char* why;
+  } cases[] = {
+      {Creds(u"alice", u"EXAMPLE", u"wrong password!"), "wrong password"},
+      {Creds(u"mallory", u"EXAMPLE", u"correct horse:battery"), "unknown user"},
+      {Creds(u"alice", u"OTHER", u"correct horse:battery"), "wrong domain"},
+      {Creds(u"bob", u"OTHER", u"S3CRET"), "password case"},
+  };
+  for (auto& c : cases) {
+    Pair p = Make(c.creds);
+    std::vector<uint8_t> out;
+    p.client->Step({}, p.negotiate);
+    p.server->Step(p.negotiate, p.challenge);
+    p.client->Step(p.challenge, p.authenticate);
+    std::string what;
+    EXPECT_EQ(StatusOf([&] { p.server->Step(p.authenticate, out); }, &what), kErrorAccessDenied)
+        << c.why;
+    EXPECT_EQ(what.find("wrong password!"), std::string::npos);
+    EXPECT_EQ(what.find("battery"), std::string::npos);
+    EXPECT_FALSE(p.server->IsEstablished());
+    // A failed context stays failed.
+    EXPECT_EQ(StatusOf([&] { p.server->Step(p.authenticate, out); }), kSecPkgError);
+  }
+}
+
+TEST_F(NtlmHandshake, TamperedChallengeFails) {
+  // A changed server challenge makes the proof fail; changed flags or target information make
+  // the MIC fail (the acceptor hashes the challenge it sent).
+  struct Case {
+    size_t offset;
+    Status expected;
+  } cases[] = {{24, kErrorAccessDenied}, {22, kSecPkgError}, {0, kSecPkgError}};
+  for (auto c : cases) {
+    Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
+    std::vector<uint8_t> out;
+    p.client->Step({}, p.negotiate);
+    p.server->Step(p.negotiate, p.challenge);
+    p.challenge[c.offset] ^= 0x01;
+    if (c.offset == 0) {
+      // The client itself refuses a broken signature.
+      EXPECT_EQ(StatusOf([&] { p.client->Step(p.challenge, p.authenticate); }), kSecPkgError);
+      continue;
+    }
+    p.client->Step(p.challenge, p.authenticate);
+    EXPECT_EQ(StatusOf([&] { p.server->Step(p.authenticate, out); }), c.expected) << c.offset;
+  }
+}
+
+TEST_F(NtlmHandshake, TamperedAuthenticateFails) {
+  const size_t kFlagsOffset = 60;
+  for (size_t offset : {kFlagsOffset, kMicOffset, size_t{100}}) {
+    Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
+    std::vector<uint8_t> out;
+    p.client->Step({}, p.negotiate);
+    p.server->Step(p.negotiate, p.challenge);
+    p.client->Step(p.challenge, p.authenticate);
+    p.authenticate[offset] ^= 0x04;
+    const Status s = StatusOf([&] { p.server->Step(p.authenticate, out); });
+    EXPECT_TRUE(s == kSecPkgError || s == kErrorAccessDenied) << offset << " " << s;
+    EXPECT_FALSE(p.server->IsEstablished());
+  }
+}
+
+TEST_F(NtlmHandshake, TruncatedTokensFailCleanly) {
+  Pair ref = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
+  Run(ref);
+  for (size_t n = 0; n < ref.challenge.size(); n += 3) {
+    auto client = CreateNtlmInitiator(Creds(u"alice", u"EXAMPLE", u"x"), false);
+    std::vector<uint8_t> out;
+    client->Step({}, out);
+    std::vector<uint8_t> cut(ref.challenge.begin(), ref.challenge.begin() + n);
+    EXPECT_EQ(StatusOf([&] { client->Step(cut, out); }), kSecPkgError) << n;
+  }
+  for (size_t n = 0; n < ref.authenticate.size(); n += 3) {
+    Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
+    p.client->Step({}, p.negotiate);
+    p.server->Step(p.negotiate, p.challenge);
+    p.client->Step(p.challenge, p.authenticate);
+    std::vector<uint8_t> cut(p.authenticate.begin(), p.authenticate.begin() + n);
+    std::vector<uint8_t> out;
+    const Status s = StatusOf([&] { p.server->Step(cut, out); });
+    EXPECT_TRUE(s == kSecPkgError || s == kErrorAccessDenied) << n;
+  }
+}
+
+TEST_F(NtlmHandshake, OutOfOrderUseIsAnError) {
+  Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
+  std::vector<uint8_t> out;
+  uint8_t sig[16];
+  EXPECT_EQ(StatusOf([&] { p.client->Sign({}, sig); }), kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { p.client->SessionKey(); }), kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { p.client->Step(std::vector<uint8_t>{1}, out); }), kSecPkgError);
+  Run(p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery")));
+  EXPECT_EQ(StatusOf([&] { p.client->Step({}, out); }), kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { p.server->Step({}, out); }), kSecPkgError);
+}
+
+// Windows keeps NTLM under SPNEGO like this: the mechListMIC takes sequence number 0 in each
+// direction, then the sealing streams restart and the first sealed message carries 1.
+TEST_F(NtlmHandshake, SequenceNumbersUnderSpnegoAndRaw) {
+  auto first_sealed_sequence = [&](bool under_spnego) {
+    Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"), under_spnego);
+    Run(p);
+    if (under_spnego) {
+      const std::vector<uint8_t> mech_list = {0x30, 0x0c, 0x06, 0x0a};
+      p.server->VerifyMic(mech_list, p.client->GetMic(mech_list));
+      p.client->VerifyMic(mech_list, p.server->GetMic(mech_list));
+      p.client->ResetAfterMechListMic();
+      p.server->ResetAfterMechListMic();
+    }
+    std::vector<uint8_t> body = {'x', 'y', 'z'};
+    IoBuffer b{IoBuffer::Kind::kData, body};
+    std::vector<uint8_t> sig(16);
+    p.client->Seal({&b, 1}, sig);
+    p.server->Unseal({&b, 1}, sig);
+    EXPECT_EQ(body, (std::vector<uint8_t>{'x', 'y', 'z'}));
+    ExpectSealRoundTrip(*p.server, *p.client, "reply");
+    return LoadU32(sig.data() + 12);
+  };
+  EXPECT_EQ(first_sealed_sequence(false), 0u);
+  EXPECT_EQ(first_sealed_sequence(true), 1u);
+}
+
+TEST_F(NtlmHandshake, ResetIsIgnoredForRawNtlm) {
+  Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"), false);
+  Run(p);
+  ExpectSealRoundTrip(*p.client, *p.server, "one");
+  p.client->ResetAfterMechListMic();  // no SPNEGO: must not restart only one side's stream
+  ExpectSealRoundTrip(*p.client, *p.server, "two");
+}
+
+TEST(NtlmCredentials, CurrentUserComesFromNtlmUserFile) {
+  TempFile users("REALM:dave:pw1\nREALM:erin:pw2\n");
+  TempFile server_accounts("REALM:dave:pw1\n");
+  const char* old = getenv("NTLM_USER_FILE");
+  std::string saved = old ? old : "";
+  setenv("NTLM_USER_FILE", users.path().c_str(), 1);
+  auto client = CreateNtlmInitiator(ClientCredentials{}, false);
+  auto server = CreateNtlmAcceptor(ServerCredentials{server_accounts.path(), "", ""}, false);
+  std::vector<uint8_t> a, b, c, d;
+  client->Step({}, a);
+  server->Step(a, b);
+  client->Step(b, c);
+  server->Step(c, d);
+  EXPECT_EQ(server->PeerName(), "REALM\\dave");
+
+  unsetenv("NTLM_USER_FILE");
+  EXPECT_EQ(StatusOf([] { CreateNtlmInitiator(ClientCredentials{}, false); }), kSecPkgError);
+  setenv("NTLM_USER_FILE", "/nonexistent/zelqa-users", 1);
+  EXPECT_EQ(StatusOf([] { CreateNtlmInitiator(ClientCredentials{}, false); }), kSecPkgError);
+  if (old)
+    setenv("NTLM_USER_FILE", saved.c_str(), 1);
+  else
+    unsetenv("NTLM_USER_FILE");
+}
+
+TEST(NtlmCredentials, AcceptorNeedsAnAccountFile) {
+  EXPECT_EQ(StatusOf([] { CreateNtlmAcceptor(ServerCredentials{}, false); }), kSecPkgError);
+  EXPECT_EQ(StatusOf([] {
+              CreateNtlmAcceptor(ServerCredentials{"/nonexistent/accounts", "", ""}, false);
+            }),
+            kSecPkgError);
+}
+
+TEST(NtlmAcceptor, RefusesClientsWithoutExtendedSessionSecurity) {
+  AccountStore store = AccountStore::Parse("D:u:p\n", "test");
+  auto server = CreateAcceptor(store, {});
+  std::vector<uint8_t> out;
+  EXPECT_EQ(StatusOf([&] { server->Step(EncodeNegotiate({flag::kUnicode | flag::k128}), out); }),
+            kSecPkgError);
+}
+
+}  // namespace
+}  // namespace rpcrt::security::ntlm

@@ -1,0 +1,176 @@
+// Message protection after the handshake: sequence numbers, tampering and recovery.
+#include <gtest/gtest.h>
+
+#include "rpcrt/security/ntlm/byte_io.h"
+#include "rpcrt/security/ntlm/messages.h"
+#include "rpcrt/security/ntlm/session_security.h"
+#include "test_util.h"
+
+namespace rpcrt::security::ntlm {
+namespace {
+
+using testing::StatusOf;
+
+constexpr uint32_t kFlags =
+    flag::kExtendedSessionSecurity | flag::k128 | flag::kKeyExchange | flag::kSign | flag::kSeal;
+
+struct Sealed {
+  std::vector<uint8_t> data;
+  std::vector<uint8_t> signature;
+};
+
+Sealed SealOne(SessionSecurity& s, const std::string& text) {
+  Sealed out{{text.begin(), text.end()}, std::vector<uint8_t>(kSignatureSize)};
+  IoBuffer b{IoBuffer::Kind::kData, out.data};
+  s.Seal({&b, 1}, out.signature);
+  return out;
+}
+
+Status UnsealOne(SessionSecurity& s, Sealed m, std::string* plain = nullptr) {
+  IoBuffer b{IoBuffer::Kind::kData, m.data};
+  const Status st = StatusOf([&] { s.Unseal({&b, 1}, m.signature); });
+  if (plain) *plain = std::string(m.data.begin(), m.data.end());
+  return st;
+}
+
+class NtlmSessionSecurity : public ::testing::Test {
+ protected:
+  Key key_{std::vector<uint8_t>(16, 0x42)};
+  SessionSecurity client_{key_, kFlags, true};
+  SessionSecurity server_{key_, kFlags, false};
+};
+
+TEST_F(NtlmSessionSecurity, FragmentsAreSealedOneByOneWithTheirOwnSequence) {
+  std::vector<Sealed> fragments;
+  for (int i = 0; i < 4; ++i)
+    fragments.push_back(SealOne(client_, "fragment " + std::to_string(i)));
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(LoadU32(fragments[i].signature.data() + 12), static_cast<uint32_t>(i));
+    std::string plain;
+    EXPECT_EQ(UnsealOne(server_, fragments[i], &plain), kOk);
+    EXPECT_EQ(plain, "fragment " + std::to_string(i));
+  }
+  EXPECT_EQ(client_.send_sequence(), 4u);
+  EXPECT_EQ(server_.receive_sequence(), 4u);
+  // Directions are independent: the server's first reply still carries 0.
+  EXPECT_EQ(LoadU32(SealOne(server_, "reply").signature.data() + 12), 0u);
+}
+
+TEST_F(NtlmSessionSecurity, ReplayedAndReorderedMessagesAreRejected) {
+  Sealed first = SealOne(client_, "first");
+  Sealed second = SealOne(client_, "second");
+  std::string what;
+  EXPECT_EQ(StatusOf(
+                [&] {
+                  IoBuffer b{IoBuffer::Kind::kData, second.data};
+                  server_.Unseal({&b, 1}, second.signature);
+                },
+                &what),
+            kSecPkgError);
+  EXPECT_NE(what.find("sequence"), std::string::npos) << what;
+  EXPECT_EQ(UnsealOne(server_, first), kOk);
+  EXPECT_EQ(UnsealOne(server_, first), kSecPkgError);  // replay
+  EXPECT_EQ(UnsealOne(server_, second), kOk);
+}
+
+TEST_F(NtlmSessionSecurity, AFlippedByteIsRejectedAndLosesNothing) {
+  Sealed m = SealOne(client_, "a sealed request body");
+  for (size_t i = 0; i < m.data.size(); ++i) {
+    Sealed bad = m;
+    bad.data[i] ^= 0x80;
+    ASSERT_EQ(UnsealOne(server_, bad), kSecPkgError) << i;
+  }
+  for (size_t i = 0; i < m.signature.size(); ++i) {
+    Sealed bad = m;
+    bad.signature[i] ^= 0x01;
+    ASSERT_EQ(UnsealOne(server_, bad), kSecPkgError) << i;
+  }
+  // The failures rewound the receive state: the genuine message still opens.
+  std::string plain;
+  EXPECT_EQ(UnsealOne(server_, m, &plain), kOk);
+  EXPECT_EQ(plain, "a sealed request body");
+}
+
+TEST_F(NtlmSessionSecurity, FailedUnsealLeavesTheCiphertext) {
+  Sealed m = SealOne(client_, "keep me");
+  Sealed bad = m;
+  bad.signature[5] ^= 1;
+  IoBuffer b{IoBuffer::Kind::kData, bad.data};
+  EXPECT_EQ(StatusOf([&] { server_.Unseal({&b, 1}, bad.signature); }), kSecPkgError);
+  EXPECT_EQ(bad.data, m.data);
+}
+
+TEST_F(NtlmSessionSecurity, SignOnlyBuffersAreCoveredButNotEncrypted) {
+  std::vector<uint8_t> header = {0x05, 0x00, 0x00, 0x03};
+  std::vector<uint8_t> body = {'s', 't', 'u', 'b'};
+  IoBuffer buffers[] = {{IoBuffer::Kind::kSignOnly, header}, {IoBuffer::Kind::kData, body}};
+  std::vector<uint8_t> sig(kSignatureSize);
+  client_.Seal(buffers, sig);
+  EXPECT_EQ(header, (std::vector<uint8_t>{0x05, 0x00, 0x00, 0x03}));
+  header[3] = 0x02;  // e.g. a changed PDU type in the header
+  EXPECT_EQ(StatusOf([&] { server_.Unseal(buffers, sig); }), kSecPkgError);
+  header[3] = 0x03;
+  server_.Unseal(buffers, sig);
+  EXPECT_EQ(body, (std::vector<uint8_t>{'s', 't', 'u', 'b'}));
+}
+
+TEST_F(NtlmSessionSecurity, IntegrityLevelSignsWithoutEncrypting) {
+  std::vector<uint8_t> body = {'p', 'l', 'a', 'i', 'n'};
+  const IoBuffer b{IoBuffer::Kind::kData, body};
+  std::vector<uint8_t> sig(kSignatureSize);
+  client_.Sign({&b, 1}, sig);
+  EXPECT_EQ(body, (std::vector<uint8_t>{'p', 'l', 'a', 'i', 'n'}));
+  body[0] = 'P';
+  EXPECT_EQ(StatusOf([&] { server_.Verify({&b, 1}, sig); }), kSecPkgError);
+  body[0] = 'p';
+  server_.Verify({&b, 1}, sig);
+  EXPECT_EQ(StatusOf([&] { server_.Verify({&b, 1}, sig); }), kSecPkgError);  // replay
+}
+
+TEST_F(NtlmSessionSecurity, SealAndSignShareOneStream) {
+  // An integrity signature between two sealed messages advances the same RC4 stream on both
+  // sides; the receiver must follow in the same order.
+  Sealed a = SealOne(client_, "one");
+  std::vector<uint8_t> body = {1, 2, 3};
+  const IoBuffer b{IoBuffer::Kind::kSignOnly, body};
+  std::vector<uint8_t> sig(kSignatureSize);
+  client_.Sign({&b, 1}, sig);
+  Sealed c = SealOne(client_, "three");
+  EXPECT_EQ(UnsealOne(server_, a), kOk);
+  server_.Verify({&b, 1}, sig);
+  std::string plain;
+  EXPECT_EQ(UnsealOne(server_, c, &plain), kOk);
+  EXPECT_EQ(plain, "three");
+}
+
+TEST_F(NtlmSessionSecurity, WithoutKeyExchangeTheChecksumIsClear) {
+  SessionSecurity client(key_, kFlags & ~flag::kKeyExchange, true);
+  SessionSecurity server(key_, kFlags & ~flag::kKeyExchange, false);
+  Sealed m = SealOne(client, "no key exchange");
+  std::string plain;
+  EXPECT_EQ(UnsealOne(server, m, &plain), kOk);
+  EXPECT_EQ(plain, "no key exchange");
+  // A receiver that assumes key exchange does not accept it.
+  EXPECT_EQ(UnsealOne(server_, SealOne(client, "x")), kSecPkgError);
+}
+
+TEST_F(NtlmSessionSecurity, SignatureMustBeSixteenBytes) {
+  std::vector<uint8_t> body = {1};
+  IoBuffer b{IoBuffer::Kind::kData, body};
+  std::vector<uint8_t> small(15), large(17);
+  EXPECT_EQ(StatusOf([&] { client_.Seal({&b, 1}, small); }), kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { server_.Unseal({&b, 1}, large); }), kSecPkgError);
+  EXPECT_EQ(client_.send_sequence(), 0u);
+}
+
+TEST_F(NtlmSessionSecurity, EmptyAndLargeMessages) {
+  std::string big(1 << 20, 'q');
+  for (const std::string& text : {std::string(), big}) {
+    std::string plain;
+    EXPECT_EQ(UnsealOne(server_, SealOne(client_, text), &plain), kOk);
+    EXPECT_EQ(plain, text);
+  }
+}
+
+}  // namespace
+}  // namespace rpcrt::security::ntlm
