@@ -12,6 +12,7 @@
 #include "rpcrt/ndr/data_rep.h"
 #include "rpcrt/ndr/uuid.h"
 #include "rpcrt/pdu/syntax.h"
+#include "rpcrt/status.h"
 
 namespace rpcrt::epm {
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "rpcrt/pdu/syntax.h"
+#include "rpcrt/status.h"
 
 namespace rpcrt::epm {
 

@@ -8,11 +8,13 @@
 
 #include <cstddef>
 #include <cstdint>
+
 #include <span>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+#include "rpcrt/status.h"
 
 #include "rpcrt/ndr/context_handle.h"
 #include "rpcrt/ndr/uuid.h"

@@ -18,6 +18,7 @@
 #include "rpcrt/pdu/pdu_header.h"
 #include "rpcrt/pdu/security_trailer.h"
 #include "rpcrt/pdu/syntax.h"
+#include "rpcrt/status.h"
 
 namespace rpcrt {
 

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "rpcrt/epm/epm_messages.h"
+#include "rpcrt/epm/tower.h"
+#include "tests/rpcrt_wire/hex.h"
+
+namespace rpcrt::epm {
+namespace {
+
+using rpcrt::testing::Concat;
+using rpcrt::testing::Hex;
+
+constexpr SyntaxId kDoRpcInterface{MakeUuid("d1c2c07a-d989-48cc-a423-b73ecd518d40"), 1, 0};
+
+Status StatusOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RpcError& e) {
+    return e.status();
+  }
+  return kOk;
+}
+
+std::vector<uint8_t> DoRpcTowerBytes() {
+  return Hex(
+      "0500"
+      "1300 0d 7ac0c2d1 89d9 cc48 a423b73ecd518d40 0100 0200 0000"
+      "1300 0d 045d888a eb1c c911 9fe808002b104860 0200 0200 0000"
+      "0100 0b 0200 0000"
+      "0100 07 0200 c000"
+      "0100 09 0400 7f000001");
+}
+
+TcpTower DoRpcTower() {
+  return {kDoRpcInterface, kNdrSyntax, 49152, {127, 0, 0, 1}};
+}
+
+TEST(TowerTest, TcpTowerHasFiveFloors) {
+  auto bytes = EncodeTcpTower(DoRpcTower());
+  EXPECT_EQ(bytes, DoRpcTowerBytes());
+  EXPECT_EQ(bytes.size(), 75u);
+  auto back = DecodeTcpTower(bytes);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(*back, DoRpcTower());
+  EXPECT_EQ(ToStringBinding(*back), "ncacn_ip_tcp:127.0.0.1[49152]");
+  EXPECT_EQ(ToStringBinding({kEpmInterface, kNdrSyntax, 135, {10, 20, 255, 0}}),
+            "ncacn_ip_tcp:10.20.255.0[135]");
+}
+
+TEST(TowerTest, OtherProtocolsAreNotTcp) {
+  auto floors = DecodeTowerFloors(DoRpcTowerBytes());
+  ASSERT_EQ(floors.size(), 5u);
+
+  auto named_pipe = floors;
+  named_pipe[3] = {{0x0f}, {'\\', 'p', 0}};
+  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(named_pipe)), std::nullopt);
+
+  auto four_floors = floors;
+  four_floors.pop_back();
+  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(four_floors)), std::nullopt);
+
+  auto short_address = floors;
+  short_address[4].rhs.pop_back();
+  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(short_address)), std::nullopt);
+
+  auto connectionless = floors;
+  connectionless[2].lhs = {0x0a};
+  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(connectionless)), std::nullopt);
+}
+
+TEST(TowerTest, MalformedFloorsAreBadStubData) {
+  EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("e803 0100 0d 0000")); }), kBadStubData);
+  EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("0100 0500 0d 0000")); }), kBadStubData);
+  EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("0100 0100 0d 0300 00")); }), kBadStubData);
+  EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("01")); }), kBadStubData);
+  auto bytes = DoRpcTowerBytes();
+  for (size_t length = 0; length < bytes.size(); ++length) {
+    std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + length);
+    EXPECT_EQ(StatusOf([&] { DecodeTcpTower(cut); }), kBadStubData) << length;
+  }
+}
+
+TEST(EptMapTest, RequestAsWindowsSendsIt) {
+  EptMapRequest request;
+  request.map_tower = EncodeTcpTower({kDoRpcInterface, kNdrSyntax, 0, {0, 0, 0, 0}});
+  auto stub = EncodeEptMapRequest(request);
+  auto expected =
+      Concat({Hex("00000200 00000000000000000000000000000000"), Hex("04000200 4b000000 4b000000"),
+              *request.map_tower, Hex("00"), std::vector<uint8_t>(20, 0), Hex("04000000")});
+  EXPECT_EQ(stub, expected);
+
+  EptMapRequest back = DecodeEptMapRequest(stub);
+  EXPECT_EQ(back.object, Uuid{});
+  EXPECT_EQ(back.map_tower, request.map_tower);
+  EXPECT_TRUE(back.entry_handle.IsNull());
+  EXPECT_EQ(back.max_towers, 4u);
+
+  request.object.reset();
+  request.map_tower.reset();
+  back = DecodeEptMapRequest(EncodeEptMapRequest(request));
+  EXPECT_EQ(back.object, std::nullopt);
+  EXPECT_EQ(back.map_tower, std::nullopt);
+}
+
+TEST(EptMapTest, ResponseCarriesTowersAfterTheirPointers) {
+  EptMapResponse response;
+  response.entry_handle = {0, MakeUuid("01020304-0506-0708-090a-0b0c0d0e0f10")};
+  response.max_towers = 4;
+  response.towers.push_back(DoRpcTowerBytes());
+  auto stub = EncodeEptMapResponse(response);
+  auto expected = Concat({Hex("00000000 04030201 0605 0807 090a0b0c0d0e0f10"),
+                          Hex("01000000 04000000 00000000 01000000 00000200 4b000000 4b000000"),
+                          DoRpcTowerBytes(), Hex("00 00000000")});
+  EXPECT_EQ(stub, expected);
+
+  EptMapResponse back = DecodeEptMapResponse(stub);
+  EXPECT_EQ(back.entry_handle, response.entry_handle);
+  EXPECT_EQ(back.max_towers, 4u);
+  ASSERT_EQ(back.towers.size(), 1u);
+  EXPECT_EQ(ToStringBinding(*DecodeTcpTower(*back.towers[0])), "ncacn_ip_tcp:127.0.0.1[49152]");
+  EXPECT_EQ(back.status, 0u);
+}
+
+TEST(EptMapTest, NotRegisteredAndNullTowers) {
+  EptMapResponse none;
+  none.max_towers = 4;
+  none.status = kEptSNotRegistered;
+  auto stub = EncodeEptMapResponse(none);
+  EXPECT_EQ(stub, Concat({std::vector<uint8_t>(20, 0),
+                          Hex("00000000 04000000 00000000 00000000 d6a0c916")}));
+  EXPECT_EQ(DecodeEptMapResponse(stub).status, kEptSNotRegistered);
+
+  EptMapResponse mixed;
+  mixed.towers = {std::nullopt, DoRpcTowerBytes(), std::vector<uint8_t>{}};
+  EptMapResponse back = DecodeEptMapResponse(EncodeEptMapResponse(mixed));
+  EXPECT_EQ(back.max_towers, 3u);  // never below the number of towers sent
+  EXPECT_EQ(back.towers, mixed.towers);
+}
+
+TEST(EptMapTest, MalformedResponsesAreBadStubData) {
+  auto handle = std::vector<uint8_t>(20, 0);
+  auto status = [&](const char* hex) {
+    return StatusOf([&] { DecodeEptMapResponse(Concat({handle, Hex(hex)})); });
+  };
+  EXPECT_EQ(status("02000000 01000000 00000000 02000000 00000000 00000000 00000000"),
+            kBadStubData);  // actual above max
+  EXPECT_EQ(status("01000000 04000000 01000000 01000000 00000000 00000000"),
+            kBadStubData);  // offset not zero
+  EXPECT_EQ(status("02000000 04000000 00000000 01000000 00000000 00000000"),
+            kBadStubData);  // actual differs from num_towers
+  EXPECT_EQ(status("ffffff7f ffffff7f 00000000 ffffff7f 00000200"),
+            kBadStubData);  // 2^31 towers in a few bytes
+  EXPECT_EQ(status("01000000 01000000 00000000 01000000 00000200 04000000 05000000 01020304 "
+                   "00000000"),
+            kBadStubData);  // tower longer than its size
+  EXPECT_EQ(status("01000000 01000000 00000000 01000000 00000200 ffff0000 ffff0000 01020304"),
+            kBadStubData);  // tower past the end
+  EXPECT_EQ(StatusOf([] { DecodeEptMapResponse(Hex("00000000")); }), kBadStubData);
+
+  auto good = EncodeEptMapResponse({{}, 1, {DoRpcTowerBytes()}, 0});
+  for (size_t length = 0; length < good.size(); ++length) {
+    std::vector<uint8_t> cut(good.begin(), good.begin() + length);
+    EXPECT_EQ(StatusOf([&] { DecodeEptMapResponse(cut); }), kBadStubData) << length;
+  }
+}
+
+TEST(EptLookupTest, RequestForEverything) {
+  EptLookupRequest request;
+  request.max_ents = 500;
+  auto stub = EncodeEptLookupRequest(request);
+  EXPECT_EQ(stub, Concat({Hex("00000000 00000000 00000000 01000000"), std::vector<uint8_t>(20, 0),
+                          Hex("f4010000")}));
+  EptLookupRequest back = DecodeEptLookupRequest(stub);
+  EXPECT_EQ(back.inquiry_type, kInquiryAllElements);
+  EXPECT_EQ(back.object, std::nullopt);
+  EXPECT_EQ(back.interface_id, std::nullopt);
+  EXPECT_EQ(back.max_ents, 500u);
+
+  request.inquiry_type = kInquiryMatchByBoth;
+  request.object = MakeUuid("01020304-0506-0708-090a-0b0c0d0e0f10");
+  request.interface_id = kDoRpcInterface;
+  request.vers_option = kVersExact;
+  request.entry_handle = {0, MakeUuid("11111111-2222-3333-4444-555555555555")};
+  back = DecodeEptLookupRequest(EncodeEptLookupRequest(request));
+  EXPECT_EQ(back.object, request.object);
+  EXPECT_EQ(back.interface_id, request.interface_id);
+  EXPECT_EQ(back.vers_option, kVersExact);
+  EXPECT_EQ(back.entry_handle, request.entry_handle);
+}
+
+TEST(EptLookupTest, ResponseEntriesWithAnnotations) {
+  EptLookupResponse response;
+  response.entries.push_back({Uuid{}, DoRpcTowerBytes(), "DoRpc"});
+  auto stub = EncodeEptLookupResponse(response);
+  auto expected = Concat({std::vector<uint8_t>(20, 0), Hex("01000000 01000000 00000000 01000000"),
+                          std::vector<uint8_t>(16, 0),
+                          Hex("00000200 00000000 06000000 446f52706300 0000 4b000000 4b000000"),
+                          DoRpcTowerBytes(), Hex("00 00000000")});
+  EXPECT_EQ(stub, expected);
+
+  response.entries.push_back({MakeUuid("01020304-0506-0708-090a-0b0c0d0e0f10"), std::nullopt, ""});
+  response.entries.push_back({Uuid{}, DoRpcTowerBytes(), std::string(63, 'x')});
+  response.max_ents = 10;
+  EptLookupResponse back = DecodeEptLookupResponse(EncodeEptLookupResponse(response));
+  EXPECT_EQ(back.max_ents, 10u);
+  ASSERT_EQ(back.entries.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(back.entries[i].object, response.entries[i].object) << i;
+    EXPECT_EQ(back.entries[i].tower, response.entries[i].tower) << i;
+    EXPECT_EQ(back.entries[i].annotation, response.entries[i].annotation) << i;
+  }
+
+  response.entries.push_back({Uuid{}, std::nullopt, std::string(64, 'x')});
+  EXPECT_EQ(StatusOf([&] { EncodeEptLookupResponse(response); }), kErrorInvalidParameter);
+}
+
+TEST(EptLookupTest, AnnotationsThatDoNotFitAreBadStubData) {
+  auto entry = [](const char* annotation_hex) {
+    return Concat({std::vector<uint8_t>(20, 0), Hex("01000000 01000000 00000000 01000000"),
+                   std::vector<uint8_t>(16, 0), Hex("00000000"), Hex(annotation_hex),
+                   Hex("00000000")});
+  };
+  EXPECT_EQ(DecodeEptLookupResponse(entry("00000000 00000000")).entries.at(0).annotation, "");
+  EXPECT_EQ(DecodeEptLookupResponse(entry("00000000 02000000 6100 0000")).entries.at(0).annotation,
+            "a");
+  EXPECT_EQ(StatusOf([&] { DecodeEptLookupResponse(entry("00000000 41000000")); }),
+            kBadStubData);  // 65 characters
+  EXPECT_EQ(StatusOf([&] { DecodeEptLookupResponse(entry("01000000 01000000 00 000000")); }),
+            kBadStubData);  // offset
+  EXPECT_EQ(StatusOf([&] {
+              DecodeEptLookupResponse(Concat(
+                  {std::vector<uint8_t>(20, 0), Hex("00010000 00010000 00000000 00010000")}));
+            }),
+            kBadStubData);  // 256 entries announced, none present
+}
+
+}  // namespace
+}  // namespace rpcrt::epm

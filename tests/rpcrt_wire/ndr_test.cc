@@ -1,0 +1,193 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "rpcrt/ndr/ndr_reader.h"
+#include "rpcrt/ndr/ndr_writer.h"
+#include "tests/rpcrt_wire/hex.h"
+
+namespace rpcrt {
+namespace {
+
+using testing::Hex;
+
+Status StatusOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RpcError& e) {
+    return e.status();
+  }
+  return kOk;
+}
+
+TEST(NdrWriterTest, PrimitivesAlignToTheirSizeFromTheStubStart) {
+  NdrWriter w;
+  w.WriteU8(0x01);
+  w.WriteU16(0x0302);
+  w.WriteU8(0x04);
+  w.WriteU32(0x08070605);
+  w.WriteU8(0x09);
+  w.WriteU64(0x1110'0f0e'0d0c'0b0a);
+  EXPECT_EQ(w.bytes(), Hex("01 00 0203 04 000000 05060708 09 000000 0a0b0c0d0e0f1011"));
+}
+
+TEST(NdrWriterTest, BigEndianWriterSwapsEveryInteger) {
+  NdrWriter w(/*big_endian=*/true);
+  w.WriteU16(0x0102);
+  w.WriteU32(0x03040506);
+  w.WriteUuid(MakeUuid("00112233-4455-6677-8899-aabbccddeeff"));
+  EXPECT_EQ(w.bytes(), Hex("0102 0000 03040506 00112233 4455 6677 8899aabbccddeeff"));
+}
+
+TEST(NdrWriterTest, WideStringsCountTheirTerminator) {
+  NdrWriter w;
+  w.WriteWideString(u"ab");
+  EXPECT_EQ(w.bytes(), Hex("03000000 00000000 03000000 6100 6200 0000"));
+
+  NdrWriter empty;
+  empty.WriteWideString(u"");
+  EXPECT_EQ(empty.bytes(), Hex("01000000 00000000 01000000 0000"));
+
+  NdrWriter ansi;
+  ansi.WriteAnsiString("ab");
+  EXPECT_EQ(ansi.bytes(), Hex("03000000 00000000 03000000 616200"));
+}
+
+TEST(NdrWriterTest, PointersGetWindowsReferentIds) {
+  NdrWriter w;
+  EXPECT_EQ(w.WriteUniquePointer(true), 0x00020000u);
+  EXPECT_EQ(w.WriteUniquePointer(false), 0u);
+  EXPECT_EQ(w.WriteUniquePointer(true), 0x00020004u);
+  int a = 0;
+  int b = 0;
+  EXPECT_EQ(w.WriteFullPointer(&a), std::make_pair(0x00020008u, true));
+  EXPECT_EQ(w.WriteFullPointer(&b), std::make_pair(0x0002000cu, true));
+  EXPECT_EQ(w.WriteFullPointer(&a), std::make_pair(0x00020008u, false));
+  EXPECT_EQ(w.WriteFullPointer(nullptr), std::make_pair(0u, false));
+  EXPECT_EQ(w.bytes(), Hex("00000200 00000000 04000200 08000200 0c000200 08000200 00000000"));
+}
+
+TEST(NdrWriterTest, ContextHandleIsTwentyBytes) {
+  NdrWriter w;
+  w.WriteU8(0xff);
+  w.WriteContextHandle({1, MakeUuid("01020304-0506-0708-090a-0b0c0d0e0f10")});
+  EXPECT_EQ(w.bytes(), Hex("ff000000 01000000 04030201 0605 0807 090a0b0c0d0e0f10"));
+  NdrReader r(w.bytes());
+  r.ReadU8();
+  ContextHandle h = r.ReadContextHandle();
+  EXPECT_EQ(h.attributes, 1u);
+  EXPECT_EQ(h.uuid.ToString(), "01020304-0506-0708-090a-0b0c0d0e0f10");
+  EXPECT_TRUE(r.at_end());
+}
+
+TEST(NdrWriterTest, PatchRewritesAnEarlierCount) {
+  NdrWriter w;
+  w.WriteU32(0);
+  w.WriteU32(7);
+  w.PatchU32(0, 0xaabbccdd);
+  EXPECT_EQ(w.bytes(), Hex("ddccbbaa 07000000"));
+  EXPECT_EQ(StatusOf([&] { w.PatchU32(5, 1); }), kErrorInvalidParameter);
+}
+
+TEST(NdrReaderTest, ReadsBackWhatTheWriterWrote) {
+  for (bool big_endian : {false, true}) {
+    NdrWriter w(big_endian);
+    w.WriteI8(-2);
+    w.WriteI16(-300);
+    w.WriteI32(-70000);
+    w.WriteI64(-5'000'000'000);
+    w.WriteWideString(u"h\u00e9llo \u4e16");
+    w.WriteUniquePointer(false);
+    w.WriteUniquePointer(true);
+    w.WriteWideString(u"");
+    w.WriteAnsiString("ansi");
+
+    NdrReader r(w.bytes(), big_endian ? kBigEndianDataRep : kLocalDataRep);
+    EXPECT_EQ(r.ReadI8(), -2);
+    EXPECT_EQ(r.ReadI16(), -300);
+    EXPECT_EQ(r.ReadI32(), -70000);
+    EXPECT_EQ(r.ReadI64(), -5'000'000'000);
+    EXPECT_EQ(r.ReadWideString(), u"h\u00e9llo \u4e16");
+    EXPECT_EQ(r.ReadUniqueWideString(), std::nullopt);
+    EXPECT_EQ(r.ReadUniqueWideString(), std::u16string());
+    EXPECT_EQ(r.ReadAnsiString(), "ansi");
+    EXPECT_TRUE(r.at_end());
+  }
+}
+
+TEST(NdrReaderTest, HugeCountInShortStubIsBadStubData) {
+  // max count and actual count 2^31 in a 20-byte stub: refused before anything is allocated.
+  auto stub = Hex("00000080 00000000 00000080 41004200 0000 0000");
+  ASSERT_EQ(stub.size(), 20u);
+  NdrReader r(stub);
+  EXPECT_EQ(StatusOf([&] { r.ReadWideString(); }), kBadStubData);
+
+  auto max_count = Hex("ffffffff 00000000 ffffffff");
+  NdrReader r2(max_count);
+  EXPECT_EQ(StatusOf([&] { r2.ReadAnsiString(); }), kBadStubData);
+}
+
+TEST(NdrReaderTest, MalformedStringsAreBadStubData) {
+  struct Case {
+    const char* name;
+    const char* hex;
+  };
+  const Case cases[] = {
+      {"offset not zero", "02000000 01000000 01000000 0000"},
+      {"actual above max", "01000000 00000000 02000000 4100 0000"},
+      {"no characters at all", "00000000 00000000 00000000"},
+      {"last character not NUL", "02000000 00000000 02000000 4100 4200"},
+      {"characters cut short", "03000000 00000000 03000000 4100"},
+      {"counts cut short", "03000000 00000000"},
+  };
+  for (const auto& c : cases) {
+    auto stub = Hex(c.hex);
+    NdrReader r(stub);
+    EXPECT_EQ(StatusOf([&] { r.ReadWideString(); }), kBadStubData) << c.name;
+  }
+}
+
+TEST(NdrReaderTest, ReadsNeverPassTheEnd) {
+  auto stub = Hex("01 02 03 04 05");
+  NdrReader r(stub);
+  EXPECT_EQ(r.ReadU8(), 1);
+  EXPECT_EQ(StatusOf([&] { r.ReadU64(); }), kBadStubData);
+
+  NdrReader aligned(stub);
+  aligned.ReadU32();
+  aligned.ReadU8();
+  // Padding up to 8 would pass the end.
+  EXPECT_EQ(StatusOf([&] { aligned.Align(8); }), kBadStubData);
+  EXPECT_EQ(StatusOf([&] { aligned.ReadBytes(1); }), kBadStubData);
+
+  NdrReader empty(std::span<const uint8_t>{});
+  EXPECT_EQ(StatusOf([&] { empty.ReadUuid(); }), kBadStubData);
+  EXPECT_EQ(StatusOf([&] { empty.Require(0xffffffffffffffffull, 2); }), kBadStubData);
+  EXPECT_NO_THROW(empty.Require(0, 8));
+}
+
+TEST(NdrReaderTest, ReportsTheStatusItWasGiven) {
+  auto stub = Hex("01");
+  NdrReader r(stub, kLocalDataRep, kProtocolError);
+  EXPECT_EQ(StatusOf([&] { r.ReadU32(); }), kProtocolError);
+}
+
+TEST(UuidTest, ParsesAndPrintsTheCanonicalForm) {
+  auto u = Uuid::Parse("D1C2C07A-d989-48cc-a423-b73ecd518d40");
+  ASSERT_TRUE(u.has_value());
+  EXPECT_EQ(u->data1, 0xd1c2c07au);
+  EXPECT_EQ(u->data2, 0xd989);
+  EXPECT_EQ(u->data3, 0x48cc);
+  EXPECT_EQ(u->data4[0], 0xa4);
+  EXPECT_EQ(u->ToString(), "d1c2c07a-d989-48cc-a423-b73ecd518d40");
+  EXPECT_TRUE(Uuid{}.IsNil());
+
+  for (const char* bad :
+       {"", "d1c2c07a-d989-48cc-a423-b73ecd518d4", "{d1c2c07a-d989-48cc-a423-b73ecd518d40}",
+        "d1c2c07a-d989-48cc-a423+b73ecd518d40", "g1c2c07a-d989-48cc-a423-b73ecd518d40",
+        "d1c2c07ad98948cca423b73ecd518d40xxxx"}) {
+    EXPECT_FALSE(Uuid::Parse(bad).has_value()) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace rpcrt

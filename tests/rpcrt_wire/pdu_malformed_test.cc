@@ -1,0 +1,146 @@
+// Malformed fragments: every one is a protocol error, none reads past its buffer.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "rpcrt/pdu/pdu.h"
+#include "tests/rpcrt_wire/hex.h"
+
+namespace rpcrt {
+namespace {
+
+using testing::Hex;
+
+Status DecodeStatus(const std::vector<uint8_t>& bytes) {
+  try {
+    // Decode from an exactly sized heap copy so that AddressSanitizer sees any overrun.
+    std::vector<uint8_t> copy(bytes);
+    DecodePdu(copy);
+  } catch (const RpcError& e) {
+    return e.status();
+  }
+  return kOk;
+}
+
+void SetFragLength(std::vector<uint8_t>& pdu, size_t length) {
+  pdu[8] = static_cast<uint8_t>(length);
+  pdu[9] = static_cast<uint8_t>(length >> 8);
+}
+
+std::vector<uint8_t> SampleBindAck() {
+  Pdu pdu;
+  BindAck ack;
+  ack.secondary_address = "49152";
+  ack.results.push_back({ContextResultCode::kAcceptance, 0, kNdrSyntax});
+  pdu.body = ack;
+  return EncodePdu(pdu);
+}
+
+TEST(PduMalformedTest, HeaderChecks) {
+  struct Case {
+    const char* name;
+    const char* hex;
+  };
+  const Case cases[] = {
+      {"empty", ""},
+      {"header cut short", "05 00 11 03 10000000 1000 0000 030000"},
+      {"version 4", "04 00 11 03 10000000 1000 0000 03000000"},
+      {"minor version 2", "05 02 11 03 10000000 1000 0000 03000000"},
+      {"unknown type", "05 00 14 03 10000000 1000 0000 03000000"},
+      {"connectionless ping type", "05 00 01 03 10000000 1000 0000 03000000"},
+      {"frag_length 0", "05 00 11 03 10000000 0000 0000 03000000"},
+      {"frag_length below header", "05 00 11 03 10000000 0f00 0000 03000000"},
+      {"frag_length 65535, short body",
+       "05 00 02 03 10000000 ffff 0000 03000000 00000000 0000 0000"},
+      {"frag_length one past the end",
+       "05 00 02 03 10000000 1900 0000 03000000 00000000 0000 0000"},
+      {"auth_length without room for the trailer",
+       "05 00 02 03 10000000 1c00 0800 03000000 00000000 0000 0000 01020304"},
+      {"auth_length larger than the fragment",
+       "05 00 02 03 10000000 1c00 ffff 03000000 00000000 0000 0000 01020304"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecodeStatus(Hex(c.hex)), kProtocolError) << c.name;
+  }
+}
+
+TEST(PduMalformedTest, AuthPaddingMustFitTheStub) {
+  // Response, 4 stub bytes, trailer with auth_pad_length as given, 4-byte auth_value.
+  auto make = [](uint8_t pad) {
+    auto bytes =
+        Hex("05 00 02 03 10000000 2800 0400 03000000 00000000 0000 0000 "
+            "aabbccdd 0a 06 00 00 00000000 11223344");
+    bytes[30] = pad;
+    return bytes;
+  };
+  // A 4-byte pad, as some peers send, leaves an empty stub.
+  Pdu pdu = DecodePdu(make(4));
+  EXPECT_TRUE(std::get<Response>(pdu.body).stub.empty());
+  EXPECT_EQ(std::get<Response>(DecodePdu(make(2)).body).stub, Hex("aabb"));
+  EXPECT_EQ(DecodeStatus(make(5)), kProtocolError);   // more pad than stub
+  EXPECT_EQ(DecodeStatus(make(16)), kProtocolError);  // never a whole block
+  EXPECT_EQ(DecodeStatus(make(255)), kProtocolError);
+}
+
+TEST(PduMalformedTest, ListCountsBeyondTheBody) {
+  // Bind announcing 200 contexts in a body that holds none.
+  EXPECT_EQ(
+      DecodeStatus(Hex("05 00 0b 03 10000000 1c00 0000 01000000 d016d016 00000000 c8 00 0000")),
+      kProtocolError);
+  // One context announcing 255 transfer syntaxes but carrying one.
+  auto bind =
+      Hex("05 00 0b 03 10000000 4800 0000 01000000 d016d016 00000000 01 00 0000 "
+          "0000 ff 00 7ac0c2d189d9cc48a423b73ecd518d40 01000000 "
+          "045d888aeb1cc9119fe808002b104860 02000000");
+  EXPECT_EQ(DecodeStatus(bind), kProtocolError);
+  bind[30] = 1;
+  EXPECT_EQ(DecodeStatus(bind), kOk);
+
+  // Bind_ack whose secondary address length runs past the end.
+  auto ack = SampleBindAck();
+  ack[24] = 0xff;
+  ack[25] = 0xff;
+  EXPECT_EQ(DecodeStatus(ack), kProtocolError);
+  // Bind_ack announcing more results than it holds.
+  ack = SampleBindAck();
+  ack[32] = 2;
+  EXPECT_EQ(DecodeStatus(ack), kProtocolError);
+  // Bind_nak announcing more versions than it holds.
+  EXPECT_EQ(DecodeStatus(Hex("05 00 0d 03 10000000 1500 0000 01000000 0400 05 0500")),
+            kProtocolError);
+}
+
+TEST(PduMalformedTest, EveryTruncationOfAStructuredBodyIsRefused) {
+  for (const auto& full : {SampleBindAck(), [] {
+                             Pdu pdu;
+                             Bind bind;
+                             bind.contexts.push_back({0, kNdrSyntax, {kNdrSyntax, kNdrSyntax}});
+                             pdu.body = bind;
+                             return EncodePdu(pdu);
+                           }()}) {
+    ASSERT_EQ(DecodeStatus(full), kOk);
+    for (size_t length = kCommonHeaderSize; length < full.size(); ++length) {
+      std::vector<uint8_t> cut(full.begin(), full.begin() + length);
+      SetFragLength(cut, length);
+      EXPECT_EQ(DecodeStatus(cut), kProtocolError) << "length " << length;
+      // The same bytes with the original frag_length: not enough held.
+      std::vector<uint8_t> short_buffer(full.begin(), full.begin() + length);
+      EXPECT_EQ(DecodeStatus(short_buffer), kProtocolError) << "held " << length;
+    }
+  }
+}
+
+TEST(PduMalformedTest, RequestWithObjectFlagButNoObject) {
+  EXPECT_EQ(
+      DecodeStatus(Hex("05 00 00 83 10000000 1c00 0000 01000000 00000000 0000 0000 01020304")),
+      kProtocolError);
+}
+
+TEST(PduMalformedTest, CallPduShorterThanItsHeader) {
+  EXPECT_EQ(DecodeStatus(Hex("05 00 00 03 10000000 1400 0000 01000000 00000000")), kProtocolError);
+  EXPECT_EQ(DecodeStatus(Hex("05 00 03 03 10000000 1800 0000 01000000 00000000 00000000")),
+            kProtocolError);
+}
+
+}  // namespace
+}  // namespace rpcrt
