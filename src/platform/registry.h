@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/win_types.h"
 
@@ -24,5 +25,10 @@ namespace platform {
 // Re-reads the store from the given file (empty path: the environment / default path).
 // Keys opened before stay valid and keep the contents they were opened with.
 void ReloadRegistry(const std::string& path = {});
+
+// Why lines of the file behind the store were skipped ("<path>: line N: ..."), or why the
+// file could not be read at all; empty for a clean or missing file. Also written as debugger
+// output when the store is loaded.
+std::vector<std::string> RegistryDiagnostics();
 
 }  // namespace platform
