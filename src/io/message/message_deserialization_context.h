@@ -1,0 +1,33 @@
+// CMessageDeserializationContext: which factory rebuilds which message class.
+//
+// Constructing it creates and registers the generic message factory as the fallback for
+// every class that has no factory of its own.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+
+#include <boost/shared_ptr.hpp>
+
+#include "io/message/message_factory.h"
+
+namespace io::message {
+
+class CMessageDeserializationContext {
+ public:
+  CMessageDeserializationContext();
+
+  // Routes `message_class` to `factory` from now on; a null factory removes the route.
+  void Register(uint32_t message_class, boost::shared_ptr<IMessageFactory> factory);
+  boost::shared_ptr<IMessageFactory> GetFactory(uint32_t message_class) const;
+
+  boost::shared_ptr<IMessage> Create(const message_header_t& header, IInputStream& in) const;
+
+ private:
+  mutable std::mutex mutex_;
+  boost::shared_ptr<IMessageFactory> fallback_;
+  std::map<uint32_t, boost::shared_ptr<IMessageFactory>> factories_;
+};
+
+}  // namespace io::message

@@ -1,0 +1,154 @@
+// Rebuilding messages from a header and a stream: generic and exception messages, the
+// errors for every other header, and routing through the deserialisation context.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include "exc/exceptions.h"
+#include "io/memory_stream.h"
+#include "io/message/exception_message.h"
+#include "io/message/generic_message.h"
+#include "io/message/generic_message_factory.h"
+#include "io/message/message_data_numeric.h"
+#include "io/message/message_deserialization_context.h"
+#include "tests/message/test_bytes.h"
+
+namespace io::message {
+namespace {
+
+using testing::Bytes;
+using testing::bytes_t;
+using testing::Concat;
+
+std::string ErrorOf(const message_header_t& header, const bytes_t& bytes) {
+  CGenericMessageFactory factory;
+  CMemoryInputStream in(bytes);
+  try {
+    factory.Create(header, in);
+  } catch (const exc::runtime_exc_t& e) {
+    return e.what();
+  }
+  return "<no error>";
+}
+
+TEST(MessageClassNames, KnownAndUnknown) {
+  EXPECT_EQ(GetMessageClassName(0), "Generic message");
+  EXPECT_EQ(GetMessageClassName(1), "Exception message");
+  EXPECT_EQ(GetMessageClassName(100), "NAS Main extent message");
+  EXPECT_EQ(GetMessageClassName(101), "NAS Main Meta extent message");
+  EXPECT_EQ(GetMessageClassName(102), "NAS Main Data extent message");
+  EXPECT_EQ(GetMessageClassName(103), "NAS Secondary extent message");
+  EXPECT_EQ(GetMessageClassName(104), "NAS Secondary Meta extent message");
+  EXPECT_EQ(GetMessageClassName(105), "NAS Secondary Data extent message");
+  EXPECT_EQ(GetMessageClassName(106), "NAS Proxy message");
+  EXPECT_EQ(GetMessageClassName(107), "NAS Master message");
+  EXPECT_EQ(GetMessageClassName(2), "Unknown message class (2)");
+  EXPECT_EQ(GetMessageClassName(4294967295u), "Unknown message class (4294967295)");
+}
+
+TEST(GenericMessageFactory, RebuildsGenericMessage) {
+  CGenericMessage message;
+  message.Set(3, boost::make_shared<CMessageDataUInt16>(513));
+  CMemoryOutputStream out;
+  message.Serialize(out);
+
+  CGenericMessageFactory factory;
+  CMemoryInputStream in(out.Data());
+  auto created = factory.Create({0, 0}, in);
+  ASSERT_TRUE(created);
+  EXPECT_EQ(created->GetClass(), 0u);
+  EXPECT_EQ(created->ToString(), "Class: Generic message, Sequence: 0");
+  auto generic = boost::dynamic_pointer_cast<CGenericMessage>(created);
+  ASSERT_TRUE(generic);
+  EXPECT_EQ(generic->Get(3)->ToString(), "(UInt16) 513");
+}
+
+TEST(GenericMessageFactory, NoMarkerMeansNoMessage) {
+  CGenericMessageFactory factory;
+  const bytes_t bytes = Bytes({0x00, 0x08, 0, 0, 0});
+  CMemoryInputStream in(bytes);
+  EXPECT_FALSE(factory.Create({0, 0}, in));
+}
+
+TEST(GenericMessageFactory, GenericMessageWithSequenceNumberIsRefused) {
+  EXPECT_EQ(ErrorOf({0, 7}, {}), "Invalid generic message sequence number: 7");
+  EXPECT_EQ(ErrorOf({0, 18446744073709551615ull}, {}),
+            "Invalid generic message sequence number: 18446744073709551615");
+}
+
+TEST(GenericMessageFactory, BodyErrorsCarryTheContextLine) {
+  bytes_t bad_identifier = Bytes({0xEE, 8, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0});
+  EXPECT_EQ(ErrorOf({0, 0}, bad_identifier),
+            "CGenericMessage::Deserialize(): Identifier of {CGenericMessage} class is "
+            "incorrect\nFailed to deserialize generic message");
+  EXPECT_EQ(ErrorOf({0, 0}, {}),
+            "Failed to retrieve value from the binary stream: received less bytes (0) than "
+            "expected (1).\nFailed to deserialize generic message");
+}
+
+TEST(GenericMessageFactory, OtherClassesAreRefusedByName) {
+  EXPECT_EQ(ErrorOf({106, 0}, {}), "Invalid message class: NAS Proxy message");
+  EXPECT_EQ(ErrorOf({2, 0}, {}), "Invalid message class: Unknown message class (2)");
+}
+
+TEST(ExceptionMessage, RoundTripKeepsBlockAndSequence) {
+  auto block = boost::make_shared<const bytes_t>(Bytes({9, 8, 7}));
+  CExceptionMessage message(block, 77);
+  CMemoryOutputStream out;
+  message.Serialize(out);
+  EXPECT_EQ(out.Data(), Bytes({3, 0, 0, 0, 9, 8, 7}));
+
+  CGenericMessageFactory factory;
+  CMemoryInputStream in(out.Data());
+  auto created = boost::dynamic_pointer_cast<CExceptionMessage>(factory.Create({1, 77}, in));
+  ASSERT_TRUE(created);
+  EXPECT_EQ(*created->Block(), *block);
+  EXPECT_EQ(created->GetHeader().sequence, 77u);
+  EXPECT_EQ(created->ToString(), "Class: Exception message, Sequence: 77");
+}
+
+TEST(ExceptionMessage, EmptyBlockAndShortBlock) {
+  CGenericMessageFactory factory;
+  const bytes_t empty = Bytes({0, 0, 0, 0});
+  CMemoryInputStream in(empty);
+  auto created = boost::dynamic_pointer_cast<CExceptionMessage>(factory.Create({1, 0}, in));
+  ASSERT_TRUE(created);
+  EXPECT_TRUE(created->Block()->empty());
+
+  EXPECT_EQ(ErrorOf({1, 0}, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 1, 2})),
+            "Failed to retrieve value from the binary stream: received less bytes (2) than "
+            "expected (4294967295).");
+}
+
+class CFixedFactory final : public IMessageFactory {
+ public:
+  boost::shared_ptr<IMessage> Create(const message_header_t& header, IInputStream&) override {
+    seen = header;
+    return boost::make_shared<CExceptionMessage>(nullptr, header.sequence);
+  }
+  message_header_t seen{};
+};
+
+TEST(MessageDeserializationContext, GenericFactoryIsRegisteredAndOthersCanBeAdded) {
+  CMessageDeserializationContext context;
+  EXPECT_TRUE(boost::dynamic_pointer_cast<CGenericMessageFactory>(context.GetFactory(0)));
+  EXPECT_EQ(context.GetFactory(0), context.GetFactory(1));
+
+  CMemoryOutputStream out;
+  CGenericMessage().Serialize(out);
+  CMemoryInputStream in(out.Data());
+  EXPECT_TRUE(boost::dynamic_pointer_cast<CGenericMessage>(context.Create({0, 0}, in)));
+
+  auto proxy = boost::make_shared<CFixedFactory>();
+  context.Register(106, proxy);
+  CMemoryInputStream nothing(bytes_t{});
+  EXPECT_TRUE(context.Create({106, 5}, nothing));
+  EXPECT_EQ(proxy->seen.sequence, 5u);
+
+  context.Register(106, nullptr);
+  EXPECT_THROW(context.Create({106, 5}, nothing), exc::runtime_exc_t);
+}
+
+}  // namespace
+}  // namespace io::message

@@ -1,0 +1,224 @@
+// Every item type: its payload bytes, its display text, and the values at its limits going
+// through a whole message and through a byte stream alone.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include <boost/make_shared.hpp>
+
+#include "exc/exceptions.h"
+#include "io/memory_stream.h"
+#include "io/message/generic_message.h"
+#include "io/message/message_data_blob.h"
+#include "io/message/message_data_factory.h"
+#include "io/message/message_data_guid.h"
+#include "io/message/message_data_numeric.h"
+#include "io/message/message_data_string.h"
+#include "io/message/serialization_stream.h"
+#include "tests/message/test_bytes.h"
+
+namespace io::message {
+namespace {
+
+using testing::Bytes;
+using testing::bytes_t;
+
+// Writes the item through the message (buffer path, or after the body for a blob), reads it
+// back and returns the parsed item.
+template <class Item>
+boost::shared_ptr<Item> ThroughMessage(boost::shared_ptr<Item> item) {
+  CGenericMessage message;
+  message.Set(42, item);
+  CMemoryOutputStream out;
+  message.Serialize(out);
+  CMemoryInputStream in(out.Data());
+  auto back = CGenericMessage::Deserialize(in);
+  EXPECT_EQ(in.Remaining(), 0u);
+  auto typed = back->GetAs<Item>(42);
+  EXPECT_TRUE(typed);
+  return typed;
+}
+
+// The payload as a byte stream writes it, checked against the size the item reports.
+bytes_t Payload(const IMessageData& item) {
+  CMemoryOutputStream out;
+  item.Write(out);
+  EXPECT_EQ(out.Data().size(), item.Size());
+  return out.Take();
+}
+
+template <class Item>
+void ExpectStreamRoundTrip(const Item& item) {
+  const bytes_t bytes = Payload(item);
+  CMemoryInputStream in(bytes);
+  Item back;
+  back.Read(in);
+  EXPECT_EQ(Payload(back), bytes);
+  EXPECT_EQ(in.Remaining(), 0u);
+}
+
+template <class Item>
+void ExpectExtremesRoundTrip() {
+  using T = typename Item::value_type;
+  for (T value : {std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), T{},
+                  std::numeric_limits<T>::lowest()}) {
+    auto back = ThroughMessage(boost::make_shared<Item>(value));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->Get(), value);
+    ExpectStreamRoundTrip(Item(value));
+  }
+}
+
+TEST(NumericItems, ExtremesRoundTrip) {
+  ExpectExtremesRoundTrip<CMessageDataInt8>();
+  ExpectExtremesRoundTrip<CMessageDataUInt8>();
+  ExpectExtremesRoundTrip<CMessageDataInt16>();
+  ExpectExtremesRoundTrip<CMessageDataUInt16>();
+  ExpectExtremesRoundTrip<CMessageDataInt32>();
+  ExpectExtremesRoundTrip<CMessageDataUInt32>();
+  ExpectExtremesRoundTrip<CMessageDataInt64>();
+  ExpectExtremesRoundTrip<CMessageDataUInt64>();
+  ExpectExtremesRoundTrip<CMessageDataTime>();
+  ExpectExtremesRoundTrip<CMessageDataFloat32>();
+  ExpectExtremesRoundTrip<CMessageDataFloat64>();
+}
+
+TEST(NumericItems, PayloadsAreLittleEndian) {
+  EXPECT_EQ(Payload(CMessageDataInt16(-2)), Bytes({0xFE, 0xFF}));
+  EXPECT_EQ(Payload(CMessageDataUInt32(0x01020304)), Bytes({4, 3, 2, 1}));
+  EXPECT_EQ(Payload(CMessageDataInt64(-0x0102030405060708)),
+            Bytes({0xF8, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE}));
+  EXPECT_EQ(Payload(CMessageDataTime(0x1122334455667788)),
+            Bytes({0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
+  EXPECT_EQ(Payload(CMessageDataFloat32(1.0f)), Bytes({0, 0, 0x80, 0x3F}));
+  EXPECT_EQ(Payload(CMessageDataFloat64(-2.0)), Bytes({0, 0, 0, 0, 0, 0, 0, 0xC0}));
+}
+
+TEST(NumericItems, FloatSpecialsKeepTheirBits) {
+  const float nan32 = std::numeric_limits<float>::quiet_NaN();
+  auto f = ThroughMessage(boost::make_shared<CMessageDataFloat32>(nan32));
+  EXPECT_TRUE(std::isnan(f->Get()));
+  EXPECT_EQ(Payload(*f), Payload(CMessageDataFloat32(nan32)));
+
+  const double nan64 = -std::numeric_limits<double>::quiet_NaN();
+  auto d = ThroughMessage(boost::make_shared<CMessageDataFloat64>(nan64));
+  EXPECT_TRUE(std::isnan(d->Get()));
+  EXPECT_TRUE(std::signbit(d->Get()));
+
+  for (double v :
+       {std::numeric_limits<double>::infinity(), -0.0, std::numeric_limits<double>::denorm_min()}) {
+    auto back = ThroughMessage(boost::make_shared<CMessageDataFloat64>(v));
+    EXPECT_EQ(Payload(*back), Payload(CMessageDataFloat64(v)));
+  }
+}
+
+TEST(BooleanItem, OneByteAndAnyNonZeroIsTrue) {
+  EXPECT_EQ(Payload(CMessageDataBoolean(true)), Bytes({1}));
+  EXPECT_EQ(Payload(CMessageDataBoolean(false)), Bytes({0}));
+  for (int byte : {1, 2, 0x80, 0xFF}) {
+    const bytes_t bytes = Bytes({byte});
+    CMemoryInputStream in(bytes);
+    CMessageDataBoolean item;
+    item.Read(in);
+    EXPECT_TRUE(item.Get()) << byte;
+    EXPECT_EQ(Payload(item), Bytes({1})) << "written back canonical";
+  }
+}
+
+TEST(StringItems, EmptyAndNonAsciiRoundTrip) {
+  for (const std::string& s : {std::string(), std::string("x"), std::string("a\0b", 3),
+                               std::string("\xC3\xA9t\xC3\xA9")}) {
+    auto back = ThroughMessage(boost::make_shared<CMessageDataString>(s));
+    EXPECT_EQ(back->Get(), s);
+    ExpectStreamRoundTrip(CMessageDataString(s));
+  }
+  for (const std::u16string& s : {std::u16string(), std::u16string(u"\xD83D\xDE00"),
+                                  std::u16string(u"\xDC00 unpaired"), std::u16string(1000, u'W')}) {
+    auto back = ThroughMessage(boost::make_shared<CMessageDataWString>(s));
+    EXPECT_EQ(back->Get(), s);
+    ExpectStreamRoundTrip(CMessageDataWString(s));
+  }
+  EXPECT_EQ(Payload(CMessageDataString("")), Bytes({0, 0, 0, 0}));
+  EXPECT_EQ(CMessageDataWString(u"ab").Size(), 8u);
+}
+
+TEST(GuidItem, WireLayoutAndRoundTrip) {
+  const GUID g{0x01020304, 0x0506, 0x0708, {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10}};
+  EXPECT_EQ(Payload(CMessageDataGuid(g)),
+            Bytes({4, 3, 2, 1, 6, 5, 8, 7, 9, 10, 11, 12, 13, 14, 15, 16}));
+  auto back = ThroughMessage(boost::make_shared<CMessageDataGuid>(g));
+  EXPECT_EQ(back->ToString(), "(Guid) 01020304-0506-0708-090a-0b0c0d0e0f10");
+}
+
+TEST(BlobItem, EmptyAndLargeRoundTrip) {
+  EXPECT_TRUE(ThroughMessage(boost::make_shared<CMessageDataBlob>(bytes_t{}))->Get().empty());
+  bytes_t big(1 << 20);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 31);
+  EXPECT_EQ(ThroughMessage(boost::make_shared<CMessageDataBlob>(big))->Get(), big);
+  ExpectStreamRoundTrip(CMessageDataBlob(Bytes({7, 8})));
+}
+
+TEST(BlobItem, SizeLimitOnCreateAndResize) {
+  const uint64_t limit = CMessageDataBlob::kMaxBlobSize;
+  try {
+    CMessageDataBlob blob(limit);
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_STREQ(e.what(),
+                 "Failed to create blob. Max blob size: [2147483643], New blob size: "
+                 "[2147483643]");
+  }
+  CMessageDataBlob blob(Bytes({1, 2, 3}));
+  try {
+    blob.Resize(uint64_t{1} << 33);
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_STREQ(e.what(),
+                 "Failed to resize buffer. Max blob size: [2147483643], New blob size: "
+                 "[8589934592]");
+  }
+  EXPECT_EQ(blob.Get(), Bytes({1, 2, 3})) << "a refused resize keeps the block";
+  blob.Resize(5);
+  EXPECT_EQ(blob.Get(), Bytes({1, 2, 3, 0, 0}));
+}
+
+TEST(ItemDisplay, TextsPerType) {
+  EXPECT_EQ(CMessageDataInt8(-128).ToString(), "(Int8) -128");
+  EXPECT_EQ(CMessageDataUInt8(255).ToString(), "(UInt8) 255");
+  EXPECT_EQ(CMessageDataInt16(-1).ToString(), "(Int16) -1");
+  EXPECT_EQ(CMessageDataUInt16(65535).ToString(), "(UInt16) 65535");
+  EXPECT_EQ(CMessageDataInt32(-2147483647 - 1).ToString(), "(Int32) -2147483648");
+  EXPECT_EQ(CMessageDataUInt32(4294967295u).ToString(), "(UInt32) 4294967295");
+  EXPECT_EQ(CMessageDataInt64(std::numeric_limits<int64_t>::min()).ToString(),
+            "(Int64) -9223372036854775808");
+  EXPECT_EQ(CMessageDataUInt64(18446744073709551615ull).ToString(),
+            "(UInt64) 18446744073709551615");
+  EXPECT_EQ(CMessageDataFloat32(1.5f).ToString(), "(Float32) 1.5");
+  EXPECT_EQ(CMessageDataFloat64(0.1).ToString(), "(Float64) 0.1");
+  EXPECT_EQ(CMessageDataFloat64(std::numeric_limits<double>::quiet_NaN()).ToString(),
+            "(Float64) nan");
+  EXPECT_EQ(CMessageDataString("a b").ToString(), "(String) \"a b\"");
+  EXPECT_EQ(CMessageDataWString(u"\u00e9").ToString(), "(WString) \"\xC3\xA9\"");
+  EXPECT_EQ(CMessageDataBoolean(true).ToString(), "(Boolean) true");
+  EXPECT_EQ(CMessageDataBoolean(false).ToString(), "(Boolean) false");
+  EXPECT_EQ(CMessageDataTime(1700000000).ToString(), "(Time) 1700000000");
+  EXPECT_EQ(CMessageDataGuid().ToString(), "(Guid) 00000000-0000-0000-0000-000000000000");
+
+  CMessageDataBlob blob(Bytes({1, 2, 3}));
+  blob.Data().reserve(10);
+  EXPECT_EQ(blob.ToString(), "(Blob) Length = 3, Capacity = 10");
+}
+
+TEST(ItemFactory, EveryTagMakesItsType) {
+  for (int tag = 1; tag <= 16; ++tag) {
+    auto item = CreateMessageData(static_cast<uint8_t>(tag));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(static_cast<int>(item->Type()), tag);
+  }
+  EXPECT_THROW(CreateMessageData(0), exc::runtime_exc_t);
+  EXPECT_THROW(CreateMessageData(17), exc::runtime_exc_t);
+}
+
+}  // namespace
+}  // namespace io::message

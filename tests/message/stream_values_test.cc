@@ -1,0 +1,90 @@
+// Exact reads and writes of values and length-claimed blocks on byte streams.
+#include <gtest/gtest.h>
+
+#include "exc/exceptions.h"
+#include "io/memory_stream.h"
+#include "io/message/stream_values.h"
+#include "tests/message/test_bytes.h"
+
+namespace io::message {
+namespace {
+
+using testing::Bytes;
+using testing::bytes_t;
+
+// Claims to have written 3 bytes whatever it was given.
+class CThreeByteSink final : public IOutputStream {
+ public:
+  uint64_t Write(const void*, uint64_t) override { return 3; }
+};
+
+// Claims more bytes than it was asked for: a broken stream must not make us overrun.
+class CBoastingSource final : public IInputStream {
+ public:
+  uint64_t Read(void*, uint64_t size) override { return size + 1; }
+};
+
+TEST(StreamValues, ShortWriteOfValueNamesBothCounts) {
+  CThreeByteSink sink;
+  try {
+    WriteValue<uint32_t>(sink, 7);
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_STREQ(e.what(),
+                 "Failed to write value to the binary stream: written less bytes (3) than "
+                 "expected (4).");
+  }
+}
+
+TEST(StreamValues, ShortReadOfValueNamesBothCounts) {
+  const bytes_t two = Bytes({1, 2});
+  CMemoryInputStream in(two);
+  try {
+    ReadValue<uint64_t>(in);
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_STREQ(e.what(),
+                 "Failed to retrieve value from the binary stream: received less bytes (2) than "
+                 "expected (8).");
+  }
+}
+
+TEST(StreamValues, ValuesAreReassembledFromPieces) {
+  const bytes_t bytes = Bytes({0x78, 0x56, 0x34, 0x12});
+  testing::CTricklingInputStream in(bytes, 1);
+  EXPECT_EQ(ReadValue<uint32_t>(in), 0x12345678u);
+}
+
+TEST(StreamValues, OverlongCountsAreTreatedAsFailures) {
+  CBoastingSource source;
+  EXPECT_THROW(ReadValue<uint32_t>(source), exc::runtime_exc_t);
+  EXPECT_THROW(ReadBlock(source, 100), exc::runtime_exc_t);
+}
+
+TEST(ReadBlock, ClaimFarBeyondTheDataFailsWithWhatArrived) {
+  const bytes_t data(100000, 0x11);
+  CMemoryInputStream in(data);
+  try {
+    ReadBlock(in, uint64_t{4} << 30);
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_STREQ(e.what(),
+                 "Failed to retrieve value from the binary stream: received less bytes (100000) "
+                 "than expected (4294967296).");
+  }
+}
+
+TEST(ReadBlock, ExactBlocksAcrossChunkBoundaries) {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{65536}, size_t{65537}, size_t{1000000}}) {
+    bytes_t data(size + 3);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i ^ (i >> 8));
+    testing::CTricklingInputStream in(data, 4093);
+    const bytes_t block = ReadBlock(in, size);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), data.begin())) << size;
+    EXPECT_EQ(block.size(), size);
+    EXPECT_EQ(in.Position(), size) << "nothing past the block is consumed";
+  }
+}
+
+}  // namespace
+}  // namespace io::message
