@@ -10,7 +10,7 @@ namespace logging {
 
 class depth_counter_t {
  public:
-  depth_counter_t() = default;
+  depth_counter_t();
   depth_counter_t(const depth_counter_t&) = delete;
   depth_counter_t& operator=(const depth_counter_t&) = delete;
 
@@ -23,6 +23,8 @@ class depth_counter_t {
  private:
   int32_t* slot();  // may throw when the storage cannot be allocated
 
+  // Tells counters apart in each thread's one-entry cache; never reused in a process.
+  const uint64_t id_;
   boost::thread_specific_ptr<int32_t> value_;
 };
 

@@ -48,7 +48,6 @@ void log_t::write(int32_t level, int32_t depth, const boost::shared_ptr<format::
     const boost::shared_ptr<receiver::log_file_t> receiver = receiver_;
     const std::string eol = receiver ? receiver->line_end() : std::string(kDefaultLineEnd);
     std::string record;
-    record.reserve(text.size() + 64);
     format::append_record(record, layout_, level, depth,
                           tag ? std::string_view(tag->tag()) : std::string_view(), text, eol);
     if (receiver) {

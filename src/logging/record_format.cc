@@ -22,25 +22,38 @@ void append_padded(std::string& out, unsigned value, int width, char fill) {
   out.append(buf + pos, sizeof buf - pos);
 }
 
+// Writes `value` as exactly `width` zero-padded digits at `p`; returns the end.
+char* put_digits(char* p, unsigned value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    p[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return p + width;
+}
+
 // "[dd.mm.yyyy hh:mm:ss.mmm] "
 void append_stamp_ms(std::string& out) {
   SYSTEMTIME t;
   GetLocalTime(&t);
-  out += '[';
-  append_padded(out, t.wDay, 2, '0');
-  out += '.';
-  append_padded(out, t.wMonth, 2, '0');
-  out += '.';
-  append_padded(out, t.wYear, 4, '0');
-  out += ' ';
-  append_padded(out, t.wHour, 2, '0');
-  out += ':';
-  append_padded(out, t.wMinute, 2, '0');
-  out += ':';
-  append_padded(out, t.wSecond, 2, '0');
-  out += '.';
-  append_padded(out, t.wMilliseconds, 3, '0');
-  out += "] ";
+  char buf[32];
+  char* p = buf;
+  *p++ = '[';
+  p = put_digits(p, t.wDay, 2);
+  *p++ = '.';
+  p = put_digits(p, t.wMonth, 2);
+  *p++ = '.';
+  p = put_digits(p, t.wYear, 4);
+  *p++ = ' ';
+  p = put_digits(p, t.wHour, 2);
+  *p++ = ':';
+  p = put_digits(p, t.wMinute, 2);
+  *p++ = ':';
+  p = put_digits(p, t.wSecond, 2);
+  *p++ = '.';
+  p = put_digits(p, t.wMilliseconds, 3);
+  *p++ = ']';
+  *p++ = ' ';
+  out.append(buf, static_cast<size_t>(p - buf));
 }
 
 // "[dd.mm.yyyy hh:mm:ss] ", or "TIME ---" when the calendar time has no local form.
@@ -119,6 +132,12 @@ void append_line(std::string& out, uint32_t layout, int32_t level, int32_t depth
 void append_record(std::string& out, uint32_t layout, int32_t level, int32_t depth,
                    std::string_view tag, std::string_view text, std::string_view eol) {
   const DWORD thread_id = GetCurrentThreadId();
+  // One allocation for the whole record: every line costs its text plus a prefix of at most
+  // stamp (26) + thread mark (13) + tag + mark (5) + indentation + terminator.
+  size_t lines = 1;
+  for (char c : text) lines += c == '\n';
+  const size_t indent = depth > 0 ? 2 * static_cast<size_t>(depth) : 0;
+  out.reserve(out.size() + text.size() + lines * (44 + tag.size() + indent + eol.size()));
   size_t start = 0;
   bool first = true;
   while (true) {
