@@ -66,13 +66,9 @@ void ClientConnection::SendRaw(std::span<const uint8_t> bytes, Deadline deadline
   }
 }
 
-void ClientConnection::Send(const Pdu& pdu) {
-  SendRaw(EncodePdu(pdu), Deadline::Never());
-}
-
 transport::Fragment ClientConnection::Receive(Deadline deadline) {
   try {
-    return transport::ReadFragment(socket_, deadline);
+    return reader_.Next(deadline);
   } catch (const TransportError& e) {
     if (e.kind() == TransportError::Kind::kTimedOut) Fail(CallFailure::kCallTimeout, e.what());
     Fail(CallFailure::kConnectionLost, e.what());
@@ -274,6 +270,21 @@ Reply ClientConnection::Call(const SyntaxId& iface, uint16_t opnum, std::span<co
   if (max_stub == 0) Fail(CallFailure::kProtocolError, "negotiated fragment too small");
 
   Deadline send_deadline = Deadline::AfterMs(call_timeout_ms);
+  transport::FragmentWriter writer(socket_);
+  try {
+    SendRequest(writer, call_id, context_id, opnum, stub, object, max_stub, send_deadline);
+  } catch (const TransportError& e) {
+    // The server cannot act on a request whose last byte never left us.
+    if (e.kind() == TransportError::Kind::kTimedOut) Fail(CallFailure::kCallTimeout, e.what());
+    Fail(CallFailure::kNotExecuted, e.what());
+  }
+  return ReadReply(call_id, context_id, call_timeout_ms);
+}
+
+void ClientConnection::SendRequest(transport::FragmentWriter& writer, uint32_t call_id,
+                                   uint16_t context_id, uint16_t opnum,
+                                   std::span<const uint8_t> stub, const std::optional<Uuid>& object,
+                                   size_t max_stub, Deadline deadline) {
   size_t offset = 0;
   do {
     size_t n = std::min(max_stub, stub.size() - offset);
@@ -292,11 +303,10 @@ Reply ClientConnection::Call(const SyntaxId& iface, uint16_t opnum, std::span<co
                     stub.begin() + static_cast<ptrdiff_t>(offset + n));
     pdu.body = std::move(req);
     std::vector<uint8_t> bytes = protection_ ? protection_->Protect(pdu) : EncodePdu(pdu);
-    SendRaw(bytes, send_deadline);
+    writer.Add(bytes, deadline);
     offset += n;
   } while (offset < stub.size());
-
-  return ReadReply(call_id, context_id, call_timeout_ms);
+  writer.Flush(deadline);
 }
 
 Reply ClientConnection::ReadReply(uint32_t call_id, uint16_t context_id, uint32_t call_timeout_ms) {

@@ -49,7 +49,7 @@ class ClientConnection {
              const std::optional<Uuid>& object, uint32_t call_timeout_ms);
 
   // False once broken, or when the idle stream was closed or spoke unasked.
-  bool Reusable() const { return !broken_ && !socket_.IsStale(); }
+  bool Reusable() const { return !broken_ && !reader_.HasBuffered() && !socket_.IsStale(); }
 
   uint16_t max_xmit_frag() const { return max_xmit_frag_; }
 
@@ -59,13 +59,16 @@ class ClientConnection {
   uint16_t ContextFor(const SyntaxId& iface, uint32_t call_timeout_ms);
   void AddContext(const SyntaxId& iface, transport::Deadline deadline);
   void CheckContextResult(const std::vector<ContextResult>& results);
-  void Send(const Pdu& pdu);
   void SendRaw(std::span<const uint8_t> bytes, transport::Deadline deadline);
   transport::Fragment Receive(transport::Deadline deadline);
   AuthVerifier MakeVerifier(std::vector<uint8_t> token) const;
+  void SendRequest(transport::FragmentWriter& writer, uint32_t call_id, uint16_t context_id,
+                   uint16_t opnum, std::span<const uint8_t> stub, const std::optional<Uuid>& object,
+                   size_t max_stub, transport::Deadline deadline);
   Reply ReadReply(uint32_t call_id, uint16_t context_id, uint32_t call_timeout_ms);
 
   transport::TcpSocket socket_;
+  transport::FragmentReader reader_{socket_};
   AuthInfo auth_;
   security::AuthnLevel level_ = security::AuthnLevel::kNone;
   std::unique_ptr<security::SecurityContext> security_;

@@ -23,6 +23,8 @@ constexpr uint16_t kMinFragSize = 1432;
 // Largest request stub we assemble; a bigger one is answered with a fault.
 constexpr size_t kMaxRequestSize = size_t{1} << 30;
 constexpr size_t kMaxReserve = size_t{1} << 20;
+// A client that stops reading its replies for this long loses its connection.
+constexpr uint32_t kSendTimeoutMs = 60000;
 
 // Ends the connection without answering (the peer broke the protocol or a test asked).
 struct DropConnection {};
@@ -39,12 +41,13 @@ struct Server::Connection {
 // the request being assembled.
 class Server::Session {
  public:
-  Session(Server& server, transport::TcpSocket& socket) : server_(server), socket_(socket) {}
+  Session(Server& server, transport::TcpSocket& socket)
+      : server_(server), socket_(socket), reader_(socket) {}
 
   void Run() {
     for (;;) {
       if (server_.faults_.drop_before_read.load()) return;
-      transport::Fragment f = transport::ReadFragment(socket_, Deadline::Never());
+      transport::Fragment f = reader_.Next(Deadline::Never());
       drep_ = f.header.drep;
       switch (f.header.type) {
         case PduType::kBind:
@@ -83,7 +86,7 @@ class Server::Session {
     std::vector<uint8_t> stub;
   };
 
-  void Send(const Pdu& pdu) { socket_.WriteAll(EncodePdu(pdu), Deadline::AfterMs(60000)); }
+  void Send(const Pdu& pdu) { socket_.WriteAll(EncodePdu(pdu), Deadline::AfterMs(kSendTimeoutMs)); }
 
   std::vector<ContextResult> NegotiateContexts(const std::vector<PresentationContext>& offered) {
     std::vector<ContextResult> results;
@@ -327,6 +330,8 @@ class Server::Session {
   void SendResponse(const PendingCall& call, const std::vector<uint8_t>& stub) {
     size_t max_stub = protection_ ? protection_->MaxStub(PduType::kResponse, false, max_xmit_)
                                   : max_xmit_ - kCommonHeaderSize - 8;
+    Deadline deadline = Deadline::AfterMs(kSendTimeoutMs);
+    transport::FragmentWriter writer(socket_);
     size_t offset = 0;
     do {
       size_t n = std::min(max_stub, stub.size() - offset);
@@ -348,15 +353,17 @@ class Server::Session {
       } else {
         bytes = EncodePdu(pdu);
       }
-      socket_.WriteAll(bytes, Deadline::AfterMs(60000));
+      writer.Add(bytes, deadline);
       offset += n;
     } while (offset < stub.size());
+    writer.Flush(deadline);
   }
 
   static constexpr uint32_t kNcaInvalidChecksumFault = 0x1c00001f;
 
   Server& server_;
   transport::TcpSocket& socket_;
+  transport::FragmentReader reader_;
   DataRep drep_;
   bool bound_ = false;
   uint16_t max_xmit_ = kDefaultMaxFrag;

@@ -1,16 +1,52 @@
 #include "rpcrt/transport/fragment_stream.h"
 
-namespace rpcrt::transport {
+#include <cstring>
 
-Fragment ReadFragment(TcpSocket& socket, Deadline deadline) {
+namespace rpcrt::transport {
+namespace {
+
+// One receive or send moves up to this much.
+constexpr size_t kBlockSize = 256 * 1024;
+
+}  // namespace
+
+void FragmentReader::Fill(size_t wanted, Deadline deadline) {
+  if (end_ - begin_ >= wanted) return;
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (buffer_.size() < kBlockSize) buffer_.resize(kBlockSize);
+  while (end_ < wanted) {
+    end_ += socket_.ReadSome(std::span<uint8_t>(buffer_).subspan(end_), deadline);
+  }
+}
+
+Fragment FragmentReader::Next(Deadline deadline) {
+  Fill(kCommonHeaderSize, deadline);
   Fragment f;
-  f.bytes.resize(kCommonHeaderSize);
-  socket.ReadExact(f.bytes, deadline);
-  f.header = DecodeCommonHeader(f.bytes);
+  f.header =
+      DecodeCommonHeader(std::span<const uint8_t>(buffer_).subspan(begin_, kCommonHeaderSize));
   // frag_length is 16 bits, so one fragment never asks for more than 64 KiB.
-  f.bytes.resize(f.header.frag_length);
-  socket.ReadExact(std::span<uint8_t>(f.bytes).subspan(kCommonHeaderSize), deadline);
+  Fill(f.header.frag_length, deadline);
+  f.bytes.assign(buffer_.begin() + static_cast<ptrdiff_t>(begin_),
+                 buffer_.begin() + static_cast<ptrdiff_t>(begin_ + f.header.frag_length));
+  begin_ += f.header.frag_length;
+  if (begin_ == end_) begin_ = end_ = 0;
   return f;
+}
+
+void FragmentWriter::Add(std::span<const uint8_t> fragment, Deadline deadline) {
+  pending_.insert(pending_.end(), fragment.begin(), fragment.end());
+  if (pending_.size() >= kBlockSize) Flush(deadline);
+}
+
+void FragmentWriter::Flush(Deadline deadline) {
+  if (pending_.empty()) return;
+  wrote_any_ = true;
+  socket_.WriteAll(pending_, deadline);
+  pending_.clear();
 }
 
 }  // namespace rpcrt::transport

@@ -1,4 +1,8 @@
-// Whole connection-oriented fragments over a TCP stream.
+// Whole connection-oriented fragments over a TCP stream, in both directions.
+//
+// Reads are buffered: one receive takes whatever the stream holds, up to a large block, so a
+// multi-fragment message costs a few system calls rather than two per fragment. Writes are
+// gathered the same way by FragmentWriter.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +19,40 @@ struct Fragment {
   std::vector<uint8_t> bytes;  // the whole fragment, header included
 };
 
-// Reads one fragment: the common header, checked, then exactly frag_length - 16 more bytes.
-// A malformed header throws RpcError(kProtocolError); the stream failing throws
-// TransportError.
-Fragment ReadFragment(TcpSocket& socket, Deadline deadline);
+class FragmentReader {
+ public:
+  explicit FragmentReader(TcpSocket& socket) : socket_(socket) {}
+
+  // Reads one fragment: the common header, checked, then exactly frag_length - 16 more bytes.
+  // A malformed header throws RpcError(kProtocolError); the stream failing throws
+  // TransportError.
+  Fragment Next(Deadline deadline);
+
+  // Bytes received but not yet handed out (the peer spoke ahead of us).
+  bool HasBuffered() const { return begin_ != end_; }
+
+ private:
+  void Fill(size_t wanted, Deadline deadline);
+
+  TcpSocket& socket_;
+  std::vector<uint8_t> buffer_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+};
+
+// Gathers encoded fragments and writes them in large blocks.
+class FragmentWriter {
+ public:
+  explicit FragmentWriter(TcpSocket& socket) : socket_(socket) {}
+  void Add(std::span<const uint8_t> fragment, Deadline deadline);
+  void Flush(Deadline deadline);
+  // True once any byte of this writer's data reached the socket.
+  bool wrote_any() const { return wrote_any_; }
+
+ private:
+  TcpSocket& socket_;
+  std::vector<uint8_t> pending_;
+  bool wrote_any_ = false;
+};
 
 }  // namespace rpcrt::transport

@@ -187,6 +187,26 @@ void TcpSocket::ReadExact(std::span<uint8_t> data, Deadline deadline) {
   }
 }
 
+size_t TcpSocket::ReadSome(std::span<uint8_t> data, Deadline deadline) {
+  if (fd_ < 0) throw TransportError(TransportError::Kind::kClosed, "socket is closed");
+  if (data.empty()) return 0;
+  for (;;) {
+    ssize_t n = ::recv(fd_, data.data(), data.size(), 0);
+    if (n > 0) return static_cast<size_t>(n);
+    if (n == 0) throw TransportError(TransportError::Kind::kClosed, "connection closed by peer");
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      if (!WaitFor(fd_, POLLIN, deadline))
+        throw TransportError(TransportError::Kind::kTimedOut, "receive timed out");
+      continue;
+    }
+    int err = errno;
+    if (IsResetErrno(err))
+      throw TransportError(TransportError::Kind::kClosed, ErrnoText("recv", err));
+    throw TransportError(TransportError::Kind::kIo, ErrnoText("recv", err));
+  }
+}
+
 bool TcpSocket::IsStale() const {
   if (fd_ < 0) return true;
   pollfd p{fd_, POLLIN, 0};

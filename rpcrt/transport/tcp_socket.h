@@ -51,6 +51,8 @@ class TcpSocket {
 
   void WriteAll(std::span<const uint8_t> data, Deadline deadline);
   void ReadExact(std::span<uint8_t> data, Deadline deadline);
+  // Reads what is available, at least one byte, at most data.size(); returns the count.
+  size_t ReadSome(std::span<uint8_t> data, Deadline deadline);
 
   // True when the peer has closed (or reset) the stream or unread bytes wait on an idle
   // connection: either way it cannot carry a new call. Never blocks.
