@@ -9,6 +9,8 @@ for target in "$build"/fuzz/*/fuzz_*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   seeds="fuzz/$(basename "$(dirname "$target")")/corpus"
+  # A target may keep its own seeds in corpus/<target name>.
+  [ -d "$seeds/$name" ] && seeds="$seeds/$name"
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
   echo "fuzzing $name for ${seconds}s"
