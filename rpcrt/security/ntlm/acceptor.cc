@@ -151,6 +151,7 @@ class Acceptor final : public ContextBase {
     const std::u16string& domain = account->domain.empty() ? auth.domain : account->domain;
     peer_name_ = Utf16ToUtf8(domain) + "\\" + Utf16ToUtf8(account->user);
     Establish(exported, flags, /*initiator=*/false);
+    accounts_ = AccountStore();  // the passwords are not needed any more; their owners wipe them
   }
 
   AccountStore accounts_;

@@ -54,6 +54,7 @@ class Initiator final : public ContextBase {
         return StepResult::kContinue;
       case State::kSentNegotiate:
         output = Authenticate(input);
+        ForgetPassword();
         state_ = State::kDone;
         return StepResult::kComplete;
       case State::kDone:
@@ -70,6 +71,14 @@ class Initiator final : public ContextBase {
 
  private:
   enum class State { kStart, kSentNegotiate, kDone, kFailed };
+
+  // The password is needed for one leg only; it does not stay for the life of the context.
+  void ForgetPassword() {
+    std::u16string& pw = identity_.password;
+    pw.resize(pw.capacity());
+    SecureWipe(pw.data(), pw.size() * sizeof(char16_t));
+    pw.clear();
+  }
 
   std::vector<uint8_t> Authenticate(std::span<const uint8_t> challenge_token) {
     const ChallengeMessage challenge = ParseChallenge(challenge_token);
