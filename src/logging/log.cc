@@ -62,17 +62,29 @@ void log_t::write(int32_t level, int32_t depth, const boost::shared_ptr<format::
 }
 
 void log_t::deliver_pending(const boost::shared_ptr<receiver::log_file_t>& receiver) {
-  // Each record leaves the list only once the receiver took it, so a receiver that fails
-  // half-way loses nothing and duplicates nothing.
+  // A record leaves the list before it is written and returns to its head if the receiver
+  // refuses it: a receiver that fails half-way loses nothing, and a size check that fails
+  // after a write does not make that record go out twice.
   while (!pending_.empty()) {
-    deliver(receiver, pending_.front());
+    std::string record = std::move(pending_.front());
     pending_.pop_front();
+    try {
+      receiver->write(record);
+    } catch (const std::exception&) {
+      pending_.push_front(std::move(record));
+      throw;
+    }
+    count_and_check(receiver);
   }
 }
 
 void log_t::deliver(const boost::shared_ptr<receiver::log_file_t>& receiver,
                     const std::string& record) {
   receiver->write(record);
+  count_and_check(receiver);
+}
+
+void log_t::count_and_check(const boost::shared_ptr<receiver::log_file_t>& receiver) {
   if (!size_check_on_) return;
   if (++since_check_ < check_interval_) return;
   // A check that throws leaves the count where it is, so the next record checks again.

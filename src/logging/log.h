@@ -69,6 +69,7 @@ class log_t {
  private:
   void deliver(const boost::shared_ptr<receiver::log_file_t>& receiver, const std::string& record);
   void deliver_pending(const boost::shared_ptr<receiver::log_file_t>& receiver);
+  void count_and_check(const boost::shared_ptr<receiver::log_file_t>& receiver);
   void keep_pending(std::string record);
   void run_first_write_hook();
 

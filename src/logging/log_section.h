@@ -44,7 +44,9 @@ class ILogSection {
   virtual depth_counter_t* DepthCounter() noexcept = 0;
 };
 
-class log_section_t : public ILogSection {
+// Final, so that calls through a log_section_t never go through the virtual table: a channel
+// used by a late static destructor, after its own destruction, still finds itself off.
+class log_section_t final : public ILogSection {
  public:
   // The default channel: a tag of nine blanks, on the process-wide logger.
   log_section_t();

@@ -147,6 +147,25 @@ TEST_F(LoggerTest, SizeCheckRunsEveryThousandRecordsAndIsRetriedAfterAFailure) {
   EXPECT_EQ(calls.size(), 4u);
 }
 
+TEST_F(LoggerTest, FailingSizeCheckWhileFlushingDoesNotRepeatARecord) {
+  log_t log;
+  for (int i = 0; i < 1001; ++i) write(log, "p" + std::to_string(i));
+  std::vector<int> calls;
+  log.set_size_checker(scripted_checker_t{&calls, {"throw"}});
+  log.set_size_check(true);
+  auto sink = boost::make_shared<receiver::CMemoryLog>();
+  log.set_receiver(sink);  // the check after the 1000th record throws and stops the flush
+  EXPECT_EQ(calls.size(), 1u);
+  EXPECT_EQ(sink->records().size(), 1000u);
+  EXPECT_EQ(log.pending_count(), 1u);
+  write(log, "next");
+  const auto records = sink->records();
+  ASSERT_EQ(records.size(), 1002u);
+  EXPECT_EQ(records[999], line("p999"));
+  EXPECT_EQ(records[1000], line("p1000"));
+  EXPECT_EQ(records[1001], line("next"));
+}
+
 // A receiver that logs through its own logger while receiving: the lock is re-entrant.
 class echo_receiver_t : public receiver::CMemoryLog {
  public:
