@@ -1,5 +1,6 @@
 #include "rpcrt/ndr/ndr_reader.h"
 
+#include <algorithm>
 #include <string>
 
 namespace rpcrt {
@@ -93,16 +94,22 @@ std::basic_string<Char> NdrReader::ReadVaryingString() {
   }
   if (actual_count == 0) Fail("string without terminating NUL");
   Require(actual_count, sizeof(Char));
-  std::basic_string<Char> text;
-  text.resize(actual_count - 1);
-  for (uint32_t i = 0; i + 1 < actual_count; ++i) {
-    if constexpr (sizeof(Char) == 1) {
-      text[i] = static_cast<Char>(data_[pos_++]);
-    } else {
-      text[i] = static_cast<Char>(ReadU16());
+  // The characters follow the counts directly: 4-byte aligned, so 16-bit ones need no padding.
+  const uint8_t* p = data_.data() + pos_;
+  const size_t length = actual_count - 1;
+  uint32_t last;
+  std::basic_string<Char> text(length, Char{});
+  if constexpr (sizeof(Char) == 1) {
+    std::copy(p, p + length, reinterpret_cast<uint8_t*>(text.data()));
+    last = p[length];
+  } else {
+    const int hi = big_endian_ ? 0 : 1;
+    for (size_t i = 0; i < length; ++i) {
+      text[i] = static_cast<Char>(p[2 * i + hi] << 8 | p[2 * i + 1 - hi]);
     }
+    last = p[2 * length] | p[2 * length + 1];
   }
-  uint32_t last = sizeof(Char) == 1 ? ReadU8() : ReadU16();
+  pos_ += size_t{actual_count} * sizeof(Char);
   if (last != 0) Fail("string not terminated by NUL");
   return text;
 }

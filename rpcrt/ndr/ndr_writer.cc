@@ -83,9 +83,15 @@ void NdrWriter::WriteWideString(std::u16string_view text) {
   WriteU32(count);
   WriteU32(0);
   WriteU32(count);
-  buffer_.reserve(buffer_.size() + size_t{count} * 2);
-  for (char16_t c : text) PutU16(static_cast<uint16_t>(c));
-  PutU16(0);
+  size_t at = buffer_.size();
+  buffer_.resize(at + size_t{count} * 2, 0);  // the NUL is already in place
+  uint8_t* p = buffer_.data() + at;
+  const int hi = big_endian_ ? 0 : 1;
+  for (char16_t c : text) {
+    p[hi] = static_cast<uint8_t>(c >> 8);
+    p[1 - hi] = static_cast<uint8_t>(c);
+    p += 2;
+  }
 }
 
 void NdrWriter::WriteAnsiString(std::string_view text) {
