@@ -97,6 +97,10 @@ TEST_F(NtlmHandshake, NamesCompareWithoutCaseAndEmptyDomainsMatch) {
   Run(no_domain);
   EXPECT_EQ(no_domain.server->PeerName(), "OTHER\\bob");
 
+  Pair principal = Make(Creds(u"alice@example", u"", u"correct horse:battery"));
+  Run(principal);
+  EXPECT_EQ(principal.server->PeerName(), "EXAMPLE\\alice");
+
   Pair any_domain = Make(Creds(u"carol", u"SOMEWHERE", u"anywhere"));
   Run(any_domain);
   EXPECT_EQ(any_domain.server->PeerName(), "SOMEWHERE\\carol");

@@ -123,6 +123,12 @@ class Acceptor final : public ContextBase {
     const ClientBlob parsed = ParseClientBlob(blob);
 
     const Identity* account = accounts_.Find(auth.user, auth.domain);
+    const size_t at = auth.user.rfind(u'@');
+    if (account == nullptr && auth.domain.empty() && at != std::u16string::npos) {
+      // "user@domain" with no domain field; the hash below still uses the names as sent.
+      account = accounts_.Find(std::u16string_view(auth.user).substr(0, at),
+                               std::u16string_view(auth.user).substr(at + 1));
+    }
     if (account == nullptr) Deny("unknown user");
     const Key response_key = NtOwfV2(account->password, auth.user, auth.domain);
     const NtResponse expected = ComputeNtResponse(response_key, server_challenge_, blob);
