@@ -3,14 +3,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include <boost/make_shared.hpp>
 
+#include "logging/channels.h"
 #include "logging/log.h"
 #include "logging/log_section.h"
+#include "logging/process_logger.h"
 #include "logging/receiver/memory_log.h"
 #include "logging/trace.h"
 
@@ -71,6 +75,35 @@ TEST(ConcurrencyTest, RecordsFromManyThreadsAreNeitherLostNorInterleaved) {
     seen.insert(std::to_string(t) + "/" + std::to_string(r));
   }
   EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kRecords));
+}
+
+TEST(ConcurrencyTest, ProcessChannelsWhileReceiversComeAndGo) {
+  auto first = boost::make_shared<receiver::CMemoryLog>();
+  auto second = boost::make_shared<receiver::CMemoryLog>();
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 3; ++t) {
+    writers.emplace_back([&stop, t] {
+      for (int r = 0; !stop.load() || r < 200; ++r) {
+        trace_t trace(t == 0 ? channels::Rpc() : channels::Cli(), "step");
+        channels::Default().Error(std::runtime_error("e" + std::to_string(r)));
+        trace.done();
+      }
+    });
+  }
+  for (int i = 0; i < 50; ++i) {
+    attach_receiver(i % 2 ? first : second);
+    attach_receiver(nullptr);
+  }
+  stop = true;
+  for (auto& thread : writers) thread.join();
+  // Every record that reached a receiver is whole: it ends with its thread line.
+  for (const auto& sink : {first, second}) {
+    for (const std::string& rec : sink->records()) {
+      if (rec.find("ERR |") == std::string::npos) continue;
+      EXPECT_TRUE(rec.ends_with("An exception was thrown from thread [n/a].\r\n")) << rec;
+    }
+  }
 }
 
 }  // namespace
