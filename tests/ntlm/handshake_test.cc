@@ -4,10 +4,13 @@
 #include <stdlib.h>
 
 #include "rpcrt/security/ntlm/acceptor.h"
+#include "rpcrt/security/ntlm/av_pairs.h"
 #include "rpcrt/security/ntlm/byte_io.h"
 #include "rpcrt/security/ntlm/initiator.h"
 #include "rpcrt/security/ntlm/messages.h"
 #include "rpcrt/security/ntlm/ntlm.h"
+#include "rpcrt/security/ntlm/ntlmv2.h"
+#include "rpcrt/security/ntlm/text.h"
 #include "test_util.h"
 
 namespace rpcrt::security::ntlm {
@@ -86,6 +89,35 @@ TEST_F(NtlmHandshake, EstablishesAndSealsBothWays) {
   }
   // The announced MIC is in the message and the acceptor checked it.
   EXPECT_TRUE(ParseAuthenticate(p.authenticate).has_mic);
+}
+
+TEST_F(NtlmHandshake, ResponseEchoesServerTimeAndNamesTheTarget) {
+  AcceptorSettings fixed;
+  fixed.timestamp = 0x01d9000011112222ULL;
+  auto server = CreateAcceptor(AccountStore::Load(file_.path()), fixed);
+  auto client = CreateNtlmInitiator(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"), false,
+                                    u"zelqa/server.example");
+  std::vector<uint8_t> negotiate, challenge, authenticate, last;
+  client->Step({}, negotiate);
+  server->Step(negotiate, challenge);
+  const AvPairs offered = AvPairs::Parse(ParseChallenge(challenge).target_info);
+  for (uint16_t id : {kAvNbDomainName, kAvNbComputerName, kAvDnsDomainName, kAvDnsComputerName})
+    EXPECT_NE(offered.Find(id), nullptr) << id;
+  client->Step(challenge, authenticate);
+
+  const AuthenticateMessage auth = ParseAuthenticate(authenticate);
+  EXPECT_EQ(auth.lm_response, std::vector<uint8_t>(24, 0));  // replaced, the server sent a time
+  const ClientBlob blob = ParseClientBlob(std::span(auth.nt_response).subspan(16));
+  EXPECT_EQ(blob.timestamp, *fixed.timestamp);
+  EXPECT_EQ(blob.av_pairs.Flags().value_or(0) & kAvFlagMicPresent, kAvFlagMicPresent);
+  ASSERT_NE(blob.av_pairs.Find(kAvTargetName), nullptr);
+  EXPECT_EQ(FromWire(blob.av_pairs.Find(kAvTargetName)->value, "spn"), u"zelqa/server.example");
+  ASSERT_NE(blob.av_pairs.Find(kAvChannelBindings), nullptr);
+  EXPECT_EQ(blob.av_pairs.Find(kAvChannelBindings)->value, std::vector<uint8_t>(16, 0));
+  EXPECT_NE(blob.av_pairs.Find(kAvNbComputerName), nullptr);  // the server's pairs stay
+  EXPECT_EQ(auth.encrypted_session_key.size(), 16u);
+  EXPECT_TRUE(auth.flags & flag::kKeyExchange);
+  EXPECT_EQ(server->Step(authenticate, last), StepResult::kComplete);
 }
 
 TEST_F(NtlmHandshake, NamesCompareWithoutCaseAndEmptyDomainsMatch) {
