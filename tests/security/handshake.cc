@@ -1,0 +1,93 @@
+#include "handshake.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace zelqa::testing {
+
+using rpcrt::security::IoBuffer;
+using rpcrt::security::SecurityContext;
+using rpcrt::security::StepResult;
+
+std::vector<std::string> Establish(SecurityContext& client, SecurityContext& server) {
+  std::vector<std::string> legs;
+  std::vector<uint8_t> to_server;
+  std::vector<uint8_t> to_client;
+  StepResult c = client.Step({}, to_server);
+  EXPECT_FALSE(to_server.empty()) << "the first leg carries a token";
+  legs.push_back("C");
+  for (int round = 0; round < 8; ++round) {
+    EXPECT_EQ(c, StepResult::kContinue);
+    const StepResult s = server.Step(to_server, to_client);
+    if (!to_client.empty()) legs.push_back("S");
+    if (s == StepResult::kComplete) {
+      if (!to_client.empty()) {
+        // The client consumes the last reply without answering it.
+        EXPECT_EQ(client.Step(to_client, to_server), StepResult::kComplete);
+        EXPECT_TRUE(to_server.empty());
+      }
+      break;
+    }
+    EXPECT_FALSE(to_client.empty()) << "a server that continues must answer";
+    c = client.Step(to_client, to_server);
+    if (!to_server.empty()) legs.push_back("C");
+    if (c == StepResult::kComplete) {
+      if (!to_server.empty()) {
+        // An auth3-style last token: the server takes it and answers nothing.
+        EXPECT_EQ(server.Step(to_server, to_client), StepResult::kComplete);
+        EXPECT_TRUE(to_client.empty());
+      }
+      break;
+    }
+  }
+  EXPECT_TRUE(client.IsEstablished());
+  EXPECT_TRUE(server.IsEstablished());
+  return legs;
+}
+
+Pdu MakePdu(size_t body_size, uint8_t seed) {
+  Pdu pdu;
+  pdu.header.resize(16);
+  pdu.body.resize(body_size);
+  pdu.trailer.resize(8);
+  for (size_t i = 0; i < pdu.header.size(); ++i) pdu.header[i] = static_cast<uint8_t>(seed + i);
+  for (size_t i = 0; i < pdu.body.size(); ++i) pdu.body[i] = static_cast<uint8_t>(seed * 7 + i);
+  for (size_t i = 0; i < pdu.trailer.size(); ++i) pdu.trailer[i] = static_cast<uint8_t>(0xf0 + i);
+  return pdu;
+}
+
+namespace {
+
+std::array<IoBuffer, 3> Buffers(Pdu& pdu) {
+  return {IoBuffer{IoBuffer::Kind::kSignOnly, pdu.header},
+          IoBuffer{IoBuffer::Kind::kData, pdu.body},
+          IoBuffer{IoBuffer::Kind::kSignOnly, pdu.trailer}};
+}
+
+}  // namespace
+
+void Seal(SecurityContext& sender, Pdu& pdu) {
+  pdu.signature.assign(sender.SignatureSize(pdu.body.size()), 0);
+  auto buffers = Buffers(pdu);
+  sender.Seal(buffers, pdu.signature);
+}
+
+void Unseal(SecurityContext& receiver, Pdu& pdu) {
+  auto buffers = Buffers(pdu);
+  receiver.Unseal(buffers, pdu.signature);
+}
+
+void Sign(SecurityContext& sender, Pdu& pdu) {
+  pdu.signature.assign(sender.SignatureSize(pdu.body.size()), 0);
+  auto buffers = Buffers(pdu);
+  sender.Sign(buffers, pdu.signature);
+}
+
+void Verify(SecurityContext& receiver, const Pdu& pdu) {
+  Pdu copy = pdu;
+  auto buffers = Buffers(copy);
+  receiver.Verify(buffers, copy.signature);
+}
+
+}  // namespace zelqa::testing

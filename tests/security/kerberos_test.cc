@@ -1,0 +1,214 @@
+// Our Kerberos initiator against our Kerberos acceptor, through a real KDC.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "handshake.h"
+#include "kdc_fixture.h"
+#include "rpcrt/security/kerberos/kerberos.h"
+#include "rpcrt/status.h"
+
+namespace {
+
+using namespace rpcrt::security;
+using zelqa::testing::Establish;
+using zelqa::testing::KdcEnvironment;
+using zelqa::testing::Pdu;
+
+std::u16string U16(const std::string& s) {
+  return {s.begin(), s.end()};
+}
+
+ClientCredentials Alice() {
+  const std::string pw = KdcEnvironment::kdc().Password("alice");
+  return {Identity(u"alice", u"zelqa.test", U16(pw))};
+}
+
+ServerCredentials Server() {
+  ServerCredentials s;
+  s.keytab = KdcEnvironment::kdc().keytab();
+  return s;
+}
+
+struct Pair {
+  std::unique_ptr<Mechanism> client;
+  std::unique_ptr<Mechanism> server;
+};
+
+Pair Connected(const ClientCredentials& creds, AuthnLevel level = AuthnLevel::kPktPrivacy) {
+  Pair p{CreateKerberosInitiator(AcquireKerberosCredential(creds), u"zelqa/localhost", level),
+         CreateKerberosAcceptor(Server())};
+  // DCE style: AP-REQ, AP-REP, and the client's answering AP-REP that expects no reply.
+  EXPECT_EQ(Establish(*p.client, *p.server), (std::vector<std::string>{"C", "S", "C"}));
+  return p;
+}
+
+rpcrt::Status StatusOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const rpcrt::RpcError& e) {
+    return e.status();
+  }
+  return rpcrt::kOk;
+}
+
+TEST(KerberosTest, ExplicitPasswordAuthenticatesTheUser) {
+  Pair p = Connected(Alice());
+  EXPECT_EQ(p.server->PeerName(), "ZELQA.TEST\\alice");
+  EXPECT_FALSE(p.client->SessionKey().empty());
+  EXPECT_EQ(p.client->SessionKey(), p.server->SessionKey());
+}
+
+TEST(KerberosTest, CurrentUserComesFromTheTicketCache) {
+  const auto& kdc = KdcEnvironment::kdc();
+  kdc.Kinit("bob");
+  Pair p = Connected(ClientCredentials{});
+  EXPECT_EQ(p.server->PeerName(), "ZELQA.TEST\\bob");
+
+  kdc.Kdestroy();
+  EXPECT_THROW(AcquireKerberosCredential(ClientCredentials{}), KerberosUnavailable);
+}
+
+TEST(KerberosTest, RejectedCredentialsAreAccessDeniedAndNeverEchoTheSecret) {
+  const std::string wrong = "Not-The-Password-1234";
+  try {
+    AcquireKerberosCredential({Identity(u"alice", u"ZELQA.TEST", U16(wrong))});
+    FAIL() << "a wrong password was accepted";
+  } catch (const KerberosUnavailable&) {
+    FAIL() << "a wrong password must not read as 'Kerberos unavailable'";
+  } catch (const rpcrt::RpcError& e) {
+    EXPECT_EQ(e.status(), rpcrt::kErrorAccessDenied);
+    EXPECT_EQ(std::string(e.what()).find(wrong), std::string::npos);
+  }
+
+  // A user the KDC does not know: Negotiate may still try NTLM, so it reads as unavailable.
+  try {
+    AcquireKerberosCredential({Identity(u"nobody", u"ZELQA.TEST", u"whatever")});
+    FAIL() << "an unknown user got a ticket";
+  } catch (const KerberosUnavailable& e) {
+    EXPECT_EQ(e.status(), rpcrt::kErrorAccessDenied);
+  }
+}
+
+TEST(KerberosTest, RealmWithoutKdcIsUnavailable) {
+  EXPECT_THROW(AcquireKerberosCredential({Identity(u"alice", u"NO-SUCH-REALM.TEST", u"x")}),
+               KerberosUnavailable);
+}
+
+TEST(KerberosTest, UnknownServicePrincipalFailsTheFirstLeg) {
+  auto client = CreateKerberosInitiator(AcquireKerberosCredential(Alice()), u"nosuch/localhost");
+  std::vector<uint8_t> token;
+  EXPECT_EQ(StatusOf([&] { client->Step({}, token); }), rpcrt::kSecPkgError);
+  EXPECT_TRUE(token.empty());
+  // The context stays failed rather than retrying half-way.
+  EXPECT_EQ(StatusOf([&] { client->Step({}, token); }), rpcrt::kSecPkgError);
+}
+
+TEST(KerberosTest, AcceptorNeedsAUsableKeytab) {
+  EXPECT_THROW(CreateKerberosAcceptor(ServerCredentials{}), KerberosUnavailable);
+  ServerCredentials missing;
+  missing.keytab = KdcEnvironment::kdc().dir() + "/missing.keytab";
+  EXPECT_THROW(CreateKerberosAcceptor(missing), KerberosUnavailable);
+}
+
+TEST(KerberosTest, AcceptorRejectsGarbageTokens) {
+  auto server = CreateKerberosAcceptor(Server());
+  std::vector<uint8_t> out;
+  const std::vector<uint8_t> garbage = {0x60, 0x03, 0x06, 0x01, 0x00};
+  EXPECT_EQ(StatusOf([&] { server->Step(garbage, out); }), rpcrt::kSecPkgError);
+  auto fresh = CreateKerberosAcceptor(Server());
+  EXPECT_EQ(StatusOf([&] { fresh->Step({}, out); }), rpcrt::kSecPkgError);
+}
+
+TEST(KerberosTest, SealedPdusRoundTripBothWays) {
+  Pair p = Connected(Alice());
+  for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{1000}, size_t{70000}}) {
+    SCOPED_TRACE(size);
+    const Pdu original = zelqa::testing::MakePdu(size, static_cast<uint8_t>(size));
+    Pdu request = original;
+    zelqa::testing::Seal(*p.client, request);
+    EXPECT_EQ(request.header, original.header) << "sign-only buffers are not encrypted";
+    EXPECT_EQ(request.trailer, original.trailer);
+    if (size >= 16) {
+      EXPECT_NE(request.body, original.body);
+    }
+    zelqa::testing::Unseal(*p.server, request);
+    EXPECT_EQ(request.body, original.body);
+
+    Pdu response = original;
+    zelqa::testing::Seal(*p.server, response);
+    zelqa::testing::Unseal(*p.client, response);
+    EXPECT_EQ(response.body, original.body);
+  }
+}
+
+TEST(KerberosTest, TamperedPdusAreRejectedAndEndTheContext) {
+  // A flipped bit anywhere the signature covers, or in the signature itself.
+  for (int where = 0; where < 4; ++where) {
+    SCOPED_TRACE(where);
+    Pair p = Connected(Alice());
+    Pdu pdu = zelqa::testing::MakePdu(100, 9);
+    zelqa::testing::Seal(*p.client, pdu);
+    std::vector<uint8_t>& part = where == 0   ? pdu.header
+                                 : where == 1 ? pdu.body
+                                 : where == 2 ? pdu.trailer
+                                              : pdu.signature;
+    part[part.size() - 1] ^= 0x01;
+    EXPECT_EQ(StatusOf([&] { zelqa::testing::Unseal(*p.server, pdu); }), rpcrt::kSecPkgError);
+    // The connection is dropped after a bad PDU; the context refuses further use.
+    Pdu next = zelqa::testing::MakePdu(10, 1);
+    zelqa::testing::Seal(*p.client, next);
+    EXPECT_EQ(StatusOf([&] { zelqa::testing::Unseal(*p.server, next); }), rpcrt::kSecPkgError);
+  }
+}
+
+TEST(KerberosTest, ReplayedOrReorderedPdusAreRejected) {
+  {
+    Pair p = Connected(Alice());
+    Pdu first = zelqa::testing::MakePdu(10, 1);
+    Pdu second = zelqa::testing::MakePdu(10, 2);
+    zelqa::testing::Seal(*p.server, first);
+    zelqa::testing::Seal(*p.server, second);
+    EXPECT_EQ(StatusOf([&] { zelqa::testing::Unseal(*p.client, second); }), rpcrt::kSecPkgError)
+        << "a PDU that overtook its predecessor";
+  }
+  {
+    Pair p = Connected(Alice());
+    Pdu first = zelqa::testing::MakePdu(10, 1);
+    zelqa::testing::Seal(*p.server, first);
+    Pdu replay = first;
+    zelqa::testing::Unseal(*p.client, first);
+    EXPECT_EQ(StatusOf([&] { zelqa::testing::Unseal(*p.client, replay); }), rpcrt::kSecPkgError);
+  }
+}
+
+TEST(KerberosTest, SignatureAreaMustHaveTheExactSize) {
+  Pair p = Connected(Alice());
+  Pdu pdu = zelqa::testing::MakePdu(64, 3);
+  std::vector<uint8_t> small(p.client->SignatureSize(pdu.body.size()) - 1);
+  IoBuffer buffers[] = {{IoBuffer::Kind::kData, pdu.body}};
+  EXPECT_EQ(StatusOf([&] { p.client->Seal(buffers, small); }), rpcrt::kSecPkgError);
+}
+
+TEST(KerberosTest, IntegrityLevelSignsWithoutEncrypting) {
+  Pair p = Connected(Alice(), AuthnLevel::kPktIntegrity);
+  const Pdu original = zelqa::testing::MakePdu(200, 5);
+  Pdu pdu = original;
+  zelqa::testing::Sign(*p.client, pdu);
+  EXPECT_EQ(pdu.body, original.body);
+  zelqa::testing::Verify(*p.server, pdu);
+
+  Pdu forged = zelqa::testing::MakePdu(200, 6);
+  zelqa::testing::Sign(*p.client, forged);
+  forged.body[0] ^= 0x80;
+  EXPECT_EQ(StatusOf([&] { zelqa::testing::Verify(*p.server, forged); }), rpcrt::kSecPkgError);
+}
+
+TEST(KerberosTest, NothingIsProtectedBeforeEstablishment) {
+  auto client = CreateKerberosInitiator(AcquireKerberosCredential(Alice()), u"zelqa/localhost");
+  Pdu pdu = zelqa::testing::MakePdu(8, 1);
+  EXPECT_EQ(StatusOf([&] { client->SignatureSize(8); }), rpcrt::kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { client->GetMic(pdu.body); }), rpcrt::kSecPkgError);
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+// How identities become Kerberos principal names, and how credential text is converted.
+#include <gtest/gtest.h>
+
+#include "rpcrt/security/kerberos/kerberos.h"
+#include "rpcrt/security/utf8.h"
+#include "rpcrt/status.h"
+
+namespace {
+
+using namespace rpcrt::security;
+
+TEST(PrincipalTest, DomainBecomesTheUpperCaseRealm) {
+  EXPECT_EQ(KerberosPrincipal(Identity(u"alice", u"example.test", u"pw")), "alice@EXAMPLE.TEST");
+  EXPECT_EQ(KerberosPrincipal(Identity(u"alice", u"EXAMPLE.TEST", u"pw")), "alice@EXAMPLE.TEST");
+  EXPECT_EQ(KerberosPrincipal(Identity(u"alice", u"", u"pw")), "alice")
+      << "no domain: the default realm";
+  EXPECT_EQ(KerberosPrincipal(Identity(u"alice@corp.example", u"OTHER", u"pw")),
+            "alice@CORP.EXAMPLE")
+      << "a principal-style user keeps its own realm";
+  EXPECT_EQ(KerberosPrincipal(Identity(u"Jos\u00e9", u"x.test", u"pw")), "Jos\xc3\xa9@X.TEST");
+}
+
+TEST(PrincipalTest, EmptyOrBrokenUserIsAnInvalidIdentity) {
+  try {
+    KerberosPrincipal(Identity(u"", u"X", u"pw"));
+    FAIL();
+  } catch (const rpcrt::RpcError& e) {
+    EXPECT_EQ(e.status(), rpcrt::kInvalidAuthIdentity);
+  }
+  EXPECT_THROW(KerberosPrincipal(Identity(std::u16string(1, u'\xd800'), u"X", u"pw")),
+               rpcrt::RpcError);
+}
+
+TEST(Utf8Test, ConvertsEveryPlaneAndRefusesLoneSurrogates) {
+  EXPECT_EQ(ToUtf8(u"a\u00ff\u20ac\U0001F600"), "a\xc3\xbf\xe2\x82\xac\xf0\x9f\x98\x80");
+  EXPECT_THROW(ToUtf8(std::u16string(1, u'\xdc00')), rpcrt::RpcError);
+  EXPECT_THROW(ToUtf8(std::u16string{u'\xd83d', u'a'}), rpcrt::RpcError);
+  EXPECT_EQ(ToUtf8(u""), "");
+}
+
+TEST(SecureWipeTest, IdentityWipesWhatItHeld) {
+  // The wipe itself is only observable through the memory it leaves; check the primitive.
+  char secret[] = "hunter2";
+  SecureWipe(secret, sizeof(secret));
+  for (char c : secret) EXPECT_EQ(c, 0);
+  SecureWipe(nullptr, 0);
+}
+
+}  // namespace

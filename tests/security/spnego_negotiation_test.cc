@@ -1,0 +1,291 @@
+// The SPNEGO state machine: which mechanism is chosen, when the mechListMIC is required, and
+// what a tampered negotiation leads to. The mechanisms here are scripted so that each rule
+// can be driven on its own; the real mechanisms are exercised in the KDC tests.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "rpcrt/security/oids.h"
+#include "rpcrt/security/spnego/negotiation_token.h"
+#include "rpcrt/security/spnego/spnego_acceptor.h"
+#include "rpcrt/security/spnego/spnego_initiator.h"
+#include "rpcrt/status.h"
+
+namespace {
+
+using namespace rpcrt::security;
+using namespace rpcrt::security::spnego;
+using Bytes = std::vector<uint8_t>;
+
+// Three-leg mechanism: initiator "N", acceptor "C", initiator "A" (and done). Its MIC is the
+// message prefixed with its name, so a MIC over a different list does not verify.
+struct Counters {
+  int resets = 0;
+  int steps = 0;
+};
+
+class ScriptedMechanism : public Mechanism {
+ public:
+  ScriptedMechanism(std::span<const uint8_t> oid, bool initiator, Counters* counters,
+                    bool fail_first_step = false)
+      : oid_(oid.begin(), oid.end()),
+        initiator_(initiator),
+        counters_(counters),
+        fail_first_step_(fail_first_step) {}
+
+  std::span<const uint8_t> Oid() const override { return oid_; }
+  StepResult Step(std::span<const uint8_t> in, std::vector<uint8_t>& out) override {
+    ++counters_->steps;
+    if (fail_first_step_) throw rpcrt::RpcError(rpcrt::kSecPkgError, "cannot start");
+    const Bytes input(in.begin(), in.end());
+    if (initiator_) {
+      if (leg_ == 0 && input.empty()) return Emit(out, 'N', StepResult::kContinue);
+      if (leg_ == 1 && input == Bytes{'C'}) return Emit(out, 'A', StepResult::kComplete);
+    } else {
+      if (leg_ == 0 && input == Bytes{'N'}) return Emit(out, 'C', StepResult::kContinue);
+      if (leg_ == 1 && input == Bytes{'A'}) {
+        established_ = true;
+        return StepResult::kComplete;
+      }
+    }
+    throw rpcrt::RpcError(rpcrt::kSecPkgError, "unexpected token");
+  }
+  bool IsEstablished() const override { return established_; }
+  size_t SignatureSize(size_t) const override { return 4; }
+  void Seal(std::span<IoBuffer>, std::span<uint8_t> sig) override { sig[0] = 'S'; }
+  void Unseal(std::span<IoBuffer>, std::span<const uint8_t>) override {}
+  void Sign(std::span<const IoBuffer>, std::span<uint8_t>) override {}
+  void Verify(std::span<const IoBuffer>, std::span<const uint8_t>) override {}
+  std::string PeerName() const override { return "TEST\\peer"; }
+  std::vector<uint8_t> GetMic(std::span<const uint8_t> message) override {
+    Bytes mic = oid_;
+    mic.insert(mic.end(), message.begin(), message.end());
+    return mic;
+  }
+  void VerifyMic(std::span<const uint8_t> message, std::span<const uint8_t> mic) override {
+    const Bytes expected = GetMic(message);
+    if (!std::equal(expected.begin(), expected.end(), mic.begin(), mic.end())) {
+      throw rpcrt::RpcError(rpcrt::kSecPkgError, "bad mic");
+    }
+  }
+  void ResetAfterMechListMic() override { ++counters_->resets; }
+  std::vector<uint8_t> SessionKey() const override { return {}; }
+
+ private:
+  StepResult Emit(std::vector<uint8_t>& out, uint8_t token, StepResult r) {
+    out = {token};
+    ++leg_;
+    if (r == StepResult::kComplete) established_ = true;
+    return r;
+  }
+
+  Bytes oid_;
+  bool initiator_;
+  Counters* counters_;
+  bool fail_first_step_;
+  int leg_ = 0;
+  bool established_ = false;
+};
+
+struct Side {
+  Counters kerberos;
+  Counters ntlm;
+};
+
+std::unique_ptr<SpnegoInitiator> Initiator(Side& side, bool kerberos_fails = false) {
+  std::vector<std::unique_ptr<Mechanism>> m;
+  m.push_back(
+      std::make_unique<ScriptedMechanism>(oids::kKerberos, true, &side.kerberos, kerberos_fails));
+  m.push_back(std::make_unique<ScriptedMechanism>(oids::kNtlm, true, &side.ntlm));
+  return std::make_unique<SpnegoInitiator>(std::move(m));
+}
+
+std::unique_ptr<SpnegoAcceptor> Acceptor(Side& side, bool kerberos, bool ntlm) {
+  std::vector<std::unique_ptr<Mechanism>> m;
+  if (kerberos)
+    m.push_back(std::make_unique<ScriptedMechanism>(oids::kKerberos, false, &side.kerberos));
+  if (ntlm) m.push_back(std::make_unique<ScriptedMechanism>(oids::kNtlm, false, &side.ntlm));
+  return std::make_unique<SpnegoAcceptor>(std::move(m));
+}
+
+// Runs the legs, letting `tamper` rewrite each client token; returns the token count.
+int Negotiate(SecurityContext& client, SecurityContext& server,
+              const std::function<void(int, Bytes&)>& tamper = {}) {
+  Bytes to_server, to_client;
+  int tokens = 0;
+  StepResult c = client.Step({}, to_server);
+  for (;;) {
+    if (tamper) tamper(tokens, to_server);
+    ++tokens;
+    StepResult s = server.Step(to_server, to_client);
+    ++tokens;
+    if (s == StepResult::kComplete) {
+      c = client.Step(to_client, to_server);
+      EXPECT_EQ(c, StepResult::kComplete);
+      EXPECT_TRUE(to_server.empty());
+      return tokens;
+    }
+    c = client.Step(to_client, to_server);
+    EXPECT_EQ(c, StepResult::kContinue) << "SPNEGO always waits for the acceptor's verdict";
+    if (tokens > 12) ADD_FAILURE() << "negotiation does not end";
+    if (tokens > 12) return tokens;
+  }
+}
+
+rpcrt::Status StatusOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const rpcrt::RpcError& e) {
+    return e.status();
+  }
+  return rpcrt::kOk;
+}
+
+TEST(SpnegoNegotiationTest, OptimisticTokenAcceptedThenMicsExchanged) {
+  Side client_side, server_side;
+  auto client = Initiator(client_side);
+  auto server = Acceptor(server_side, true, true);
+  EXPECT_EQ(Negotiate(*client, *server), 4);
+  EXPECT_EQ(client->negotiated()->Oid().size(), oids::kKerberos.size());
+  EXPECT_TRUE(oids::Equal(server->negotiated()->Oid(), oids::kKerberos));
+  EXPECT_EQ(client_side.kerberos.resets, 1);
+  EXPECT_EQ(server_side.kerberos.resets, 1);
+  EXPECT_EQ(client_side.ntlm.steps, 0) << "the second choice is never started";
+  EXPECT_EQ(server->PeerName(), "TEST\\peer");
+}
+
+TEST(SpnegoNegotiationTest, AcceptorChoosingTheSecondMechanismRestartsIt) {
+  Side client_side, server_side;
+  auto client = Initiator(client_side);
+  auto server = Acceptor(server_side, false, true);
+  // Init (wasted Kerberos token), select NTLM + request-mic, N, C, A + MIC, completed + MIC.
+  EXPECT_EQ(Negotiate(*client, *server), 6);
+  EXPECT_TRUE(oids::Equal(client->negotiated()->Oid(), oids::kNtlm));
+  EXPECT_EQ(client_side.ntlm.resets, 1);
+  EXPECT_EQ(server_side.ntlm.resets, 1);
+}
+
+TEST(SpnegoNegotiationTest, MechanismThatCannotStartIsLeftOutOfTheOffer) {
+  Side client_side, server_side;
+  auto client = Initiator(client_side, /*kerberos_fails=*/true);
+  auto server = Acceptor(server_side, true, true);
+  Bytes first;
+  client->Step({}, first);
+  const NegTokenInit init = DecodeInit(first);
+  ASSERT_EQ(init.mech_types.size(), 1u);
+  EXPECT_TRUE(oids::Equal(init.mech_types[0], oids::kNtlm));
+  EXPECT_EQ(init.mech_token, Bytes{'N'});
+}
+
+TEST(SpnegoNegotiationTest, NoMechanismThatCanStartReportsTheFirstFailure) {
+  Counters c;
+  std::vector<std::unique_ptr<Mechanism>> m;
+  m.push_back(std::make_unique<ScriptedMechanism>(oids::kKerberos, true, &c, true));
+  SpnegoInitiator client(std::move(m));
+  Bytes out;
+  EXPECT_EQ(StatusOf([&] { client.Step({}, out); }), rpcrt::kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { client.Step({}, out); }), rpcrt::kSecPkgError) << "stays failed";
+}
+
+TEST(SpnegoNegotiationTest, StrippedMechanismListIsCaughtByTheMic) {
+  Side client_side, server_side;
+  auto client = Initiator(client_side);
+  auto server = Acceptor(server_side, true, true);
+  // A man in the middle removes Kerberos, hoping for the weaker NTLM without anyone noticing.
+  auto strip = [](int index, Bytes& token) {
+    if (index != 0) return;
+    NegTokenInit init = DecodeInit(token);
+    init.mech_types.erase(init.mech_types.begin());
+    init.mech_types_der.clear();
+    init.mech_token.reset();
+    token = EncodeInit(init);
+  };
+  EXPECT_EQ(StatusOf([&] { Negotiate(*client, *server, strip); }), rpcrt::kSecPkgError);
+  EXPECT_FALSE(server->IsEstablished());
+  EXPECT_FALSE(client->IsEstablished());
+}
+
+TEST(SpnegoNegotiationTest, MissingMicWhenRequiredIsRefused) {
+  Side client_side, server_side;
+  auto client = Initiator(client_side);
+  auto server = Acceptor(server_side, false, true);
+  auto drop_mic = [](int, Bytes& token) {
+    if (token[0] != 0xa1) return;
+    NegTokenResp resp = DecodeResp(token);
+    resp.mech_list_mic.reset();
+    token = EncodeResp(resp);
+  };
+  EXPECT_EQ(StatusOf([&] { Negotiate(*client, *server, drop_mic); }), rpcrt::kSecPkgError);
+  EXPECT_FALSE(server->IsEstablished());
+}
+
+TEST(SpnegoNegotiationTest, AcceptorWithNothingInCommonRefuses) {
+  Side side;
+  std::vector<std::unique_ptr<Mechanism>> m;
+  m.push_back(std::make_unique<ScriptedMechanism>(oids::kNtlm, true, &side.ntlm));
+  SpnegoInitiator client(std::move(m));
+  auto server = Acceptor(side, true, false);
+  Bytes t1, t2;
+  client.Step({}, t1);
+  EXPECT_EQ(StatusOf([&] { server->Step(t1, t2); }), rpcrt::kSecPkgError);
+  EXPECT_TRUE(t2.empty());
+}
+
+TEST(SpnegoNegotiationTest, InitiatorRefusesAMechanismItDidNotOffer) {
+  Side side;
+  auto client = Initiator(side);
+  Bytes t1, out;
+  client->Step({}, t1);
+  NegTokenResp resp;
+  resp.neg_state = NegState::kAcceptIncomplete;
+  resp.supported_mech = Bytes(oids::kSpnego.begin(), oids::kSpnego.end());
+  EXPECT_EQ(StatusOf([&] { client->Step(EncodeResp(resp), out); }), rpcrt::kSecPkgError);
+}
+
+TEST(SpnegoNegotiationTest, AcceptorAcceptsTheMicrosoftKerberosOidAndEchoesIt) {
+  Side side;
+  auto server = Acceptor(side, true, false);
+  NegTokenInit init;
+  init.mech_types = {Bytes(oids::kKerberosMicrosoft.begin(), oids::kKerberosMicrosoft.end())};
+  init.mech_token = Bytes{'N'};
+  Bytes out;
+  EXPECT_EQ(server->Step(EncodeInit(init), out), StepResult::kContinue);
+  const NegTokenResp resp = DecodeResp(out);
+  EXPECT_EQ(resp.supported_mech, init.mech_types[0]);
+  EXPECT_EQ(resp.response_token, Bytes{'C'});
+  EXPECT_EQ(resp.neg_state, NegState::kAcceptIncomplete);
+}
+
+TEST(SpnegoNegotiationTest, ProtectionWaitsForEstablishmentAndStepsEnd) {
+  Side client_side, server_side;
+  auto client = Initiator(client_side);
+  auto server = Acceptor(server_side, true, true);
+  EXPECT_EQ(StatusOf([&] { client->SignatureSize(10); }), rpcrt::kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { server->PeerName(); }), rpcrt::kSecPkgError);
+  Negotiate(*client, *server);
+  EXPECT_EQ(client->SignatureSize(10), 4u);
+  Bytes out;
+  EXPECT_EQ(StatusOf([&] { client->Step(Bytes{1}, out); }), rpcrt::kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { server->Step(Bytes{1}, out); }), rpcrt::kSecPkgError);
+}
+
+TEST(SpnegoNegotiationTest, GarbageAtAnyLegFailsCleanly) {
+  for (int leg = 0; leg < 2; ++leg) {
+    SCOPED_TRACE(leg);
+    Side client_side, server_side;
+    auto client = Initiator(client_side);
+    auto server = Acceptor(server_side, true, true);
+    Bytes t1, t2, out;
+    client->Step({}, t1);
+    const Bytes garbage = {0xa1, 0x03, 0x30, 0x01};
+    if (leg == 0) {
+      EXPECT_EQ(StatusOf([&] { server->Step(garbage, out); }), rpcrt::kSecPkgError);
+    } else {
+      server->Step(t1, t2);
+      EXPECT_EQ(StatusOf([&] { client->Step(garbage, out); }), rpcrt::kSecPkgError);
+    }
+    EXPECT_TRUE(out.empty());
+  }
+}
+
+}  // namespace
