@@ -1,6 +1,7 @@
 #include "platform/utf_convert.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -60,6 +61,20 @@ char32_t DecodeUtf16(std::u16string_view utf16, size_t& pos) {
   return kReplacement;
 }
 
+// Length of the run of ASCII bytes at utf8[pos], tested eight bytes at a time: text is mostly
+// ASCII, and its bytes convert one to one.
+size_t AsciiRun(std::string_view utf8, size_t pos) {
+  size_t end = pos;
+  while (end + 8 <= utf8.size()) {
+    uint64_t block;
+    std::memcpy(&block, utf8.data() + end, 8);
+    if (block & 0x8080808080808080ull) break;
+    end += 8;
+  }
+  while (end < utf8.size() && static_cast<uint8_t>(utf8[end]) < 0x80) ++end;
+  return end - pos;
+}
+
 size_t Utf8Width(char32_t cp) {
   return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
 }
@@ -68,12 +83,21 @@ size_t Utf8Width(char32_t cp) {
 
 size_t Utf16LengthOf(std::string_view utf8) {
   size_t n = 0;
-  for (size_t pos = 0; pos < utf8.size();) n += DecodeUtf8(utf8, pos) >= 0x10000 ? 2 : 1;
+  for (size_t pos = 0; pos < utf8.size();) {
+    const size_t ascii = AsciiRun(utf8, pos);
+    n += ascii;
+    pos += ascii;
+    if (pos < utf8.size()) n += DecodeUtf8(utf8, pos) >= 0x10000 ? 2 : 1;
+  }
   return n;
 }
 
 void Utf8ToUtf16(std::string_view utf8, char16_t* out) {
   for (size_t pos = 0; pos < utf8.size();) {
+    for (size_t end = pos + AsciiRun(utf8, pos); pos < end; ++pos) {
+      *out++ = static_cast<uint8_t>(utf8[pos]);
+    }
+    if (pos == utf8.size()) break;
     const char32_t cp = DecodeUtf8(utf8, pos);
     if (cp >= 0x10000) {
       *out++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
@@ -92,12 +116,23 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 
 size_t Utf8LengthOf(std::u16string_view utf16) {
   size_t n = 0;
-  for (size_t pos = 0; pos < utf16.size();) n += Utf8Width(DecodeUtf16(utf16, pos));
+  for (size_t pos = 0; pos < utf16.size();) {
+    if (utf16[pos] < 0x80) {  // the common case, without the decoder's branches
+      ++n;
+      ++pos;
+      continue;
+    }
+    n += Utf8Width(DecodeUtf16(utf16, pos));
+  }
   return n;
 }
 
 void Utf16ToUtf8(std::u16string_view utf16, char* out) {
   for (size_t pos = 0; pos < utf16.size();) {
+    if (utf16[pos] < 0x80) {
+      *out++ = static_cast<char>(utf16[pos++]);
+      continue;
+    }
     const char32_t cp = DecodeUtf16(utf16, pos);
     switch (Utf8Width(cp)) {
       case 1:
