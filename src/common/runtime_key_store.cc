@@ -1,0 +1,58 @@
+#include "common/runtime_key_store.h"
+
+#include <sys/random.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <boost/make_shared.hpp>
+
+#include "exc/exceptions.h"
+
+namespace crypto {
+namespace {
+
+// Zeroes a key in a way the compiler may not drop as a dead store.
+void Wipe(std::vector<uint8_t>& key) {
+  if (!key.empty()) explicit_bzero(key.data(), key.size());
+}
+
+}  // namespace
+
+CRuntimeKeyStore::~CRuntimeKeyStore() {
+  for (auto& [name, key] : keys_) Wipe(*key);
+}
+
+boost::shared_ptr<const CRuntimeKeyStore::key_t> CRuntimeKeyStore::GetKey(const std::string& name,
+                                                                          size_t size) {
+  std::lock_guard lock(mutex_);
+  if (const auto it = keys_.find(name); it != keys_.end()) {
+    if (it->second->size() != size) {
+      throw exc::runtime_exc_t("Runtime key [%1] exists with another size: %2, requested: %3", name,
+                               it->second->size(), size);
+    }
+    return it->second;
+  }
+  auto key = boost::make_shared<key_t>(size);
+  size_t filled = 0;
+  while (filled < size) {
+    const ssize_t n = ::getrandom(key->data() + filled, size - filled, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      Wipe(*key);
+      throw exc::runtime_exc_t("Failed to generate runtime key [%1]: %2", name,
+                               std::strerror(error));
+    }
+    filled += static_cast<size_t>(n);
+  }
+  keys_.emplace(name, key);
+  return key;
+}
+
+size_t CRuntimeKeyStore::Size() const {
+  std::lock_guard lock(mutex_);
+  return keys_.size();
+}
+
+}  // namespace crypto

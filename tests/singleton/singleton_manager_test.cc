@@ -1,0 +1,183 @@
+// Singleton requests with and without an installed manager, failed constructions, requests
+// from many threads, and the installer's exclusive lock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "common/singleton_manager.h"
+#include "exc/exceptions.h"
+
+namespace util {
+namespace {
+
+struct Counted {
+  static inline std::atomic<int> constructed{0};
+  Counted() {
+    ++constructed;
+    // Widen the window in which racing first requests could build a second instance.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+};
+
+struct Failing {
+  static inline std::atomic<int> attempts{0};
+  Failing() {
+    ++attempts;
+    throw std::runtime_error("disk on fire");
+  }
+};
+
+struct Leaf {
+  int value = 7;
+};
+
+// Asks for another singleton while being built, on the same thread.
+struct Composite {
+  boost::shared_ptr<Leaf> leaf = GetSingleton<Leaf>();
+};
+
+// Tries to reinstall the manager from inside a request.
+struct Reinstaller {
+  Reinstaller() { CSingletonManagerInstaller installer; }
+};
+
+struct NeverAsked {};
+
+class SingletonManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallSingletonManager(); }
+  void TearDown() override { RemoveSingletonManager(); }
+};
+
+template <class T>
+std::string TypeName() {
+  return boost::core::demangle(typeid(T).name());
+}
+
+TEST(SingletonManagerAbsent, RequestFailsWithChainedMessages) {
+  ASSERT_FALSE(RemoveSingletonManager()) << "no manager is installed by default";
+  try {
+    GetSingleton<Leaf>();
+    FAIL();
+  } catch (const CSingletonManagerIsNotInitializedExc& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Singleton manager is not initialized\nFailed to get "
+              "singleton. Type: [" +
+                  TypeName<Leaf>() + "]");
+  }
+}
+
+TEST_F(SingletonManagerTest, SameInstanceBuiltOnceAcrossThreads) {
+  Counted::constructed = 0;
+  std::promise<void> go;
+  std::shared_future<void> start = go.get_future().share();
+  std::vector<std::future<boost::shared_ptr<Counted>>> results;
+  for (int i = 0; i < 8; ++i) {
+    results.push_back(std::async(std::launch::async, [start] {
+      start.wait();
+      return GetSingleton<Counted>();
+    }));
+  }
+  go.set_value();
+  const auto first = results[0].get();
+  for (size_t i = 1; i < results.size(); ++i) EXPECT_EQ(results[i].get(), first);
+  EXPECT_EQ(Counted::constructed, 1);
+}
+
+TEST_F(SingletonManagerTest, FailedConstructionIsNotRetried) {
+  Failing::attempts = 0;
+  try {
+    GetSingleton<Failing>();
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "disk on fire\nFailed to get singleton. Type: [" + TypeName<Failing>() + "]");
+  }
+  for (int i = 0; i < 2; ++i) {
+    try {
+      GetSingleton<Failing>();
+      FAIL();
+    } catch (const CSingletonIsNotInitializedExc& e) {
+      EXPECT_EQ(std::string(e.what()), "Singleton is not created. Type: [" + TypeName<Failing>() +
+                                           "]\nFailed to get singleton. Type: [" +
+                                           TypeName<Failing>() + "]");
+    }
+  }
+  EXPECT_EQ(Failing::attempts, 1);
+}
+
+TEST_F(SingletonManagerTest, ConstructorMayAskForOtherSingletons) {
+  auto composite = GetSingleton<Composite>();
+  EXPECT_EQ(composite->leaf, GetSingleton<Leaf>());
+  EXPECT_EQ(composite->leaf->value, 7);
+}
+
+TEST_F(SingletonManagerTest, InstallerInsideRequestRefusesInsteadOfHanging) {
+  try {
+    GetSingleton<Reinstaller>();
+    FAIL();
+  } catch (const exc::runtime_exc_t& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot be installed or removed inside a singleton"),
+              std::string::npos);
+  }
+}
+
+TEST_F(SingletonManagerTest, RequestsFailAtOnceWhileInstallerHoldsTheLock) {
+  std::promise<void> locked;
+  std::promise<void> release;
+  std::thread holder([&] {
+    CSingletonManagerInstaller installer;
+    EXPECT_TRUE(installer.IsInstalled());
+    locked.set_value();
+    release.get_future().wait();
+  });
+  locked.get_future().wait();
+  try {
+    GetSingleton<Leaf>();
+    ADD_FAILURE() << "request went through a held lock";
+  } catch (const CSingletonManagerIsNotInitializedExc& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Singleton manager is locked for initializion\nFailed to "
+              "get singleton. Type: [" +
+                  TypeName<Leaf>() + "]");
+  }
+  release.set_value();
+  holder.join();
+  EXPECT_TRUE(GetSingleton<Leaf>());
+}
+
+TEST_F(SingletonManagerTest, InstancesOutliveTheirManager) {
+  auto leaf = GetSingleton<Leaf>();
+  leaf->value = 99;
+  EXPECT_THROW(InstallSingletonManager(), exc::runtime_exc_t) << "one manager at a time";
+  EXPECT_TRUE(RemoveSingletonManager());
+  EXPECT_FALSE(RemoveSingletonManager());
+  EXPECT_EQ(leaf->value, 99);
+  EXPECT_THROW(GetSingleton<Leaf>(), CSingletonManagerIsNotInitializedExc);
+
+  InstallSingletonManager();
+  auto fresh = GetSingleton<Leaf>();
+  EXPECT_NE(fresh, leaf) << "a new manager starts with an empty table";
+  EXPECT_EQ(fresh->value, 7);
+}
+
+TEST_F(SingletonManagerTest, ExceptionsCloneAndRethrowAsThemselves) {
+  try {
+    RemoveSingletonManager();
+    GetSingleton<NeverAsked>();
+    FAIL();
+  } catch (const CSingletonManagerIsNotInitializedExc& e) {
+    auto copy = e.clone();
+    EXPECT_STREQ(copy->what(), e.what());
+    EXPECT_THROW(copy->rethrow(), CSingletonManagerIsNotInitializedExc);
+  }
+  const CSingletonIsNotInitializedExc not_created("x");
+  EXPECT_THROW(not_created.clone()->rethrow(), CSingletonIsNotInitializedExc);
+}
+
+}  // namespace
+}  // namespace util
