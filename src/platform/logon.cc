@@ -15,9 +15,7 @@ struct LogonToken {
   std::u16string user;
   std::u16string domain;
   std::u16string password;
-  ~LogonToken() {
-    explicit_bzero(password.data(), password.size() * sizeof(char16_t));
-  }
+  ~LogonToken() { explicit_bzero(password.data(), password.size() * sizeof(char16_t)); }
 };
 
 // Live tokens, so that a stale or foreign handle is refused instead of freed.
@@ -30,7 +28,9 @@ std::unordered_set<LogonToken*>& Tokens() {
   return tokens;
 }
 
-std::u16string Copy(LPCWSTR text) { return text ? std::u16string(text) : std::u16string(); }
+std::u16string Copy(LPCWSTR text) {
+  return text ? std::u16string(text) : std::u16string();
+}
 
 }  // namespace
 
@@ -38,8 +38,8 @@ BOOL LogonUserExW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logon_ty
                   DWORD logon_provider, HANDLE* token, void** logon_sid, void** profile_buffer,
                   DWORD* profile_length, void* quota_limits) {
   if (user == nullptr || token == nullptr || logon_type != LOGON32_LOGON_NEW_CREDENTIALS ||
-      logon_provider != LOGON32_PROVIDER_DEFAULT || logon_sid || profile_buffer ||
-      profile_length || quota_limits) {
+      logon_provider != LOGON32_PROVIDER_DEFAULT || logon_sid || profile_buffer || profile_length ||
+      quota_limits) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

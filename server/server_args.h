@@ -1,0 +1,33 @@
+// The command line of zelqa-rpc-server.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelqa::server {
+
+struct ListenAddress {
+  std::string address;  // IPv4 or IPv6 literal or host name, without brackets
+  uint16_t port = 0;
+};
+
+struct ServerArgs {
+  std::vector<ListenAddress> listen;
+  std::string accounts;
+  std::string keytab;
+  std::string principal;
+  std::optional<uint16_t> epm_port = 135;  // nullopt: no endpoint mapper
+  bool help = false;
+};
+
+// Parses argv; throws std::invalid_argument with a message for the user on bad input.
+ServerArgs ParseServerArgs(const std::vector<std::string>& args);
+
+// "ADDRESS:PORT" or "[IPV6]:PORT".
+ListenAddress ParseListenAddress(const std::string& text);
+
+extern const char kServerUsage[];
+
+}  // namespace zelqa::server

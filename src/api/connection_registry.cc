@@ -1,0 +1,103 @@
+#include "api/connection_registry.h"
+
+#include <boost/make_shared.hpp>
+
+#include "common/options.h"
+#include "exc/exceptions.h"
+#include "exc/string_conv.h"
+#include "platform/guid.h"
+#include "platform/last_error.h"
+#include "rpc/do_rpc_method.h"
+
+namespace api {
+namespace {
+
+// A few draws cover a failing random source that recovers; a collision with a live
+// identifier is drawn again too, so an identifier is never empty and never shared.
+constexpr int kIdentifierAttempts = 4;
+
+}  // namespace
+
+std::recursive_mutex& RegistryLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+CConnectionRegistry& GetConnectionRegistry() {
+  std::lock_guard guard(RegistryLock());
+  static CConnectionRegistry registry;
+  return registry;
+}
+
+std::u16string CConnectionRegistry::NewIdentifier() const {
+  DWORD last_status = 0;
+  for (int attempt = 0; attempt < kIdentifierAttempts; ++attempt) {
+    GUID guid{};
+    const HRESULT hr = CoCreateGuid(&guid);
+    if (hr != S_OK) {
+      last_status = static_cast<DWORD>(hr);
+      continue;
+    }
+    WCHAR* text = nullptr;
+    const RPC_STATUS status = UuidToStringW(&guid, &text);
+    if (status != RPC_S_OK || text == nullptr) {
+      last_status = static_cast<DWORD>(status);
+      continue;
+    }
+    std::u16string id = u"{" + std::u16string(text) + u"}";
+    RpcStringFreeW(&text);
+    std::lock_guard guard(RegistryLock());
+    if (connections_.find(id) == connections_.end()) return id;
+  }
+  throw exc::win_sys_exc_t("Failed to create a connection identifier", last_status);
+}
+
+std::u16string CConnectionRegistry::Connect(const std::u16string& host, uint32_t port,
+                                            const std::u16string& userName,
+                                            const std::u16string& password,
+                                            const std::u16string& serviceName) {
+  auto invoker = boost::make_shared<wrap::invoker::CProxyRpcInvoker>();
+  invoker->settings().ServiceName = serviceName;
+  invoker->settings().UniqueBinding = !common::GetOptions().UniqueBindingOff;
+  invoker->settings().Host = host;
+  invoker->settings().Port = port;
+  if (!userName.empty()) invoker->LogonUser(userName, password);
+  invoker->Connect();
+
+  std::u16string id = NewIdentifier();
+  std::lock_guard guard(RegistryLock());
+  // The identifier was checked free above, but another thread may have drawn the same one
+  // in between; emplace keeps the first entry and we must not hand out a shared key.
+  if (!connections_.emplace(id, std::move(invoker)).second) {
+    throw exc::runtime_exc_t("Failed to register the connection: identifier already in use");
+  }
+  return id;
+}
+
+void CConnectionRegistry::Call(const std::u16string& connectionId, const std::u16string& request1,
+                               const std::u16string& request2, std::u16string& answer) {
+  boost::shared_ptr<wrap::invoker::CProxyRpcInvoker> invoker;
+  {
+    std::lock_guard guard(RegistryLock());
+    const auto it = connections_.find(connectionId);
+    if (it == connections_.end()) {
+      throw exc::runtime_exc_t("Failed to call RPC method. No such connection: %1",
+                               exc::wide_to_ansi_nothrow(connectionId));
+    }
+    invoker = it->second;
+  }
+  wrap::invoker::CDoRpcMethod method(request1.c_str(), request2.c_str());
+  invoker->Invoke(method);
+  answer = std::move(method.output());
+}
+
+void CConnectionRegistry::Disconnect(const std::u16string& connectionId) {
+  connections_.erase(connectionId);
+}
+
+size_t CConnectionRegistry::size() const {
+  std::lock_guard guard(RegistryLock());
+  return connections_.size();
+}
+
+}  // namespace api

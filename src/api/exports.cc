@@ -1,0 +1,81 @@
+// The four entry points. Each copies its arguments, hands the work to the connection
+// registry and turns the outcome into an HRESULT; no exception crosses the boundary.
+#define ZELQA_BUILDING_LIBRARY
+#include "zelqa/zelqa_rpc_client.h"
+
+#include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <string>
+
+#include "api/connection_registry.h"
+#include "api/lib_str.h"
+
+namespace {
+
+// Stores the error text of a failure; the export then returns E_FAIL.
+zelqa_hresult_t Fail(const std::exception& e, zelqa_char_t** errorText) noexcept {
+  *errorText = api::AllocErrorText(e);
+  return ZELQA_E_FAIL;
+}
+
+// Stores a result block; the heap running dry is a failure like any other.
+zelqa_hresult_t Succeed(const std::u16string& text, zelqa_char_t** out,
+                        zelqa_char_t** errorText) noexcept {
+  zelqa_char_t* block = api::AllocLibStr(text);
+  if (block == nullptr) return Fail(std::bad_alloc(), errorText);
+  *out = block;
+  return ZELQA_S_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+ZELQA_EXPORT zelqa_hresult_t ZELQA_CALL RpcConnect(const zelqa_char_t* host, uint32_t port,
+                                                   const zelqa_char_t* userName,
+                                                   const zelqa_char_t* password,
+                                                   const zelqa_char_t* serviceName,
+                                                   zelqa_char_t** connectionId,
+                                                   zelqa_char_t** errorText) {
+  try {
+    api::CConnectionRegistry& registry = api::GetConnectionRegistry();
+    const std::u16string id = registry.Connect(host, port, userName, password, serviceName);
+    return Succeed(id, connectionId, errorText);
+  } catch (const std::exception& e) {
+    return Fail(e, errorText);
+  }
+}
+
+ZELQA_EXPORT zelqa_hresult_t ZELQA_CALL DoRpcCall(const zelqa_char_t* connectionId,
+                                                  const zelqa_char_t* request1,
+                                                  const zelqa_char_t* request2,
+                                                  zelqa_char_t** answer, zelqa_char_t** errorText) {
+  try {
+    std::u16string result;
+    api::CConnectionRegistry& registry = api::GetConnectionRegistry();
+    registry.Call(connectionId, request1, request2, result);
+    return Succeed(result, answer, errorText);
+  } catch (const std::exception& e) {
+    return Fail(e, errorText);
+  }
+}
+
+ZELQA_EXPORT zelqa_hresult_t ZELQA_CALL RpcDisconnect(const zelqa_char_t* connectionId,
+                                                      zelqa_char_t** errorText) {
+  try {
+    api::CConnectionRegistry& registry = api::GetConnectionRegistry();
+    const std::u16string id(connectionId);
+    std::lock_guard guard(api::RegistryLock());
+    registry.Disconnect(id);
+    return ZELQA_S_OK;
+  } catch (const std::exception& e) {
+    return Fail(e, errorText);
+  }
+}
+
+ZELQA_EXPORT void ZELQA_CALL LibStrFree(zelqa_char_t* str) {
+  std::free(str);
+}
+
+}  // extern "C"

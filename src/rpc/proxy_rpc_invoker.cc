@@ -1,0 +1,104 @@
+#include "rpc/proxy_rpc_invoker.h"
+
+#include <mutex>
+#include <shared_mutex>
+
+#include "exc/exceptions.h"
+#include "exc/string_conv.h"
+#include "logging/channels.h"
+#include "platform/last_error.h"
+#include "platform/logon.h"
+#include "rpc/account_name.h"
+#include "rpc/do_rpc_interface.h"
+#include "rpcrt/security/security_context.h"
+
+namespace wrap::invoker {
+namespace {
+
+void rpcrt_wipe(std::u16string& secret) noexcept {
+  rpcrt::security::SecureWipe(secret.data(), secret.size() * sizeof(char16_t));
+  secret.clear();
+}
+
+}  // namespace
+
+CProxyRpcInvoker::CProxyRpcInvoker() : interface_(DoRpcInterfaceSpec()) {
+  identity_.Flags = SEC_WINNT_AUTH_IDENTITY_UNICODE;
+}
+
+CProxyRpcInvoker::~CProxyRpcInvoker() {
+  Disconnect();
+  rpcrt_wipe(password_);
+}
+
+bool CProxyRpcInvoker::connected() const {
+  std::shared_lock guard(lock_);
+  return binding_ != nullptr;
+}
+
+void CProxyRpcInvoker::LogonUser(const std::u16string& account, const std::u16string& password) {
+  account_name_t name = split_account_name(account);
+  settings_.CurrentUser = 0;
+  rpcrt_wipe(password_);
+  domain_ = std::move(name.domain);
+  user_ = std::move(name.user);
+  password_ = password;
+  identity_.User = reinterpret_cast<unsigned short*>(user_.data());
+  identity_.UserLength = static_cast<ULONG>(user_.size());
+  identity_.Domain = reinterpret_cast<unsigned short*>(domain_.data());
+  identity_.DomainLength = static_cast<ULONG>(domain_.size());
+  identity_.Password = reinterpret_cast<unsigned short*>(password_.data());
+  identity_.PasswordLength = static_cast<ULONG>(password_.size());
+
+  token_.Clear();
+  HANDLE token = nullptr;
+  if (!LogonUserExW(user_.c_str(), domain_.c_str(), password_.c_str(),
+                    LOGON32_LOGON_NEW_CREDENTIALS, LOGON32_PROVIDER_DEFAULT, &token, nullptr,
+                    nullptr, nullptr, nullptr)) {
+    const DWORD code = GetLastError();
+    throw exc::win_sys_exc_t("Failed to logon user [%1]", exc::wide_to_utf8(account), code);
+  }
+  token_.Attach(token);
+}
+
+void CProxyRpcInvoker::Install(std::unique_ptr<rpc_binding_t> binding) {
+  // The old binding is freed after the new one is in place.
+  std::unique_ptr<rpc_binding_t> previous = std::move(binding_);
+  binding_ = std::move(binding);
+  dont_linger_applied_ = false;
+  previous.reset();
+}
+
+void CProxyRpcInvoker::Connect() {
+  std::unique_lock guard(lock_);
+  Install(CreateRpcBinding(identity_, settings_, interface_));
+}
+
+void CProxyRpcInvoker::Reconnect() {
+  std::unique_lock guard(lock_);
+  logging::channels::Default().Info("Reconnecting...");
+  binding_.reset();
+  Install(CreateRpcBinding(identity_, settings_, interface_));
+}
+
+void CProxyRpcInvoker::EnsureConnected(bool& connected) {
+  {
+    std::shared_lock guard(lock_);
+    if (binding_ != nullptr) return;
+  }
+  Connect();
+  connected = true;
+}
+
+void CProxyRpcInvoker::Disconnect() noexcept {
+  std::unique_ptr<rpc_binding_t> binding;
+  try {
+    std::unique_lock guard(lock_);
+    binding = std::move(binding_);
+  } catch (...) {
+    // Locking can only fail if the lock is broken; the binding then stays and goes with us.
+  }
+  binding.reset();
+}
+
+}  // namespace wrap::invoker

@@ -1,0 +1,148 @@
+/* Loads the shared library the way a host does and drives the four exports from C.
+ * Usage: abi_test LIBRARY [HOST PORT USER PASSWORD_FILE SERVICE]
+ * Without a server it checks the paths that need none; with one it also calls through. */
+#define _POSIX_C_SOURCE 200809L
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "zelqa/zelqa_rpc_client.h"
+
+typedef zelqa_hresult_t (*connect_fn)(const zelqa_char_t*, uint32_t, const zelqa_char_t*,
+                                      const zelqa_char_t*, const zelqa_char_t*, zelqa_char_t**,
+                                      zelqa_char_t**);
+typedef zelqa_hresult_t (*call_fn)(const zelqa_char_t*, const zelqa_char_t*, const zelqa_char_t*,
+                                   zelqa_char_t**, zelqa_char_t**);
+typedef zelqa_hresult_t (*disconnect_fn)(const zelqa_char_t*, zelqa_char_t**);
+typedef void (*free_fn)(zelqa_char_t*);
+
+static int failures = 0;
+
+#define CHECK(cond)                                              \
+  do {                                                           \
+    if (!(cond)) {                                               \
+      fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+      ++failures;                                                \
+    }                                                            \
+  } while (0)
+
+/* ASCII to UTF-16 (the tests use ASCII only). */
+static zelqa_char_t* widen(const char* s) {
+  size_t n = strlen(s);
+  zelqa_char_t* w = malloc((n + 1) * sizeof(zelqa_char_t));
+  for (size_t i = 0; i <= n; ++i) w[i] = (zelqa_char_t)(unsigned char)s[i];
+  return w;
+}
+
+/* UTF-16 to ASCII for comparisons; other characters become '?'. */
+static char* narrow(const zelqa_char_t* w) {
+  size_t n = 0;
+  while (w[n]) ++n;
+  char* s = malloc(n + 1);
+  for (size_t i = 0; i <= n; ++i) s[i] = w[i] < 128 ? (char)w[i] : '?';
+  return s;
+}
+
+static char* read_first_line(const char* path) {
+  FILE* f = fopen(path, "r");
+  if (!f) return NULL;
+  char buf[512];
+  char* line = fgets(buf, sizeof buf, f);
+  fclose(f);
+  if (!line) return NULL;
+  buf[strcspn(buf, "\r\n")] = 0;
+  return strdup(buf);
+}
+
+int main(int argc, char** argv) {
+  if (argc != 2 && argc != 7) {
+    fprintf(stderr, "usage: %s LIBRARY [HOST PORT USER PASSWORD_FILE SERVICE]\n", argv[0]);
+    return 2;
+  }
+  void* lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+  if (!lib) {
+    fprintf(stderr, "dlopen: %s\n", dlerror());
+    return 1;
+  }
+  connect_fn rpc_connect = (connect_fn)dlsym(lib, "RpcConnect");
+  call_fn do_rpc_call = (call_fn)dlsym(lib, "DoRpcCall");
+  disconnect_fn rpc_disconnect = (disconnect_fn)dlsym(lib, "RpcDisconnect");
+  free_fn lib_str_free = (free_fn)dlsym(lib, "LibStrFree");
+  CHECK(rpc_connect && do_rpc_call && rpc_disconnect && lib_str_free);
+  if (failures) return 1;
+
+  /* An identifier that was never returned: E_FAIL, the text, the answer untouched. */
+  zelqa_char_t* bogus = widen("{00000000-0000-0000-0000-000000000000}");
+  zelqa_char_t* req = widen("x");
+  zelqa_char_t* answer = (zelqa_char_t*)0x1;
+  zelqa_char_t* error = NULL;
+  CHECK(do_rpc_call(bogus, req, req, &answer, &error) == ZELQA_E_FAIL);
+  CHECK(answer == (zelqa_char_t*)0x1);
+  CHECK(error != NULL);
+  if (error) {
+    char* text = narrow(error);
+    CHECK(strcmp(text,
+                 "Failed to call RPC method. No such connection: "
+                 "{00000000-0000-0000-0000-000000000000}") == 0);
+    free(text);
+    lib_str_free(error);
+  }
+  /* Disconnecting an unknown identifier succeeds and writes nothing. */
+  error = (zelqa_char_t*)0x1;
+  CHECK(rpc_disconnect(bogus, &error) == ZELQA_S_OK);
+  CHECK(error == (zelqa_char_t*)0x1);
+  lib_str_free(NULL);
+
+  if (argc == 7) {
+    char* password = read_first_line(argv[5]);
+    CHECK(password != NULL);
+    zelqa_char_t* host = widen(argv[2]);
+    zelqa_char_t* user = widen(argv[4]);
+    zelqa_char_t* pass = widen(password ? password : "");
+    zelqa_char_t* service = widen(argv[6]);
+    zelqa_char_t* id = NULL;
+    error = NULL;
+    zelqa_hresult_t hr =
+        rpc_connect(host, (uint32_t)strtoul(argv[3], NULL, 10), user, pass, service, &id, &error);
+    if (hr != ZELQA_S_OK && error) {
+      char* text = narrow(error);
+      fprintf(stderr, "RpcConnect: %s\n", text);
+      free(text);
+    }
+    CHECK(hr == ZELQA_S_OK);
+    CHECK(error == NULL);
+    if (hr == ZELQA_S_OK) {
+      char* id_text = narrow(id);
+      CHECK(strlen(id_text) == 38 && id_text[0] == '{' && id_text[37] == '}');
+      free(id_text);
+      zelqa_char_t* r1 = widen("Hello, ");
+      zelqa_char_t* r2 = widen("world");
+      answer = NULL;
+      hr = do_rpc_call(id, r1, r2, &answer, &error);
+      CHECK(hr == ZELQA_S_OK);
+      if (hr == ZELQA_S_OK) {
+        char* text = narrow(answer);
+        CHECK(strcmp(text, "Hello, world") == 0);
+        free(text);
+        lib_str_free(answer);
+      }
+      CHECK(rpc_disconnect(id, &error) == ZELQA_S_OK);
+      error = NULL;
+      CHECK(do_rpc_call(id, r1, r2, &answer, &error) == ZELQA_E_FAIL);
+      lib_str_free(error);
+      lib_str_free(id);
+      free(r1);
+      free(r2);
+    }
+    free(host);
+    free(user);
+    free(pass);
+    free(service);
+    free(password);
+  }
+  free(bogus);
+  free(req);
+  dlclose(lib);
+  return failures ? 1 : 0;
+}

@@ -1,0 +1,69 @@
+#include "client_fixture.h"
+
+#include <fstream>
+#include <random>
+
+#include "exc/string_conv.h"
+
+namespace zelqa::testing {
+
+void ClientTest::SetUp() {
+  dir_ = std::filesystem::temp_directory_path() /
+         ("zelqa-client-" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(dir_);
+  std::ofstream(dir_ / "accounts") << "ZELQA:alice:" << exc::wide_to_utf8(kPassword) << "\n";
+  previous_clock_ = platform::SetClock(&clock_);
+  attached_ = std::make_unique<logging::scoped_receiver_t>(log_);
+  StartServer(server::EchoHandler);
+}
+
+void ClientTest::TearDown() {
+  if (server_) server_->Stop();
+  server_.reset();
+  attached_.reset();
+  platform::SetClock(previous_clock_);
+  std::filesystem::remove_all(dir_);
+}
+
+void ClientTest::StartServer(server::DoRpcHandler handler) {
+  rpcrt::server::ServerOptions options;
+  options.address = "127.0.0.1";
+  options.port = server_ ? server_->port() : 0;
+  rpcrt::security::ServerCredentials credentials;
+  credentials.ntlm_account_file = (dir_ / "accounts").string();
+  options.credentials = credentials;
+  if (server_) server_->Stop();
+  server_ = std::make_unique<rpcrt::server::Server>(options);
+  server::RegisterDoRpc(*server_, std::move(handler), /*require_privacy=*/true);
+  server_->Start();
+}
+
+void ClientTest::SetHandler(server::DoRpcHandler handler) {
+  StartServer(std::move(handler));
+}
+
+std::vector<std::string> ClientTest::LogLines() const {
+  std::vector<std::string> lines;
+  for (const std::string& record : log_->records()) {
+    size_t start = 0;
+    while (start < record.size()) {
+      size_t end = record.find("\r\n", start);
+      if (end == std::string::npos) end = record.size();
+      lines.push_back(record.substr(start, end - start));
+      start = end + 2;
+    }
+  }
+  return lines;
+}
+
+bool ClientTest::Logged(const std::string& text) const {
+  return CountLogged(text) > 0;
+}
+
+size_t ClientTest::CountLogged(const std::string& text) const {
+  size_t n = 0;
+  for (const std::string& line : LogLines()) n += line.find(text) != std::string::npos;
+  return n;
+}
+
+}  // namespace zelqa::testing

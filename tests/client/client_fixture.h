@@ -1,0 +1,87 @@
+// A DoRpc server on loopback with an NTLM account, a clock that never really waits, and a
+// receiver that keeps every record of the library's log: what the client tests run against.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <boost/make_shared.hpp>
+
+#include "logging/process_logger.h"
+#include "logging/receiver/memory_log.h"
+#include "platform/clock.h"
+#include "rpcrt/server/server.h"
+#include "server/do_rpc_service.h"
+
+namespace zelqa::testing {
+
+// Ticks advance only when the library sleeps; every sleep is recorded.
+class FakeClock : public platform::IClock {
+ public:
+  DWORD Tick() override { return now_.load(); }
+  void Sleep(DWORD ms) override {
+    size_t count;
+    {
+      std::lock_guard lock(mutex_);
+      sleeps_.push_back(ms);
+      count = sleeps_.size();
+    }
+    now_ += ms;
+    if (on_sleep) on_sleep(count);
+  }
+  // Called after each sleep with the number of sleeps so far (set before the call starts).
+  std::function<void(size_t)> on_sleep;
+  void Advance(DWORD ms) { now_ += ms; }
+  std::vector<DWORD> sleeps() const {
+    std::lock_guard lock(mutex_);
+    return sleeps_;
+  }
+
+ private:
+  std::atomic<DWORD> now_{0xFFFFF000u};  // close to the wrap, so tick arithmetic is exercised
+  mutable std::mutex mutex_;
+  std::vector<DWORD> sleeps_;
+};
+
+class ClientTest : public ::testing::Test {
+ protected:
+  static constexpr char16_t kUser[] = u"ZELQA\\alice";
+  static constexpr char16_t kPassword[] = u"Pa55-w0rd!";
+  static constexpr char16_t kService[] = u"zelqa";
+
+  void SetUp() override;
+  void TearDown() override;
+
+  // Restarts the server with a new handler (the port stays).
+  void SetHandler(server::DoRpcHandler handler);
+  uint16_t port() const { return server_->port(); }
+  rpcrt::server::Server& server() { return *server_; }
+  FakeClock& clock() { return clock_; }
+
+  // Records of the log so far, each as the text after the channel tag and level mark.
+  std::vector<std::string> LogLines() const;
+  // True when some record line contains the text.
+  bool Logged(const std::string& text) const;
+  size_t CountLogged(const std::string& text) const;
+
+  std::filesystem::path dir_;
+
+ private:
+  void StartServer(server::DoRpcHandler handler);
+
+  FakeClock clock_;
+  platform::IClock* previous_clock_ = nullptr;
+  boost::shared_ptr<logging::receiver::CMemoryLog> log_ =
+      boost::make_shared<logging::receiver::CMemoryLog>();
+  std::unique_ptr<logging::scoped_receiver_t> attached_;
+  std::unique_ptr<rpcrt::server::Server> server_;
+};
+
+}  // namespace zelqa::testing
