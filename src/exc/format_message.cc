@@ -163,11 +163,17 @@ std::string format_simple(std::string_view format, std::span<const std::string_v
   return result;
 }
 
-std::string to_hex_text(uint32_t value) {
+void append_hex_digits(std::string& out, uint64_t value, size_t digits) {
   static constexpr char kDigits[] = "0123456789abcdef";
-  char text[10] = {'0', 'x'};
-  for (int i = 9; i >= 2; --i, value >>= 4) text[i] = kDigits[value & 0xf];
-  return std::string(text, sizeof text);
+  const size_t start = out.size();
+  out.resize(start + digits);
+  for (size_t i = digits; i > 0; --i, value >>= 4) out[start + i - 1] = kDigits[value & 0xf];
+}
+
+std::string to_hex_text(uint32_t value) {
+  std::string text = "0x";
+  append_hex_digits(text, value, 8);
+  return text;
 }
 
 std::string to_hex_text(int32_t value) {
@@ -175,12 +181,9 @@ std::string to_hex_text(int32_t value) {
 }
 
 std::string to_hex_text(const void* address) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  constexpr size_t kWidth = sizeof(uintptr_t) * 2;
-  char text[2 + kWidth] = {'0', 'x'};
-  auto value = reinterpret_cast<uintptr_t>(address);
-  for (size_t i = 0; i < kWidth; ++i, value >>= 4) text[2 + kWidth - 1 - i] = kDigits[value & 0xf];
-  return std::string(text, sizeof text);
+  std::string text = "0x";
+  append_hex_digits(text, reinterpret_cast<uintptr_t>(address), sizeof(uintptr_t) * 2);
+  return text;
 }
 
 }  // namespace exc

@@ -45,4 +45,7 @@ std::string to_hex_text(int32_t value);
 // "0x" and the address with the pointer's width (16 digits on 64-bit targets).
 std::string to_hex_text(const void* address);
 
+// Appends the lowest `digits` hexadecimal digits of value, lowercase, zero-padded, no prefix.
+void append_hex_digits(std::string& out, uint64_t value, size_t digits);
+
 }  // namespace exc

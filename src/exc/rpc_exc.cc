@@ -11,10 +11,6 @@ namespace {
 
 constexpr DWORD kUserDefaultLanguage = 0x400;
 
-std::string eight_hex_digits(uint32_t value) {
-  return to_hex_text(value).substr(2);
-}
-
 std::string status_text(uint32_t status) {
   if (auto text =
           system_message_text(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
@@ -22,7 +18,8 @@ std::string status_text(uint32_t status) {
                               nullptr, status, kUserDefaultLanguage)) {
     return std::move(*text);
   }
-  const std::string code = eight_hex_digits(status);
+  std::string code;
+  append_hex_digits(code, status, 8);
   const std::string_view args[] = {code};
   return format_simple("RPC call failed with error: [%1]", args);
 }

@@ -48,16 +48,12 @@ std::vector<std::string> capture_stack_lines() {
   const size_t count = std::min<size_t>(
       RtlCaptureStackBackTrace(kFramesToSkip, kMaxFrames, frames.data(), nullptr), kMaxFrames);
 
-  static constexpr char kDigits[] = "0123456789abcdef";
   constexpr size_t kWidth = sizeof(uintptr_t) * 2;
   std::string line = "FnAddrArray: ";
   line.reserve(line.size() + count * (kWidth + 1) + 1);
   for (size_t i = 0; i < count; ++i) {
-    auto value = reinterpret_cast<uintptr_t>(frames[i]);
-    char text[kWidth + 1];
-    for (size_t d = 0; d < kWidth; ++d, value >>= 4) text[kWidth - 1 - d] = kDigits[value & 0xf];
-    text[kWidth] = ',';
-    line.append(text, sizeof text);
+    append_hex_digits(line, reinterpret_cast<uintptr_t>(frames[i]), kWidth);
+    line.push_back(',');
   }
   lines.push_back(std::move(line));
   return lines;
