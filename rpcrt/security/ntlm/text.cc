@@ -105,7 +105,8 @@ char16_t ToUpper(char16_t c) {
     return (c & 1) ? static_cast<char16_t>(c - 1) : c;
   if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
     return (c & 1) ? c : static_cast<char16_t>(c - 1);
-  if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
+  if (c == 0x3C2) return 0x3A3;  // final sigma
+  if (c >= 0x3B1 && c <= 0x3CB) return static_cast<char16_t>(c - 0x20);
   if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
   if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
   return c;
