@@ -190,6 +190,11 @@ Binding::Settings Binding::Snapshot() const {
   return settings_;
 }
 
+uint32_t Binding::assoc_group() const {
+  std::lock_guard lock(mutex_);
+  return assoc_group_;
+}
+
 size_t Binding::idle_connections() const {
   std::lock_guard lock(mutex_);
   return idle_.size();
@@ -233,8 +238,15 @@ Reply Binding::Call(const SyntaxId& iface, uint16_t opnum, std::span<const uint8
   Settings s = Snapshot();
   std::unique_ptr<ClientConnection> connection = TakeIdle(s);
   if (!connection) {
-    connection = std::make_unique<ClientConnection>(host_, s.port, ConnectTimeoutMs(s.com_timeout),
-                                                    s.auth, iface, s.call_timeout_ms);
+    // The first connection founds the association; concurrent first calls wait for it, so
+    // that every connection of the binding joins the same group.
+    std::unique_lock first(first_connect_, std::defer_lock);
+    if (assoc_group() == 0) first.lock();
+    connection =
+        std::make_unique<ClientConnection>(host_, s.port, ConnectTimeoutMs(s.com_timeout), s.auth,
+                                           iface, s.call_timeout_ms, assoc_group());
+    std::lock_guard lock(mutex_);
+    assoc_group_ = connection->assoc_group();
   }
   try {
     Reply reply = connection->Call(iface, opnum, stub, object_, s.call_timeout_ms);

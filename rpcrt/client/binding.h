@@ -60,6 +60,8 @@ class Binding {
 
   // Idle connections held now (for tests of reuse and lingering).
   size_t idle_connections() const;
+  // The association group of the latest connection (0 before the first).
+  uint32_t assoc_group() const;
 
   // Connect time-out in milliseconds for a communication time-out level (0: none).
   static uint32_t ConnectTimeoutMs(unsigned level);
@@ -82,6 +84,8 @@ class Binding {
   mutable std::mutex mutex_;  // guards settings_ and idle_
   Settings settings_;
   bool has_port_ = false;
+  uint32_t assoc_group_ = 0;  // of the latest connection; later ones join it
+  std::mutex first_connect_;  // held while the first connection is being set up
   std::vector<std::unique_ptr<ClientConnection>> idle_;
 };
 

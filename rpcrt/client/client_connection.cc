@@ -30,8 +30,9 @@ std::string TypeName(PduType t) {
 
 ClientConnection::ClientConnection(const std::string& host, uint16_t port,
                                    uint32_t connect_timeout_ms, const AuthInfo& auth,
-                                   const SyntaxId& iface, uint32_t call_timeout_ms)
-    : auth_(auth) {
+                                   const SyntaxId& iface, uint32_t call_timeout_ms,
+                                   uint32_t assoc_group)
+    : auth_(auth), assoc_group_(assoc_group) {
   try {
     socket_ = transport::TcpSocket::Connect(host, port, Deadline::AfterMs(connect_timeout_ms));
   } catch (const TransportError& e) {
@@ -98,6 +99,7 @@ void ClientConnection::Establish(const SyntaxId& iface, Deadline deadline) {
   Bind bind;
   bind.max_xmit_frag = kClientMaxFrag;
   bind.max_recv_frag = kClientMaxFrag;
+  bind.assoc_group_id = assoc_group_;
   bind.contexts.push_back(PresentationContext{context_id, iface, {kNdrSyntax}});
   bind_pdu.body = bind;
 

@@ -36,8 +36,11 @@ class ClientConnection {
  public:
   // Connects (bounded by connect_timeout_ms, 0 for none) and binds `iface`, authenticating
   // as `auth` says. Throws RpcError with the status of the failure.
+  // assoc_group: the association group of the binding's earlier connections (0 for none), so
+  // that the server sees one association.
   ClientConnection(const std::string& host, uint16_t port, uint32_t connect_timeout_ms,
-                   const AuthInfo& auth, const SyntaxId& iface, uint32_t call_timeout_ms);
+                   const AuthInfo& auth, const SyntaxId& iface, uint32_t call_timeout_ms,
+                   uint32_t assoc_group = 0);
   ~ClientConnection();
   ClientConnection(const ClientConnection&) = delete;
   ClientConnection& operator=(const ClientConnection&) = delete;
@@ -52,6 +55,8 @@ class ClientConnection {
   bool Reusable() const { return !broken_ && !reader_.HasBuffered() && !socket_.IsStale(); }
 
   uint16_t max_xmit_frag() const { return max_xmit_frag_; }
+  // The association group the server put this connection in.
+  uint32_t assoc_group() const { return assoc_group_; }
 
  private:
   [[noreturn]] void Fail(CallFailure failure, const std::string& detail);

@@ -60,6 +60,8 @@ class Server::Session {
           OnAuth3(f);
           break;
         case PduType::kRequest:
+          // Also checked here: the flag may have been set while this thread was waiting.
+          if (server_.faults_.drop_before_read.load()) return;
           OnRequest(f);
           break;
         case PduType::kCoCancel:
@@ -183,7 +185,7 @@ class Server::Session {
     BindAck ack;
     ack.max_xmit_frag = max_xmit_;
     ack.max_recv_frag = server_.options_.max_frag;
-    ack.assoc_group_id = bind.assoc_group_id != 0 ? bind.assoc_group_id : server_.NewAssocGroup();
+    ack.assoc_group_id = server_.JoinAssocGroup(bind.assoc_group_id);
     ack.secondary_address = std::to_string(server_.port_);
     ack.results = NegotiateContexts(bind.contexts);
     reply.body = std::move(ack);
@@ -390,6 +392,23 @@ void Server::RegisterInterface(const SyntaxId& iface, uint16_t opnum_count, Hand
   std::lock_guard lock(mutex_);
   if (listener_) throw RpcError(kErrorInvalidParameter, "register interfaces before Start");
   interfaces_.push_back(Interface{iface, opnum_count, std::move(handler), min_level});
+}
+
+size_t Server::association_groups() {
+  std::lock_guard lock(groups_mutex_);
+  return assoc_groups_.size();
+}
+
+uint32_t Server::JoinAssocGroup(uint32_t requested) {
+  std::lock_guard lock(groups_mutex_);
+  if (requested != 0 &&
+      std::find(assoc_groups_.begin(), assoc_groups_.end(), requested) != assoc_groups_.end())
+    return requested;
+  // Groups are never retired: a test server issues few, and a stale id just starts afresh.
+  if (assoc_groups_.size() >= 65536) assoc_groups_.erase(assoc_groups_.begin());
+  uint32_t id = next_assoc_group_++;
+  assoc_groups_.push_back(id);
+  return id;
 }
 
 const Server::Interface* Server::FindInterface(const SyntaxId& id) const {

@@ -86,6 +86,8 @@ class Server {
   // Connections currently open, and accepted since construction.
   size_t open_connections() const;
   size_t accepted_connections() const { return accepted_.load(); }
+  // Association groups issued since construction.
+  size_t association_groups();
 
  private:
   struct Interface {
@@ -102,7 +104,8 @@ class Server {
   void ReapFinished();
   void WaitOrStop(uint32_t ms);
   const Interface* FindInterface(const SyntaxId& id) const;
-  uint32_t NewAssocGroup() { return next_assoc_group_.fetch_add(1); }
+  // The group a bind joins: the one it names when this server issued it, else a new one.
+  uint32_t JoinAssocGroup(uint32_t requested);
 
   ServerOptions options_;
   uint16_t port_ = 0;
@@ -114,7 +117,9 @@ class Server {
   std::list<std::unique_ptr<Connection>> connections_;
   bool stopping_ = false;
   std::atomic<size_t> accepted_{0};
-  std::atomic<uint32_t> next_assoc_group_{0x1000};
+  std::mutex groups_mutex_;
+  std::vector<uint32_t> assoc_groups_;
+  uint32_t next_assoc_group_ = 0x1000;
   std::mutex delay_mutex_;
   std::condition_variable delay_cv_;
 };

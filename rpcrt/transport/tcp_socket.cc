@@ -85,6 +85,10 @@ void TcpSocket::Shutdown() noexcept {
   if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
 }
 
+void TcpSocket::ShutdownWrite() noexcept {
+  if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
+}
+
 void TcpSocket::Abort() noexcept {
   if (fd_ >= 0) {
     linger l{1, 0};

@@ -60,6 +60,8 @@ class TcpSocket {
 
   // Wakes any thread blocked on this socket (it sees kClosed); the descriptor stays owned.
   void Shutdown() noexcept;
+  // Ends our direction only: the peer reads end of stream, we can still read its answer.
+  void ShutdownWrite() noexcept;
   // Closes with a reset instead of an orderly release.
   void Abort() noexcept;
   void Close() noexcept;

@@ -102,6 +102,12 @@ TEST(EndToEndMisc, ThirtyTwoThreadsOnOneBinding) {
   EXPECT_GT(server->accepted_connections(), 1u);
   EXPECT_LE(server->accepted_connections(), 32u);
   EXPECT_EQ(binding->idle_connections(), server->accepted_connections());
+  // Every connection of the binding joined the association of the first one.
+  EXPECT_EQ(server->association_groups(), 1u);
+  auto other = BindTo("127.0.0.1", server->port());
+  other->Call(kEchoInterface, kOpEcho, {});
+  EXPECT_EQ(server->association_groups(), 2u);
+  EXPECT_NE(other->assoc_group(), binding->assoc_group());
 }
 
 TEST(EndToEndFaults, EachFaultKindRaisesItsStatus) {
