@@ -23,6 +23,11 @@ PduType Pdu::type() const {
   return TypeOf(body);
 }
 
+ContextResult NegotiateAck(uint16_t offered_features, uint16_t supported_features) {
+  return {ContextResultCode::kNegotiateAck,
+          static_cast<uint16_t>(offered_features & supported_features), SyntaxId{}};
+}
+
 namespace {
 
 bool IsCallPdu(PduType type) {

@@ -54,6 +54,10 @@ struct ContextResult {
   SyntaxId transfer_syntax;  // all zero unless accepted
 };
 
+// The answer to a bind-time feature offer: negotiate_ack with the offered features that the
+// server also supports in the reason field, and a zero transfer syntax.
+ContextResult NegotiateAck(uint16_t offered_features, uint16_t supported_features);
+
 // bind_nak reject reasons (p_reject_reason_t).
 enum class BindRejectReason : uint16_t {
   kNotSpecified = 0,

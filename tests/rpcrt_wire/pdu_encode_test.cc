@@ -83,7 +83,9 @@ TEST(PduEncodeTest, BindAckAlignsTheResultsAfterTheSecondaryAddress) {
   ack.assoc_group_id = 0x00012345;
   ack.secondary_address = "135";  // 2 + 4 bytes: needs 2 bytes of padding
   ack.results.push_back({ContextResultCode::kAcceptance, 0, kNdrSyntax});
-  ack.results.push_back({ContextResultCode::kNegotiateAck, 3, {}});
+  ack.results.push_back(
+      NegotiateAck(*BindTimeFeatures(BindTimeFeatureSyntax(0x0007)),
+                   kFeatureSecurityContextMultiplexing | kFeatureKeepConnectionOnOrphan));
   pdu.body = ack;
   auto expected = Concat({
       Hex("05 00 0c 03 10000000 5400 0000 01000000"),
