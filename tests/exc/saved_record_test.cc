@@ -1,6 +1,5 @@
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,7 +8,6 @@
 #include "exc/buf_io.h"
 #include "exc/exceptions.h"
 #include "exc/rpc_exc.h"
-#include "platform/thread_id.h"
 
 namespace {
 
@@ -83,19 +81,6 @@ TEST(SavedRecord, EverySavingClassRoundTrips) {
   round_trip(internal, internal_loaded);
   exc::CRuntimeExcWithStack stack_loaded;
   round_trip(with_stack, stack_loaded);
-}
-
-TEST(SavedRecord, WinSysLoadTakesTheLoadingThread) {
-  exc::CBufWriter writer;
-  exc::win_sys_exc_t(5).save(writer);
-  exc::win_sys_exc_t loaded;
-  uint32_t loader = 0;
-  std::thread([&] {
-    auto reader = reader_of(writer);
-    loaded.load(reader);
-    loader = GetCurrentThreadId();
-  }).join();
-  EXPECT_EQ(loaded.thread_id(), loader);
 }
 
 TEST(SavedRecord, RpcExceptionSavesNoCode) {
