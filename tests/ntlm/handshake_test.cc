@@ -304,6 +304,30 @@ TEST(NtlmCredentials, AcceptorNeedsAnAccountFile) {
             kSecPkgError);
 }
 
+TEST(NtlmInitiator, RefusesServersThatCannotSealWithNtlmV2) {
+  const uint32_t good = flag::kUnicode | flag::kExtendedSessionSecurity | flag::k128 | flag::kSign |
+                        flag::kSeal | flag::kTargetInfo | flag::kNtlm;
+  struct Case {
+    uint32_t flags;
+    const char* named;
+  } cases[] = {{good & ~flag::kExtendedSessionSecurity, "extended session security"},
+               {good & ~flag::k128, "128-bit"},
+               {good & ~flag::kSeal, "sealing"},
+               {good & ~flag::kTargetInfo, "target information"}};
+  for (const auto& c : cases) {
+    ChallengeMessage challenge;
+    challenge.flags = c.flags;
+    challenge.target_info = AvPairs().Encode();
+    auto client = CreateNtlmInitiator(Creds(u"u", u"D", u"p"), false);
+    std::vector<uint8_t> out;
+    client->Step({}, out);
+    std::string what;
+    EXPECT_EQ(StatusOf([&] { client->Step(EncodeChallenge(challenge), out); }, &what),
+              kSecPkgError);
+    EXPECT_NE(what.find(c.named), std::string::npos) << what;
+  }
+}
+
 TEST(NtlmAcceptor, RefusesClientsWithoutExtendedSessionSecurity) {
   AccountStore store = AccountStore::Parse("D:u:p\n", "test");
   auto server = CreateAcceptor(store, {});
