@@ -17,8 +17,9 @@ namespace {
 constexpr uint32_t kAuthContextId = 0;
 // C706: every implementation must accept fragments of this size.
 constexpr uint16_t kMinFragSize = 1432;
-// Replies larger than this are refused rather than buffered.
-constexpr size_t kMaxReplySize = size_t{1} << 30;
+// Replies larger than this are refused rather than buffered: a server cannot make us hold
+// more than this per call, whatever it sends.
+constexpr size_t kMaxReplySize = size_t{256} << 20;
 // What we trust alloc_hint with: a first reservation, never more than this.
 constexpr size_t kMaxReserve = size_t{1} << 20;
 

@@ -20,8 +20,6 @@ using transport::TransportError;
 namespace {
 
 constexpr uint16_t kMinFragSize = 1432;
-// Largest request stub we assemble; a bigger one is answered with a fault.
-constexpr size_t kMaxRequestSize = size_t{1} << 30;
 constexpr size_t kMaxReserve = size_t{1} << 20;
 // A client that stops reading its replies for this long loses its connection.
 constexpr uint32_t kSendTimeoutMs = 60000;
@@ -86,6 +84,7 @@ class Server::Session {
     std::optional<Uuid> object;
     DataRep drep;
     std::vector<uint8_t> stub;
+    bool rejected = false;  // answered with a fault before its last fragment came
   };
 
   void Send(const Pdu& pdu) { socket_.WriteAll(EncodePdu(pdu), Deadline::AfterMs(kSendTimeoutMs)); }
@@ -268,14 +267,23 @@ class Server::Session {
     }
     auto& req = std::get<Request>(pdu.body);
     if (pdu.flags & kPfcFirstFrag) {
-      pending_ = PendingCall{pdu.call_id, req.context_id, req.opnum, req.object, pdu.drep, {}};
+      pending_ =
+          PendingCall{pdu.call_id, req.context_id, req.opnum, req.object, pdu.drep, {}, false};
       pending_->stub.reserve(std::min<size_t>(req.alloc_hint, kMaxReserve));
     } else if (!pending_ || pending_->call_id != pdu.call_id) {
       throw DropConnection{};  // a middle fragment of a call we never saw begin
     }
-    if (req.stub.size() > kMaxRequestSize - pending_->stub.size()) {
-      SendFault(pdu.call_id, req.context_id, kNcaProtoError, true);
-      throw DropConnection{};
+    if (pending_->rejected) {
+      // The rest of a call already refused: read past it so the stream stays in step.
+      if (pdu.flags & kPfcLastFrag) pending_.reset();
+      return;
+    }
+    if (req.stub.size() > server_.options_.max_request - pending_->stub.size()) {
+      SendFault(pdu.call_id, req.context_id, kNcaOutArgsTooBig, true);
+      pending_->rejected = true;
+      std::vector<uint8_t>().swap(pending_->stub);
+      if (pdu.flags & kPfcLastFrag) pending_.reset();
+      return;
     }
     pending_->stub.insert(pending_->stub.end(), req.stub.begin(), req.stub.end());
     if (!(pdu.flags & kPfcLastFrag)) return;

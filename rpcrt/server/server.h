@@ -42,9 +42,10 @@ struct CallContext {
 using Handler = std::function<std::vector<uint8_t>(const CallContext&)>;
 
 struct ServerOptions {
-  std::string address = "127.0.0.1";  // empty: every local address of both families
-  uint16_t port = 0;                  // 0: a free port
-  uint16_t max_frag = 5840;           // largest fragment we send and accept
+  std::string address = "127.0.0.1";      // empty: every local address of both families
+  uint16_t port = 0;                      // 0: a free port
+  uint16_t max_frag = 5840;               // largest fragment we send and accept
+  size_t max_request = size_t{64} << 20;  // largest request stub assembled; larger ones fault
   // Accept authenticated binds with these credentials; without, binds that carry a security
   // trailer are refused.
   std::optional<security::ServerCredentials> credentials;

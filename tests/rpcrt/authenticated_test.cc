@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "rpcrt/client/binding.h"
+#include "rpcrt/client/endpoint_mapper.h"
+#include "rpcrt/server/endpoint_mapper_server.h"
 #include "rpcrt/status.h"
 #include "tests/rpcrt/test_server.h"
 
@@ -145,6 +147,22 @@ TEST(AuthenticatedMisc, ServerWithoutCredentialsRefusesTheBind) {
   } catch (const RpcError& e) {
     EXPECT_EQ(e.status(), kErrorAccessDenied);
   }
+}
+
+TEST(AuthenticatedMisc, EndpointLookupSealed) {
+  AccountFile accounts;
+  server::ServerOptions options;
+  options.credentials = security::ServerCredentials{accounts.path(), "", ""};
+  server::EndpointMapperServer mapper(options);
+  mapper.Register(testing::kEchoInterface, 4242, "echo");
+  mapper.Start();
+  client::SetEndpointMapperPort(mapper.port());
+  auto entries = client::EptLookup("127.0.0.1", Ntlm(AuthnLevel::kPktPrivacy));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].port, 4242);
+  EXPECT_EQ(entries[0].annotation, "echo");
+  EXPECT_THROW(client::EptLookup("127.0.0.1", Ntlm(AuthnLevel::kPktPrivacy, u"bad")), RpcError);
+  client::SetEndpointMapperPort(0);
 }
 
 }  // namespace

@@ -132,6 +132,22 @@ TEST(EndToEndFaults, EachFaultKindRaisesItsStatus) {
   EXPECT_EQ(server->accepted_connections(), 1u);
 }
 
+TEST(EndToEndFaults, OversizedRequestIsRefusedAndTheConnectionKept) {
+  server::ServerOptions options;
+  options.max_request = 10000;
+  server::Server server(options);
+  server.RegisterInterface(kEchoInterface, 1, [](const server::CallContext& call) {
+    return std::vector<uint8_t>(call.stub.begin(), call.stub.end());
+  });
+  server.Start();
+  auto binding = BindTo("127.0.0.1", server.port());
+  auto big = Pattern(30000);
+  EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho, big), kErrorOutOfMemory);
+  auto fits = Pattern(10000);
+  EXPECT_EQ(binding->Call(kEchoInterface, kOpEcho, fits).stub, fits);
+  EXPECT_EQ(server.accepted_connections(), 1u);
+}
+
 TEST(EndToEndFaults, CallTimeoutCancelsAndClosesTheConnection) {
   auto server = testing::StartEchoServer();
   auto binding = BindTo("127.0.0.1", server->port());
