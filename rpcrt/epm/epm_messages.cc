@@ -20,6 +20,25 @@ uint32_t Count32(size_t n, const char* what) {
   return static_cast<uint32_t>(n);
 }
 
+// The endpoint mapper's pointers are full pointers, numbered per call from 1 as Windows
+// numbers them: the request's take 1 and 2, the response's start after them, so that a peer
+// whose pointer table spans both directions of the call never mistakes one for an alias.
+constexpr uint32_t kFirstRequestPointerId = 1;
+constexpr uint32_t kFirstResponsePointerId = 3;
+
+class PointerIds {
+ public:
+  explicit PointerIds(uint32_t first) : next_(first) {}
+  // Writes the referent id of a pointer that is `present`, or 0; returns whether it was.
+  bool Write(NdrWriter& w, bool present) {
+    w.WriteU32(present ? next_++ : 0);
+    return present;
+  }
+
+ private:
+  uint32_t next_;
+};
+
 // twr_t: a conformant structure, so its size comes first, then tower_length and the octets.
 void WriteTower(NdrWriter& w, const std::vector<uint8_t>& octets) {
   uint32_t size = Count32(octets.size(), "tower octets");
@@ -81,8 +100,9 @@ uint32_t ReadArrayHeader(NdrReader& r, uint32_t announced, uint32_t* max_count) 
 
 std::vector<uint8_t> EncodeEptMapRequest(const EptMapRequest& request) {
   NdrWriter w;
-  if (w.WriteUniquePointer(request.object.has_value())) w.WriteUuid(*request.object);
-  if (w.WriteUniquePointer(request.map_tower.has_value())) WriteTower(w, *request.map_tower);
+  PointerIds ids(kFirstRequestPointerId);
+  if (ids.Write(w, request.object.has_value())) w.WriteUuid(*request.object);
+  if (ids.Write(w, request.map_tower.has_value())) WriteTower(w, *request.map_tower);
   w.WriteContextHandle(request.entry_handle);
   w.WriteU32(request.max_towers);
   return w.Take();
@@ -105,7 +125,8 @@ std::vector<uint8_t> EncodeEptMapResponse(const EptMapResponse& response) {
   uint32_t count = Count32(response.towers.size(), "towers");
   w.WriteU32(count);
   WriteArrayHeader(w, response.max_towers, count);
-  for (const auto& t : response.towers) w.WriteUniquePointer(t.has_value());
+  PointerIds ids(kFirstResponsePointerId);
+  for (const auto& t : response.towers) ids.Write(w, t.has_value());
   for (const auto& t : response.towers) {
     if (t) WriteTower(w, *t);
   }
@@ -133,8 +154,9 @@ EptMapResponse DecodeEptMapResponse(std::span<const uint8_t> stub, DataRep rep) 
 std::vector<uint8_t> EncodeEptLookupRequest(const EptLookupRequest& request) {
   NdrWriter w;
   w.WriteU32(request.inquiry_type);
-  if (w.WriteUniquePointer(request.object.has_value())) w.WriteUuid(*request.object);
-  if (w.WriteUniquePointer(request.interface_id.has_value())) WriteSyntax(w, *request.interface_id);
+  PointerIds ids(kFirstRequestPointerId);
+  if (ids.Write(w, request.object.has_value())) w.WriteUuid(*request.object);
+  if (ids.Write(w, request.interface_id.has_value())) WriteSyntax(w, *request.interface_id);
   w.WriteU32(request.vers_option);
   w.WriteContextHandle(request.entry_handle);
   w.WriteU32(request.max_ents);
@@ -159,12 +181,13 @@ std::vector<uint8_t> EncodeEptLookupResponse(const EptLookupResponse& response) 
   uint32_t count = Count32(response.entries.size(), "entries");
   w.WriteU32(count);
   WriteArrayHeader(w, response.max_ents, count);
+  PointerIds ids(kFirstResponsePointerId);
   for (const auto& e : response.entries) {
     if (e.annotation.size() >= kMaxAnnotationSize) {
       throw RpcError(kErrorInvalidParameter, "endpoint annotation longer than 63 characters");
     }
     w.WriteUuid(e.object);
-    w.WriteUniquePointer(e.tower.has_value());
+    ids.Write(w, e.tower.has_value());
     // [string] char annotation[64]: a varying array, so offset and actual count only.
     w.WriteU32(0);
     w.WriteU32(static_cast<uint32_t>(e.annotation.size() + 1));

@@ -87,7 +87,7 @@ TEST(EptMapTest, RequestAsWindowsSendsIt) {
   request.map_tower = EncodeTcpTower({kDoRpcInterface, kNdrSyntax, 0, {0, 0, 0, 0}});
   auto stub = EncodeEptMapRequest(request);
   auto expected =
-      Concat({Hex("00000200 00000000000000000000000000000000"), Hex("04000200 4b000000 4b000000"),
+      Concat({Hex("01000000 00000000000000000000000000000000"), Hex("02000000 4b000000 4b000000"),
               *request.map_tower, Hex("00"), std::vector<uint8_t>(20, 0), Hex("04000000")});
   EXPECT_EQ(stub, expected);
 
@@ -111,7 +111,7 @@ TEST(EptMapTest, ResponseCarriesTowersAfterTheirPointers) {
   response.towers.push_back(DoRpcTowerBytes());
   auto stub = EncodeEptMapResponse(response);
   auto expected = Concat({Hex("00000000 04030201 0605 0807 090a0b0c0d0e0f10"),
-                          Hex("01000000 04000000 00000000 01000000 00000200 4b000000 4b000000"),
+                          Hex("01000000 04000000 00000000 01000000 03000000 4b000000 4b000000"),
                           DoRpcTowerBytes(), Hex("00 00000000")});
   EXPECT_EQ(stub, expected);
 
@@ -196,7 +196,7 @@ TEST(EptLookupTest, ResponseEntriesWithAnnotations) {
   auto stub = EncodeEptLookupResponse(response);
   auto expected = Concat({std::vector<uint8_t>(20, 0), Hex("01000000 01000000 00000000 01000000"),
                           std::vector<uint8_t>(16, 0),
-                          Hex("00000200 00000000 06000000 446f52706300 0000 4b000000 4b000000"),
+                          Hex("03000000 00000000 06000000 446f52706300 0000 4b000000 4b000000"),
                           DoRpcTowerBytes(), Hex("00 00000000")});
   EXPECT_EQ(stub, expected);
 
