@@ -18,6 +18,7 @@ class runtime_exc_t : public exc_base_t {
  public:
   runtime_exc_t() = default;
   explicit runtime_exc_t(std::string text) : exc_base_t(std::move(text)) {}
+  explicit runtime_exc_t(std::string_view text) : exc_base_t(std::string(text)) {}
   explicit runtime_exc_t(const char* text) : exc_base_t(text ? std::string(text) : std::string()) {}
   // One line: format_message of the format with the arguments.
   template <class A1, class... Args>
