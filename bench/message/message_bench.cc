@@ -141,20 +141,21 @@ BENCHMARK(BM_Blob_Memcpy)->Arg(64 << 10)->Arg(16 << 20);
 BENCHMARK(BM_Blob_Serialize)->Arg(64 << 10)->Arg(16 << 20);
 BENCHMARK(BM_Blob_Deserialize)->Arg(64 << 10)->Arg(16 << 20);
 
-// Keeps each run's time per iteration so that main can set them against the baselines.
+// Keeps each run's CPU time per iteration (steadier than wall time on a shared machine)
+// so that main can set them against the baselines.
 class CRatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& run : runs) {
       if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+        times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
       }
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
   void PrintRatios() const {
-    std::printf("\nTime per message relative to memcpy of the same bytes (1.0 = as fast):\n");
+    std::printf("\nCPU time per message relative to memcpy of the same bytes (1.0 = as fast):\n");
     const char* groups[][2] = {
         {"BM_Mixed_%s", ""}, {"BM_Blob_%s", "/65536"}, {"BM_Blob_%s", "/16777216"}};
     for (const auto& group : groups) {
