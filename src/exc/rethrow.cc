@@ -45,13 +45,14 @@ void rethrow_with_context_ex(std::string context, bool context_is_trace, std::st
   }
 
   const char* what = e.what();
-  runtime_exc_t wrapped;
+  std::string first_line = what ? what : "";
+  uint32_t code = 0;
   if (const auto* system_error = dynamic_cast<const boost::system::system_error*>(&e)) {
-    wrapped = runtime_exc_t(ansi_to_utf8(what ? what : ""));
-    wrapped.set_error_code(static_cast<uint32_t>(system_error->code().value()));
-  } else {
-    wrapped = runtime_exc_t(std::string(what ? what : ""));
+    first_line = ansi_to_utf8(first_line);
+    code = static_cast<uint32_t>(system_error->code().value());
   }
+  runtime_exc_t wrapped(std::move(first_line));
+  wrapped.set_error_code(code);
   add_context(wrapped, std::move(context), context_is_trace, detail, properties);
   throw wrapped;
 }
