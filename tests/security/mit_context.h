@@ -19,7 +19,10 @@ class MitContext : public rpcrt::security::SecurityContext {
                                                OM_uint32 flags,
                                                std::optional<std::string> user = std::nullopt,
                                                std::optional<std::string> password = std::nullopt);
-  // An acceptor with the default keytab (KRB5_KTNAME).
+  // A SPNEGO initiator restricted to NTLM, with gss-ntlmssp's credentials from NTLM_USER_FILE,
+  // for the host-based service "service@host".
+  static std::unique_ptr<MitContext> SpnegoNtlmInitiator(const std::string& service_at_host);
+  // An acceptor with the default keytab (KRB5_KTNAME) and, through SPNEGO, NTLM_USER_FILE.
   static std::unique_ptr<MitContext> Acceptor();
 
   rpcrt::security::StepResult Step(std::span<const uint8_t> input,
@@ -35,6 +38,10 @@ class MitContext : public rpcrt::security::SecurityContext {
   OM_uint32 flags() const { return flags_; }
 
  private:
+  void SealPlain(std::span<rpcrt::security::IoBuffer> buffers, std::span<uint8_t> signature);
+  void UnsealPlain(std::span<rpcrt::security::IoBuffer> buffers,
+                   std::span<const uint8_t> signature);
+
   bool initiator_ = false;
   gss_OID mech_ = GSS_C_NO_OID;
   OM_uint32 req_flags_ = 0;
@@ -46,7 +53,8 @@ class MitContext : public rpcrt::security::SecurityContext {
   bool established_ = false;
 };
 
-// 1.3.6.1.5.5.2 as GSS-API wants it.
+// 1.3.6.1.5.5.2 and 1.3.6.1.4.1.311.2.2.10 as GSS-API wants them.
 gss_OID SpnegoOid();
+gss_OID NtlmOid();
 
 }  // namespace zelqa::testing
