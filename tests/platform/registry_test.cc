@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -291,6 +293,37 @@ TEST_F(RegistryTest, OpenKeysKeepTheirContentsAcrossAReload) {
   EXPECT_EQ(ERROR_SUCCESS, static_cast<DWORD>(RegOpenKeyExW(before, u"", 0, KEY_READ, &child)));
   EXPECT_EQ(QueryDword(child, u"V"), 1u);
   for (HKEY k : {before, after, child}) RegCloseKey(k);
+}
+
+TEST_F(RegistryTest, ReadersRaceReloadsSafely) {
+  TempFile one("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=dword:1\n");
+  TempFile two("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=dword:2\n");
+  platform::ReloadRegistry(one.path());
+  std::atomic<bool> stop{false};
+  std::atomic<int> bad{0};
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 2; ++i) {
+    readers.emplace_back([&] {
+      while (!stop) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"K", 0, KEY_READ, &key) != 0) {
+          ++bad;
+          continue;
+        }
+        DWORD value = 0, size = sizeof value;
+        if (RegQueryValueExW(key, u"V", nullptr, nullptr, reinterpret_cast<LPBYTE>(&value),
+                             &size) != 0 ||
+            (value != 1 && value != 2)) {
+          ++bad;
+        }
+        RegCloseKey(key);
+      }
+    });
+  }
+  for (int i = 0; i < 200; ++i) platform::ReloadRegistry(i % 2 ? one.path() : two.path());
+  stop = true;
+  for (auto& t : readers) t.join();
+  EXPECT_EQ(bad, 0);
 }
 
 TEST_F(RegistryTest, EnvironmentNamesTheFileWhenNoPathIsGiven) {
