@@ -34,9 +34,10 @@ class AccountFile {
   std::string path_;
 };
 
-client::AuthInfo Ntlm(AuthnLevel level, std::u16string password = u"Secret-1") {
+client::AuthInfo Ntlm(AuthnLevel level, std::u16string password = u"Secret-1",
+                      AuthnService service = AuthnService::kWinNt) {
   client::AuthInfo auth;
-  auth.service = AuthnService::kWinNt;
+  auth.service = service;
   auth.level = level;
   auth.principal = u"zelqa/localhost";
   auth.credentials.identity.emplace(u"alice", u"EXAMPLE", std::move(password));
@@ -92,6 +93,18 @@ TEST_F(Authenticated, SealedCallsOfEverySize) {
   auto name = b->Call(testing::kEchoInterface, testing::kOpPeerName, {}).stub;
   EXPECT_EQ(std::string(name.begin(), name.end()), "EXAMPLE\\alice");
   EXPECT_EQ(server_->accepted_connections(), 1u);
+}
+
+TEST_F(Authenticated, NegotiateCarriesNtlmThroughAlterContext) {
+  // SPNEGO without a KDC falls back to NTLM and needs the alter_context leg for its
+  // mechListMIC before the first sealed request.
+  auto b = Bind(Ntlm(AuthnLevel::kPktPrivacy, u"Secret-1", AuthnService::kGssNegotiate));
+  auto stub = testing::Pattern(20000, 5);
+  EXPECT_EQ(b->Call(testing::kEchoInterface, testing::kOpEcho, stub).stub, stub);
+  auto name = b->Call(testing::kEchoInterface, testing::kOpPeerName, {}).stub;
+  EXPECT_EQ(std::string(name.begin(), name.end()), "EXAMPLE\\alice");
+  auto wrong = Bind(Ntlm(AuthnLevel::kPktPrivacy, u"nope", AuthnService::kGssNegotiate));
+  EXPECT_EQ(StatusOf(*wrong), kErrorAccessDenied);
 }
 
 TEST_F(Authenticated, SixteenMebibytesSealed) {
