@@ -1,11 +1,16 @@
 // Calls through the connection registry to a real server on loopback, sealed with NTLM.
+#include <cstdio>
+#include <fstream>
 #include <thread>
 
 #include "api/connection_registry.h"
 #include "client_fixture.h"
+#include "common/options.h"
 #include "exc/exceptions.h"
 #include "exc/rpc_exc.h"
 #include "exc/string_conv.h"
+#include "platform/registry.h"
+#include "rpcrt/server/endpoint_mapper_server.h"
 
 namespace zelqa::testing {
 namespace {
@@ -179,6 +184,55 @@ TEST_F(CallTest, ManyThreadsOnOneAndOnManyConnections) {
   for (auto& t : threads) t.join();
   EXPECT_EQ(failures, 0);
   GetConnectionRegistry().Disconnect(shared);
+}
+
+}  // namespace
+}  // namespace zelqa::testing
+
+namespace zelqa::testing {
+namespace {
+
+// Port 0: the endpoint comes from the host's endpoint mapper, whose port the registry store
+// moves away from 135 as an administrator could.
+TEST_F(ClientTest, PortZeroAsksTheEndpointMapper) {
+  rpcrt::server::ServerOptions options;
+  options.address = "127.0.0.1";
+  rpcrt::server::EndpointMapperServer epm(options);
+  epm.Register(server::kDoRpcInterface, port(), "Zelqa DoRpc");
+  epm.Start();
+  const auto reg = dir_ / "registry.reg";
+  {
+    std::ofstream out(reg, std::ios::binary);
+    char value[16];
+    std::snprintf(value, sizeof value, "%08x", epm.port());
+    out << "Windows Registry Editor Version 5.00\r\n\r\n"
+           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
+           "\"RpcEndpointMapperPort\"=dword:"
+        << value << "\r\n";
+  }
+  platform::ReloadRegistry(reg.string());
+  common::testing::ReloadOptions();
+
+  auto& registry = api::GetConnectionRegistry();
+  const std::u16string id = registry.Connect(u"127.0.0.1", 0, kUser, kPassword, kService);
+  std::u16string answer;
+  registry.Call(id, u"found ", u"by the mapper", answer);
+  EXPECT_EQ(answer, u"found by the mapper");
+  registry.Disconnect(id);
+
+  // An interface the mapper does not know: the connect fails with its status.
+  epm.Unregister(server::kDoRpcInterface);
+  try {
+    registry.Connect(u"127.0.0.1", 0, kUser, kPassword, kService);
+    FAIL();
+  } catch (const exc::win_sys_exc_t& e) {
+    EXPECT_EQ(e.error_code(), 1753u);
+    EXPECT_NE(std::string(e.what()).find("Connect failed (RpcEpResolveBinding)"),
+              std::string::npos);
+  }
+  epm.Stop();
+  platform::ReloadRegistry("/nonexistent/registry.reg");
+  common::testing::ReloadOptions();
 }
 
 }  // namespace
