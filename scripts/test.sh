@@ -24,5 +24,5 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 if [ -d fuzz ] && ls fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   build build/ci-fuzz -DZELQA_FUZZ=ON -DZELQA_BENCH=OFF -DCMAKE_C_COMPILER=clang \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  bash scripts/fuzz.sh build/ci-fuzz 20
+  bash scripts/fuzz.sh build/ci-fuzz 10
 fi
