@@ -181,8 +181,8 @@ RPC_STATUS RpcEpResolveBinding(RPC_BINDING_HANDLE Binding, RPC_IF_HANDLE IfSpec)
   auto binding = HandleTable::Instance().Find(Binding);
   if (!binding) return RPC_S_INVALID_BINDING;
   if (IfSpec == nullptr) return RPC_S_INVALID_ARG;
-  const auto* spec = static_cast<const RPC_CLIENT_INTERFACE*>(IfSpec);
-  return Guarded([&] { binding->ResolveEndpoint(SyntaxOf(spec->InterfaceId)); });
+  const auto* iface = static_cast<const RPC_CLIENT_INTERFACE*>(IfSpec);
+  return Guarded([&] { binding->ResolveEndpoint(SyntaxOf(iface->InterfaceId)); });
 }
 
 RPC_STATUS RpcMgmtSetComTimeout(RPC_BINDING_HANDLE Binding, unsigned int Timeout) {
@@ -223,9 +223,9 @@ rpcrt::CallReply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interf
   if (!b) throw rpcrt::RpcError(rpcrt::kInvalidBinding, "not a live binding handle");
   if (interface_spec == nullptr)
     throw rpcrt::RpcError(rpcrt::kErrorInvalidParameter, "no interface");
-  const auto* spec = static_cast<const RPC_CLIENT_INTERFACE*>(interface_spec);
-  if (SyntaxOf(spec->TransferSyntax) != rpcrt::kNdrSyntax)
+  const auto* iface = static_cast<const RPC_CLIENT_INTERFACE*>(interface_spec);
+  if (SyntaxOf(iface->TransferSyntax) != rpcrt::kNdrSyntax)
     throw rpcrt::RpcError(rpcrt::kUnsupportedTransSyn, "only NDR 2.0 is spoken");
-  rpcrt::client::Reply reply = b->Call(SyntaxOf(spec->InterfaceId), opnum, request);
+  rpcrt::client::Reply reply = b->Call(SyntaxOf(iface->InterfaceId), opnum, request);
   return rpcrt::CallReply{std::move(reply.stub), reply.drep};
 }

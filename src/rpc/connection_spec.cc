@@ -4,15 +4,15 @@
 
 namespace wrap::invoker {
 
-std::string FormatConnectionSpec(const rpc_connection_spec_t& spec) {
+std::string FormatConnectionSpec(const rpc_connection_spec_t& settings) {
   // Every binding is authenticated at packet privacy, so the channel is always secure.
   constexpr bool kSecureChannel = true;
   return exc::format_message(
       "Host: {}, ServiceName: {}, Port: {}, CurrentUser: {}, SecureChannel: {}, "
       "UniqueBinding: {}, RequestTimeout: {}",
-      spec.Host, spec.ServiceName, static_cast<int32_t>(spec.Port),
-      static_cast<int32_t>(spec.CurrentUser), kSecureChannel, spec.UniqueBinding,
-      static_cast<int32_t>(spec.RequestTimeout));
+      settings.Host, settings.ServiceName, static_cast<int32_t>(settings.Port),
+      static_cast<int32_t>(settings.CurrentUser), kSecureChannel, settings.UniqueBinding,
+      static_cast<int32_t>(settings.RequestTimeout));
 }
 
 }  // namespace wrap::invoker

@@ -11,13 +11,13 @@
 namespace {
 
 RPC_CLIENT_INTERFACE MakeInterface() {
-  RPC_CLIENT_INTERFACE spec{};
-  spec.Length = sizeof(RPC_CLIENT_INTERFACE);
-  spec.InterfaceId = {
+  RPC_CLIENT_INTERFACE iface{};
+  iface.Length = sizeof(RPC_CLIENT_INTERFACE);
+  iface.InterfaceId = {
       {0xd1c2c07a, 0xd989, 0x48cc, {0xa4, 0x23, 0xb7, 0x3e, 0xcd, 0x51, 0x8d, 0x40}}, {1, 0}};
-  spec.TransferSyntax = {
+  iface.TransferSyntax = {
       {0x8a885d04, 0x1ceb, 0x11c9, {0x9f, 0xe8, 0x08, 0x00, 0x2b, 0x10, 0x48, 0x60}}, {2, 0}};
-  return spec;
+  return iface;
 }
 
 // A string the caller owns, allocated through the stub's allocation hook.
@@ -32,8 +32,8 @@ char16_t* AllocString(const std::u16string& text) {
 }  // namespace
 
 RPC_IF_HANDLE DoRpcInterfaceSpec() {
-  static RPC_CLIENT_INTERFACE spec = MakeInterface();
-  return &spec;
+  static RPC_CLIENT_INTERFACE iface = MakeInterface();
+  return &iface;
 }
 
 void* MIDL_user_allocate(size_t size) {

@@ -61,11 +61,11 @@ rpc_string_t::~rpc_string_t() {
 }
 
 std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& identity,
-                                                const rpc_connection_spec_t& spec,
+                                                const rpc_connection_spec_t& settings,
                                                 RPC_IF_HANDLE interface_spec) {
   const bool verbose = common::GetOptions().RpcVerboseLog;
   const std::string connect_text =
-      exc::format_message("Connecting to RPC. Spec: {}", FormatConnectionSpec(spec));
+      exc::format_message("Connecting to RPC. Spec: {}", FormatConnectionSpec(settings));
   boost::shared_ptr<logging::i_trace_t> trace;
   if (verbose) {
     trace = boost::make_shared<logging::trace_t>(logging::channels::Rpc(), connect_text);
@@ -73,17 +73,18 @@ std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& ident
     trace = boost::make_shared<logging::trace_fail_t>(logging::channels::Rpc(), connect_text);
   }
 
-  const std::string endpoint = spec.Port != 0 ? std::to_string(spec.Port) : std::string();
-  const std::string address = exc::wide_to_ansi(spec.Host);
+  const std::string endpoint = settings.Port != 0 ? std::to_string(settings.Port) : std::string();
+  const std::string address = exc::wide_to_ansi(settings.Host);
 
   rpc_string_t string_binding;
-  RaiseIfFailed(RpcStringBindingComposeA(
-                    nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncacn_ip_tcp")),
-                    reinterpret_cast<RPC_CSTR>(const_cast<char*>(address.c_str())),
-                    spec.Port != 0 ? reinterpret_cast<RPC_CSTR>(const_cast<char*>(endpoint.c_str()))
-                                   : nullptr,
-                    nullptr, string_binding.address()),
-                "Connect failed (RpcStringBindingCompose)");
+  RaiseIfFailed(
+      RpcStringBindingComposeA(
+          nullptr, reinterpret_cast<RPC_CSTR>(const_cast<char*>("ncacn_ip_tcp")),
+          reinterpret_cast<RPC_CSTR>(const_cast<char*>(address.c_str())),
+          settings.Port != 0 ? reinterpret_cast<RPC_CSTR>(const_cast<char*>(endpoint.c_str()))
+                             : nullptr,
+          nullptr, string_binding.address()),
+      "Connect failed (RpcStringBindingCompose)");
 
   rpc_binding_t binding;
   RaiseIfFailed(
@@ -91,16 +92,17 @@ std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& ident
           reinterpret_cast<RPC_CSTR>(const_cast<char*>(string_binding.c_str())), binding.address()),
       "Connect failed (RpcBindingFromStringBinding)");
 
-  std::u16string principal = spec.ServiceName + u"/" + spec.Host;
+  std::u16string principal = settings.ServiceName + u"/" + settings.Host;
   if (verbose) {
     logging::channels::Rpc().Info(exc::format_message("Using SPN: {}", principal));
   }
-  RaiseIfFailed(RpcBindingSetAuthInfoW(binding.get(), reinterpret_cast<RPC_WSTR>(principal.data()),
-                                       RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_AUTHN_GSS_NEGOTIATE,
-                                       spec.CurrentUser ? nullptr : &identity, RPC_C_AUTHZ_NONE),
-                "Connect failed (RpcBindingSetAuthInfoExW)");
+  RaiseIfFailed(
+      RpcBindingSetAuthInfoW(binding.get(), reinterpret_cast<RPC_WSTR>(principal.data()),
+                             RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_AUTHN_GSS_NEGOTIATE,
+                             settings.CurrentUser ? nullptr : &identity, RPC_C_AUTHZ_NONE),
+      "Connect failed (RpcBindingSetAuthInfoExW)");
 
-  if (spec.Port == 0) {
+  if (settings.Port == 0) {
     // Where the host's endpoint mapper listens: 135 unless the options move it.
     rpcrt::client::SetEndpointMapperPort(
         static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort));
@@ -111,9 +113,9 @@ std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& ident
   LogIfFailed(RpcMgmtSetComTimeout(binding.get(), RPC_C_BINDING_MIN_TIMEOUT),
               "Failed to set RPC ComTimeout option");
   LogIfFailed(RpcBindingSetOption(binding.get(), RPC_C_OPT_CALL_TIMEOUT,
-                                  static_cast<uint32_t>(spec.RequestTimeout * 1000u)),
+                                  static_cast<uint32_t>(settings.RequestTimeout * 1000u)),
               "Failed to set RPC_C_OPT_CALL_TIMEOUT option");
-  if (spec.UniqueBinding) {
+  if (settings.UniqueBinding) {
     LogIfFailed(RpcBindingSetOption(binding.get(), RPC_C_OPT_UNIQUE_BINDING, 1),
                 "Failed to set RPC_C_OPT_UNIQUE_BINDING option");
   }

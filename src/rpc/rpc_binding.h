@@ -45,10 +45,10 @@ class rpc_string_t {
 };
 
 // A binding composed, authenticated (Negotiate, packet privacy), resolved and configured
-// from the settings; identity is used when spec.CurrentUser is 0. Raises the failing step's
+// from the settings; identity is used when settings.CurrentUser is 0. Raises the failing step's
 // exc::win_sys_exc_t; optional steps that fail are logged and skipped.
 std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& identity,
-                                                const rpc_connection_spec_t& spec,
+                                                const rpc_connection_spec_t& settings,
                                                 RPC_IF_HANDLE interface_spec);
 
 }  // namespace wrap::invoker

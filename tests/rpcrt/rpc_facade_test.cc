@@ -31,15 +31,15 @@ std::string Compose(const char* uuid, const char* protseq, const char* addr, con
 }
 
 RPC_CLIENT_INTERFACE EchoSpec() {
-  RPC_CLIENT_INTERFACE spec{};
-  spec.Length = sizeof spec;
+  RPC_CLIENT_INTERFACE iface{};
+  iface.Length = sizeof iface;
   const auto& id = rpcrt::testing::kEchoInterface;
-  spec.InterfaceId.SyntaxGUID = {id.uuid.data1, id.uuid.data2, id.uuid.data3, {}};
-  std::memcpy(spec.InterfaceId.SyntaxGUID.Data4, id.uuid.data4.data(), 8);
-  spec.InterfaceId.SyntaxVersion = {id.version_major, id.version_minor};
-  spec.TransferSyntax = {
+  iface.InterfaceId.SyntaxGUID = {id.uuid.data1, id.uuid.data2, id.uuid.data3, {}};
+  std::memcpy(iface.InterfaceId.SyntaxGUID.Data4, id.uuid.data4.data(), 8);
+  iface.InterfaceId.SyntaxVersion = {id.version_major, id.version_minor};
+  iface.TransferSyntax = {
       {0x8a885d04, 0x1ceb, 0x11c9, {0x9f, 0xe8, 0x08, 0x00, 0x2b, 0x10, 0x48, 0x60}}, {2, 0}};
-  return spec;
+  return iface;
 }
 
 TEST(RpcFacade, ComposeWritesTheWindowsForm) {
@@ -106,10 +106,10 @@ TEST(RpcFacade, BindingStatuses) {
   EXPECT_EQ(RpcBindingFree(&stale), RPC_S_INVALID_BINDING);
   EXPECT_EQ(RpcBindingSetOption(stale, RPC_C_OPT_CALL_TIMEOUT, 1), RPC_S_INVALID_BINDING);
   EXPECT_EQ(RpcMgmtSetComTimeout(nullptr, 0), RPC_S_INVALID_BINDING);
-  RPC_CLIENT_INTERFACE spec = EchoSpec();
-  EXPECT_EQ(RpcEpResolveBinding(stale, &spec), RPC_S_INVALID_BINDING);
+  RPC_CLIENT_INTERFACE iface = EchoSpec();
+  EXPECT_EQ(RpcEpResolveBinding(stale, &iface), RPC_S_INVALID_BINDING);
   try {
-    RpcSendReceive(stale, &spec, 0, {});
+    RpcSendReceive(stale, &iface, 0, {});
     FAIL();
   } catch (const rpcrt::RpcError& e) {
     EXPECT_EQ(e.status(), static_cast<rpcrt::Status>(RPC_S_INVALID_BINDING));
@@ -121,21 +121,21 @@ TEST(RpcFacade, CallsThroughResolvedBinding) {
   mapper.Start();
   rpcrt::client::SetEndpointMapperPort(mapper.port());
   auto echo = rpcrt::testing::StartEchoServer();
-  RPC_CLIENT_INTERFACE spec = EchoSpec();
+  RPC_CLIENT_INTERFACE iface = EchoSpec();
 
   RPC_BINDING_HANDLE h = nullptr;
   ASSERT_EQ(RpcBindingFromStringBindingA(C("ncacn_ip_tcp:127.0.0.1"), &h), RPC_S_OK);
-  EXPECT_EQ(RpcEpResolveBinding(h, &spec), EPT_S_NOT_REGISTERED);
+  EXPECT_EQ(RpcEpResolveBinding(h, &iface), EPT_S_NOT_REGISTERED);
   mapper.Register(rpcrt::testing::kEchoInterface, echo->port());
-  EXPECT_EQ(RpcEpResolveBinding(h, &spec), RPC_S_OK);
+  EXPECT_EQ(RpcEpResolveBinding(h, &iface), RPC_S_OK);
   EXPECT_EQ(RpcBindingSetOption(h, RPC_C_OPT_CALL_TIMEOUT, 5000), RPC_S_OK);
 
   std::vector<uint8_t> request{1, 2, 3, 4, 5};
-  rpcrt::CallReply reply = RpcSendReceive(h, &spec, rpcrt::testing::kOpEcho, request);
+  rpcrt::CallReply reply = RpcSendReceive(h, &iface, rpcrt::testing::kOpEcho, request);
   EXPECT_EQ(reply.stub, request);
   EXPECT_EQ(reply.data_rep, rpcrt::kLocalDataRep);
   try {
-    RpcSendReceive(h, &spec, 42, request);
+    RpcSendReceive(h, &iface, 42, request);
     FAIL();
   } catch (const rpcrt::RpcError& e) {
     EXPECT_EQ(e.status(), static_cast<rpcrt::Status>(RPC_S_PROCNUM_OUT_OF_RANGE));
