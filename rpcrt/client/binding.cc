@@ -203,7 +203,7 @@ size_t Binding::idle_connections() const {
 void Binding::ResolveEndpoint(const SyntaxId& iface) {
   if (port()) return;
   Settings s = Snapshot();
-  uint16_t port = EptMap(host_, iface, ConnectTimeoutMs(s.com_timeout), s.call_timeout_ms);
+  uint16_t port = EptMap(host_, iface, s.com_timeout, s.call_timeout_ms);
   std::lock_guard lock(mutex_);
   if (!has_port_) {
     settings_.port = port;

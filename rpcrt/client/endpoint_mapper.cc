@@ -34,11 +34,11 @@ uint16_t EndpointMapperPort() {
   return g_epm_port.load();
 }
 
-uint16_t EptMap(const std::string& host, const SyntaxId& iface, uint32_t connect_timeout_ms,
+uint16_t EptMap(const std::string& host, const SyntaxId& iface, unsigned com_timeout,
                 uint32_t call_timeout_ms) {
   auto binding = MapperBinding(host);
+  binding->SetComTimeout(com_timeout);
   binding->SetCallTimeout(call_timeout_ms);
-  (void)connect_timeout_ms;
   binding->SetDontLinger(true);
   epm::TcpTower wanted;
   wanted.interface_id = iface;

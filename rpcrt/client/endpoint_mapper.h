@@ -16,9 +16,10 @@ namespace rpcrt::client {
 void SetEndpointMapperPort(uint16_t port);
 uint16_t EndpointMapperPort();
 
-// The port `iface` is registered on at `host`, asked without authentication. An interface
-// the mapper does not know raises EPT_S_NOT_REGISTERED (1753).
-uint16_t EptMap(const std::string& host, const SyntaxId& iface, uint32_t connect_timeout_ms,
+// The port `iface` is registered on at `host`, asked without authentication and with the
+// caller's communication time-out level (0..10) and call time-out. An interface the mapper
+// does not know raises EPT_S_NOT_REGISTERED (1753).
+uint16_t EptMap(const std::string& host, const SyntaxId& iface, unsigned com_timeout,
                 uint32_t call_timeout_ms);
 
 struct EndpointEntry {

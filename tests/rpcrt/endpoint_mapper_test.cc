@@ -26,7 +26,8 @@ class EndpointMapper : public ::testing::Test {
 
 TEST_F(EndpointMapper, MapResolvesABindingWithoutEndpoint) {
   mapper_->Register(testing::kEchoInterface, echo_->port(), "echo");
-  EXPECT_EQ(client::EptMap("127.0.0.1", testing::kEchoInterface, 0, 5000), echo_->port());
+  EXPECT_EQ(client::EptMap("127.0.0.1", testing::kEchoInterface, client::kComTimeoutDefault, 5000),
+            echo_->port());
   client::Binding binding(client::StringBinding::Parse("ncacn_ip_tcp:127.0.0.1"));
   EXPECT_FALSE(binding.port());
   auto reply = binding.Call(testing::kEchoInterface, testing::kOpSized, testing::U32Stub(3));
@@ -37,7 +38,7 @@ TEST_F(EndpointMapper, MapResolvesABindingWithoutEndpoint) {
 TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
   mapper_->Register(testing::kEchoInterface, echo_->port());
   try {
-    client::EptMap("127.0.0.1", testing::kOtherInterface, 0, 5000);
+    client::EptMap("127.0.0.1", testing::kOtherInterface, client::kComTimeoutDefault, 5000);
     FAIL() << "mapped an unknown interface";
   } catch (const RpcError& e) {
     EXPECT_EQ(e.status(), kEptNotRegistered);
@@ -45,13 +46,13 @@ TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
   // A newer major version than registered does not match either.
   SyntaxId v2 = testing::kEchoInterface;
   v2.version_major = 2;
-  EXPECT_THROW(client::EptMap("127.0.0.1", v2, 0, 5000), RpcError);
+  EXPECT_THROW(client::EptMap("127.0.0.1", v2, client::kComTimeoutDefault, 5000), RpcError);
 }
 
 TEST_F(EndpointMapper, MapperDownIsServerUnavailable) {
   mapper_->Stop();
   try {
-    client::EptMap("127.0.0.1", testing::kEchoInterface, 0, 5000);
+    client::EptMap("127.0.0.1", testing::kEchoInterface, client::kComTimeoutDefault, 5000);
     FAIL();
   } catch (const RpcError& e) {
     EXPECT_EQ(e.status(), kServerUnavailable);
