@@ -1,5 +1,9 @@
 #include "rpcrt/server/server.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -27,7 +31,33 @@ constexpr uint32_t kSendTimeoutMs = 60000;
 // Ends the connection without answering (the peer broke the protocol or a test asked).
 struct DropConnection {};
 
+// "ADDR:PORT" or "[ADDR]:PORT" of the socket's peer; empty when the system cannot say.
+std::string PeerAddress(int fd) {
+  sockaddr_storage ss{};
+  socklen_t len = sizeof ss;
+  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&ss), &len) != 0) return {};
+  char text[INET6_ADDRSTRLEN] = {};
+  if (ss.ss_family == AF_INET) {
+    const auto* in = reinterpret_cast<const sockaddr_in*>(&ss);
+    if (::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text) == nullptr) return {};
+    return std::string(text) + ":" + std::to_string(ntohs(in->sin_port));
+  }
+  if (ss.ss_family == AF_INET6) {
+    const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&ss);
+    if (::inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text) == nullptr) return {};
+    return "[" + std::string(text) + "]:" + std::to_string(ntohs(in6->sin6_port));
+  }
+  return {};
+}
+
 }  // namespace
+
+uint32_t HandlerFaultStatus(Status status) {
+  // The fault table pairs RPC_S_CALL_FAILED with nca_s_comm_failure first, but clients read
+  // that as RPC_S_COMM_FAILURE: a handler that failed unspecifically says so instead.
+  if (status == kCallFailed) return kNcaFaultUnspec;
+  return StatusToFaultStatus(status);
+}
 
 struct Server::Connection {
   transport::TcpSocket socket;
@@ -40,7 +70,10 @@ struct Server::Connection {
 class Server::Session {
  public:
   Session(Server& server, transport::TcpSocket& socket)
-      : server_(server), socket_(socket), reader_(socket) {}
+      : server_(server),
+        socket_(socket),
+        reader_(socket),
+        client_address_(PeerAddress(socket.fd())) {}
 
   void Run() {
     for (;;) {
@@ -323,12 +356,13 @@ class Server::Session {
     ctx.drep = call.drep;
     ctx.object = call.object;
     ctx.peer_name = peer_name_;
+    ctx.client_address = client_address_;
     ctx.level = effective;
     std::vector<uint8_t> out;
     try {
       out = iface.handler(ctx);
     } catch (const RpcError& e) {
-      SendFault(call.call_id, call.context_id, StatusToFaultStatus(e.status()), false);
+      SendFault(call.call_id, call.context_id, HandlerFaultStatus(e.status()), false);
       return;
     } catch (const std::exception&) {
       SendFault(call.call_id, call.context_id, kNcaFaultUnspec, false);
@@ -387,6 +421,7 @@ class Server::Session {
   bool auth_failed_ = false;
   std::optional<transport::PacketProtection> protection_;
   std::string peer_name_;
+  const std::string client_address_;
 };
 
 Server::Server(ServerOptions options) : options_(std::move(options)), port_(options_.port) {}
@@ -501,6 +536,13 @@ void Server::AcceptLoop() {
     }
     std::lock_guard lock(mutex_);
     if (stopping_) return;
+    const auto serving = std::count_if(connections_.begin(), connections_.end(),
+                                       [](const auto& c) { return !c->finished.load(); });
+    if (options_.max_connections != 0 && static_cast<size_t>(serving) >= options_.max_connections) {
+      ++refused_;
+      socket->Abort();
+      continue;
+    }
     auto connection = std::make_unique<Connection>();
     connection->socket = std::move(*socket);
     Connection* raw = connection.get();

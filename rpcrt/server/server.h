@@ -23,6 +23,7 @@
 #include "rpcrt/ndr/data_rep.h"
 #include "rpcrt/pdu/syntax.h"
 #include "rpcrt/security/security_context.h"
+#include "rpcrt/status.h"
 #include "rpcrt/transport/tcp_listener.h"
 
 namespace rpcrt::server {
@@ -33,12 +34,14 @@ struct CallContext {
   std::span<const uint8_t> stub;
   DataRep drep;
   std::optional<Uuid> object;
-  std::string peer_name;  // "DOMAIN\\user" on an authenticated connection, else empty
+  std::string peer_name;       // "DOMAIN\\user" on an authenticated connection, else empty
+  std::string client_address;  // "ADDR:PORT" ("[ADDR]:PORT" for IPv6) of the caller's end
   security::AuthnLevel level = security::AuthnLevel::kNone;
 };
 
-// Returns the reply stub. Throwing RpcError answers with a fault of that status; any other
-// exception with a fault of nca_s_fault_unspec.
+// Returns the reply stub. Throwing RpcError answers with a fault that the client reads as the
+// same status (RPC_S_CALL_FAILED goes out as nca_s_fault_unspec); any other exception with a
+// fault of nca_s_fault_unspec.
 using Handler = std::function<std::vector<uint8_t>(const CallContext&)>;
 
 struct ServerOptions {
@@ -49,7 +52,13 @@ struct ServerOptions {
   // Accept authenticated binds with these credentials; without, binds that carry a security
   // trailer are refused.
   std::optional<security::ServerCredentials> credentials;
+  // Connections open at once; one more is closed as soon as it is accepted. 0: no limit.
+  size_t max_connections = 0;
 };
+
+// The fault status a handler's RpcError goes out with, chosen so that a client maps it back
+// onto the same status.
+uint32_t HandlerFaultStatus(Status status);
 
 // Misbehaviour on demand. Every field applies to the calls that begin after it is set.
 struct FaultControls {
@@ -87,6 +96,8 @@ class Server {
   // Connections currently open, and accepted since construction.
   size_t open_connections() const;
   size_t accepted_connections() const { return accepted_.load(); }
+  // Connections closed at once because max_connections were open.
+  size_t refused_connections() const { return refused_.load(); }
   // Association groups issued since construction.
   size_t association_groups();
 
@@ -118,6 +129,7 @@ class Server {
   std::list<std::unique_ptr<Connection>> connections_;
   bool stopping_ = false;
   std::atomic<size_t> accepted_{0};
+  std::atomic<size_t> refused_{0};
   std::mutex groups_mutex_;
   std::vector<uint32_t> assoc_groups_;
   uint32_t next_assoc_group_ = 0x1000;
