@@ -334,7 +334,17 @@ Reply ClientConnection::ReadReply(uint32_t call_id, uint16_t context_id, uint32_
       Fail(CallFailure::kBadSignature, e.what());
     }
     if (auto* fault = std::get_if<Fault>(&pdu.body)) {
-      // A fault ends the call; the connection stays in step and can carry the next one.
+      // Status 0 would read as a successful call that has no reply.
+      if (fault->status == 0) Fail(CallFailure::kProtocolError, "fault PDU reports no failure");
+      // A fault ends the call; on a plain connection the stream stays in step and carries the
+      // next call. On a protected one the fault is taken as it comes, with or without a
+      // verifier: servers send faults unprotected when they cannot protect them (the failure
+      // came before or outside the security context), and a forged fault can only end the
+      // call, which a peer able to inject bytes can do anyway by breaking the stream. Its
+      // status is believed; the connection is not: nothing of the fault was verified, so the
+      // stream may hold bytes we never authenticated and a verifier we skipped leaves the
+      // sequence numbers out of step. The next call opens a new connection.
+      if (protection_) broken_ = true;
       Status status = StatusFromFault(fault->status);
       throw RpcError(status, "server returned fault status " + std::to_string(fault->status));
     }

@@ -3,7 +3,8 @@
 //
 // Any failure that leaves the stream in an unknown state (a lost or timed-out call, a bad
 // PDU, a bad signature) marks the connection broken; the owner must not reuse it. A fault
-// reply ends its call cleanly and leaves the connection usable.
+// reply ends its call cleanly and leaves a plain connection usable; a protected one is dropped,
+// since faults arrive unverified.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,236 @@
+#include "tests/hostile/hostile_server.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+#include "rpcrt/status.h"
+#include "rpcrt/transport/fragment_stream.h"
+
+namespace rpcrt::hostile {
+
+using security::AuthnLevel;
+using transport::Deadline;
+using transport::TransportError;
+
+namespace {
+
+constexpr uint32_t kWriteTimeoutMs = 5000;
+
+template <typename Answer>
+Answer AcceptContexts(const BindFields& offer) {
+  Answer a;
+  a.assoc_group_id = offer.assoc_group_id != 0 ? offer.assoc_group_id : 0x5eed;
+  a.secondary_address = "135";
+  for (const auto& pc : offer.contexts) {
+    bool ndr = std::find(pc.transfer_syntaxes.begin(), pc.transfer_syntaxes.end(), kNdrSyntax) !=
+               pc.transfer_syntaxes.end();
+    if (ndr)
+      a.results.push_back({ContextResultCode::kAcceptance, 0, kNdrSyntax});
+    else
+      a.results.push_back({ContextResultCode::kProviderRejection, 2, SyntaxId{}});
+  }
+  return a;
+}
+
+}  // namespace
+
+std::optional<AuthVerifier> Session::AcceptorLeg(const Pdu& pdu) {
+  const AuthVerifier& in = *pdu.auth;
+  if (!security_) {
+    if (credentials_ == nullptr) throw RpcError(kErrorAccessDenied, "no acceptor credentials");
+    service_ = in.trailer.auth_type;
+    level_ = in.trailer.auth_level;
+    security_ = security::CreateServerContext(service_, *credentials_);
+  }
+  std::vector<uint8_t> token;
+  security_->Step(in.auth_value, token);
+  std::optional<AuthVerifier> out;
+  if (!token.empty()) out = AuthVerifier{in.trailer, std::move(token)};
+  if (security_->IsEstablished() && !protection_ &&
+      (level_ == AuthnLevel::kPktIntegrity || level_ == AuthnLevel::kPktPrivacy))
+    protection_.emplace(*security_, service_, level_, in.trailer.auth_context_id, header_sign_);
+  return out;
+}
+
+Action Session::Behave(const Pdu& pdu) {
+  Pdu reply;
+  reply.call_id = pdu.call_id;
+  if (auto* bind = std::get_if<Bind>(&pdu.body)) {
+    header_sign_ = offer_header_sign_ && (pdu.flags & kPfcSupportHeaderSign) != 0;
+    if (header_sign_) reply.flags |= kPfcSupportHeaderSign;
+    if (pdu.auth) reply.auth = AcceptorLeg(pdu);
+    reply.body = AcceptContexts<BindAck>(*bind);
+    return {EncodePdu(reply)};
+  }
+  if (auto* alter = std::get_if<AlterContext>(&pdu.body)) {
+    if (pdu.auth) reply.auth = AcceptorLeg(pdu);
+    reply.body = AcceptContexts<AlterContextResp>(*alter);
+    return {EncodePdu(reply)};
+  }
+  if (std::holds_alternative<Auth3>(pdu.body)) {
+    AcceptorLeg(pdu);
+    return {};
+  }
+  if (std::holds_alternative<Request>(pdu.body)) {
+    if ((pdu.flags & kPfcLastFrag) == 0) return {};
+    return {Encode(DefaultResponse(pdu))};
+  }
+  return {{}, Action::Then::kClose};
+}
+
+Pdu Session::ResponseTo(const Pdu& request, std::vector<uint8_t> stub) const {
+  Pdu p;
+  p.call_id = request.call_id;
+  Response r;
+  r.context_id = std::get<Request>(request.body).context_id;
+  r.stub = std::move(stub);
+  p.body = std::move(r);
+  return p;
+}
+
+Pdu Session::DefaultResponse(const Pdu& request) const {
+  if (!reply_stub_->empty()) return ResponseTo(request, *reply_stub_);
+  return ResponseTo(request, std::get<Request>(request.body).stub);
+}
+
+std::vector<uint8_t> Session::Encode(const Pdu& pdu) {
+  return protection_ ? protection_->Protect(pdu) : EncodePdu(pdu);
+}
+
+std::vector<uint8_t> Session::EncodeAt(const Pdu& pdu, AuthnLevel level) {
+  transport::PacketProtection other(*security_, service_, level, 0, header_sign_);
+  return other.Protect(pdu);
+}
+
+Pdu Session::Decode(std::vector<uint8_t>& fragment, PduType type) {
+  if (type == PduType::kRequest && protection_) return protection_->Unprotect(fragment);
+  return DecodePdu(fragment);
+}
+
+HostileServer::HostileServer(Script script, HostileOptions options)
+    : script_(std::move(script)), options_(std::move(options)) {
+  if (!options_.ntlm_account.empty()) {
+    char path[] = "/tmp/hostile-accounts-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0) throw std::runtime_error("cannot create the account file");
+    close(fd);
+    accounts_file_ = path;
+    std::ofstream(accounts_file_) << options_.ntlm_account << "\n";
+    credentials_ = security::ServerCredentials{accounts_file_, "", ""};
+  }
+  thread_ = std::thread([this] { Serve(); });
+}
+
+HostileServer::~HostileServer() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    if (current_ != nullptr) current_->Shutdown();
+  }
+  listener_.Interrupt();
+  thread_.join();
+  if (!accounts_file_.empty()) std::remove(accounts_file_.c_str());
+}
+
+int HostileServer::accepted() const {
+  std::lock_guard lock(mutex_);
+  return accepted_;
+}
+
+bool HostileServer::WaitClosed(int count, int timeout_ms) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                           [&] { return closed_ >= count; });
+}
+
+void HostileServer::Serve() {
+  for (int index = 0;; ++index) {
+    {
+      std::optional<transport::TcpSocket> socket = listener_.Accept();
+      if (!socket) return;
+      {
+        std::lock_guard lock(mutex_);
+        if (stopping_) return;
+        current_ = &*socket;
+        ++accepted_;
+      }
+      RunSession(*socket, index);
+      std::lock_guard lock(mutex_);
+      current_ = nullptr;
+    }
+    // Counted once the socket is closed on our side too.
+    std::lock_guard lock(mutex_);
+    ++closed_;
+    changed_.notify_all();
+  }
+}
+
+void HostileServer::RunSession(transport::TcpSocket& socket, int index) {
+  transport::FragmentReader reader(socket);
+  Session session(index, credentials_ ? &*credentials_ : nullptr, options_.header_sign,
+                  &options_.reply_stub);
+  try {
+    for (;;) {
+      transport::Fragment f = reader.Next(Deadline::Never());
+      Pdu pdu = session.Decode(f.bytes, f.header.type);
+      Action action = script_(session, pdu);
+      if (f.header.type == PduType::kRequest) session.CountRequest();
+      if (action.then == Action::Then::kTrickle) {
+        Trickle(socket, action.bytes);
+        return;
+      }
+      if (!action.bytes.empty()) socket.WriteAll(action.bytes, Deadline::AfterMs(kWriteTimeoutMs));
+      if (action.then == Action::Then::kClose) return;
+      if (action.then == Action::Then::kStall) {
+        while (Stall(socket)) {
+        }
+        return;
+      }
+    }
+  } catch (const std::exception&) {
+    // The client closed or broke the stream: this session is over.
+  }
+}
+
+bool HostileServer::Stall(transport::TcpSocket& socket) {
+  {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return false;
+  }
+  uint8_t sink[4096];
+  try {
+    socket.ReadSome(sink, Deadline::AfterMs(100));
+  } catch (const TransportError& e) {
+    return e.kind() == TransportError::Kind::kTimedOut;
+  }
+  return true;
+}
+
+void HostileServer::Trickle(transport::TcpSocket& socket, const std::vector<uint8_t>& bytes) {
+  for (uint8_t b : bytes) {
+    try {
+      socket.WriteAll({&b, 1}, Deadline::AfterMs(kWriteTimeoutMs));
+    } catch (const TransportError&) {
+      return;
+    }
+    auto next = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (std::chrono::steady_clock::now() < next)
+      if (!Stall(socket)) return;
+  }
+  while (Stall(socket)) {
+  }
+}
+
+Script OnFirstRequest(std::function<Action(Session&, const Pdu&)> misbehave) {
+  return [misbehave = std::move(misbehave)](Session& s, const Pdu& pdu) {
+    if (s.index() == 0 && s.requests() == 0 && pdu.type() == PduType::kRequest)
+      return misbehave(s, pdu);
+    return s.Behave(pdu);
+  };
+}
+
+}  // namespace rpcrt::hostile

@@ -1,0 +1,167 @@
+// A server that breaks the protocol, one way per case: every call ends within the call
+// time-out with the status Windows reports for it, and the connection is not used again.
+#include <gtest/gtest.h>
+
+#include "tests/hostile/call_probe.h"
+#include "tests/hostile/hostile_server.h"
+
+namespace rpcrt::hostile {
+namespace {
+
+using Then = Action::Then;
+
+void PutU16(std::vector<uint8_t>& bytes, size_t at, uint16_t v) {
+  bytes[at] = static_cast<uint8_t>(v);
+  bytes[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+// The well-behaved response, encoded, then broken by `mutate`.
+Script Mutated(std::function<void(std::vector<uint8_t>&)> mutate, Then then = Then::kContinue) {
+  return OnFirstRequest([=](Session& s, const Pdu& request) {
+    std::vector<uint8_t> bytes = s.Encode(s.DefaultResponse(request));
+    mutate(bytes);
+    return Action{bytes, then};
+  });
+}
+
+// The well-behaved response as a value, changed before it is encoded.
+Script Altered(std::function<void(Pdu&)> alter) {
+  return OnFirstRequest([=](Session& s, const Pdu& request) {
+    Pdu response = s.DefaultResponse(request);
+    alter(response);
+    return Action{s.Encode(response)};
+  });
+}
+
+// The first bind is answered by `misbehave`; later connections behave.
+Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave) {
+  return [=](Session& s, const Pdu& pdu) {
+    if (s.index() == 0 && pdu.type() == PduType::kBind) return misbehave(s, pdu);
+    return s.Behave(pdu);
+  };
+}
+
+struct Case {
+  const char* name;
+  Script script;
+  Status expected;
+};
+
+const Case kCases[] = {
+    // The stream ends inside a fragment: the request went out, so its fate is unknown.
+    {"TruncatedThenClosed", Mutated([](auto& b) { b.resize(30); }, Then::kClose), kCallFailed},
+    // frag_length covers the common header but not the response header.
+    {"BodyShorterThanItsHeader", Mutated([](auto& b) {
+       b.resize(20);
+       PutU16(b, 8, 20);
+     }),
+     kProtocolError},
+    {"FragLengthZero", Mutated([](auto& b) { PutU16(b, 8, 0); }), kProtocolError},
+    // Claims a full-size fragment, sends a short one and waits: only the time-out ends it.
+    {"FragLength65535WithShortBody", Mutated([](auto& b) { PutU16(b, 8, 0xffff); }, Then::kStall),
+     kCallCancelled},
+    {"AuthLengthBeyondTheFragment", Mutated([](auto& b) { PutU16(b, 10, 0xfff0); }),
+     kProtocolError},
+    {"WrongCallId", Altered([](Pdu& p) { p.call_id += 7; }), kProtocolError},
+    {"ResponseForAnotherContext",
+     Altered([](Pdu& p) { std::get<Response>(p.body).context_id = 9; }), kProtocolError},
+    {"LastFragmentWithoutFirst", Altered([](Pdu& p) { p.flags = kPfcLastFrag; }), kProtocolError},
+    {"BindAckInsteadOfResponse", OnFirstRequest([](Session&, const Pdu& request) {
+       Pdu ack;
+       ack.call_id = request.call_id;
+       ack.body = BindAck{};
+       return Action{EncodePdu(ack)};
+     }),
+     kProtocolError},
+    {"NoAnswer", OnFirstRequest([](Session&, const Pdu&) {
+       return Action{{}, Then::kStall};
+     }),
+     kCallCancelled},
+    {"OneBytePerSecond", OnFirstRequest([](Session& s, const Pdu& request) {
+       return Action{s.Encode(s.DefaultResponse(request)), Then::kTrickle};
+     }),
+     kCallCancelled},
+    {"BindAckWithNoResults", OnFirstBind([](Session& s, const Pdu& bind) {
+       Action a = s.Behave(bind);
+       Pdu ack = DecodePdu(a.bytes);
+       std::get<BindAck>(ack.body).results.clear();
+       return Action{EncodePdu(ack)};
+     }),
+     kProtocolError},
+    {"BindNeverAnswered", OnFirstBind([](Session&, const Pdu&) {
+       return Action{{}, Then::kStall};
+     }),
+     kCallCancelled},
+    {"BindAnsweredWithGarbage", OnFirstBind([](Session&, const Pdu&) {
+       return Action{std::vector<uint8_t>(40, 0x05), Then::kStall};
+     }),
+     kProtocolError},
+};
+
+class MalformedReply : public ::testing::TestWithParam<Case> {};
+
+TEST_P(MalformedReply, FailsCleanlyAndTheNextCallUsesANewConnection) {
+  HostileServer server(GetParam().script);
+  auto binding = BindTo(server.port());
+  const auto stub = std::vector<uint8_t>(64, 0x5a);
+
+  Outcome bad = CallOnce(*binding, stub);
+  EXPECT_EQ(bad.status, GetParam().expected);
+  EXPECT_LT(bad.took, std::chrono::milliseconds(kCallTimeoutMs) + kSlack);
+  EXPECT_EQ(binding->idle_connections(), 0u);
+  EXPECT_TRUE(server.WaitClosed(1)) << "the client kept the connection open";
+
+  Outcome good = CallOnce(*binding, stub);
+  EXPECT_EQ(good.status, kOk);
+  EXPECT_EQ(good.stub, stub);
+  EXPECT_EQ(server.accepted(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, MalformedReply, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HostileReply, AllocHintIsOnlyAHint) {
+  // Four GiB announced for a few bytes: nothing is reserved on its word, the reply is good.
+  HostileServer server(
+      Altered([](Pdu& p) { std::get<Response>(p.body).alloc_hint = 0xffffffffu; }));
+  auto binding = BindTo(server.port());
+  const auto stub = std::vector<uint8_t>(100, 1);
+  Outcome o = CallOnce(*binding, stub);
+  EXPECT_EQ(o.status, kOk);
+  EXPECT_EQ(o.stub, stub);
+}
+
+Script FaultWith(uint32_t status) {
+  return OnFirstRequest([status](Session&, const Pdu& request) {
+    Pdu fault;
+    fault.call_id = request.call_id;
+    fault.body = Fault{0, std::get<Request>(request.body).context_id, 0, 0, status, {}};
+    return Action{EncodePdu(fault)};
+  });
+}
+
+TEST(HostileReply, FaultStatusesPassThroughAndKeepThePlainConnection) {
+  // Win32 codes the client has never heard of pass through; unknown NCA codes cannot be acted
+  // on and become a plain call failure.
+  for (auto [sent, seen] : {std::pair<uint32_t, Status>{0x0badf00du, 0x0badf00du},
+                            {0x1c0100ffu, kCallFailed},
+                            {0x1c0000ffu, kCallFailed}}) {
+    HostileServer server(FaultWith(sent));
+    auto binding = BindTo(server.port());
+    EXPECT_EQ(CallOnce(*binding, std::vector<uint8_t>(8, 2)).status, seen) << std::hex << sent;
+    // The fault ended the call in step: the connection carries the next one.
+    EXPECT_EQ(CallOnce(*binding, std::vector<uint8_t>(8, 3)).status, kOk);
+    EXPECT_EQ(server.accepted(), 1);
+  }
+}
+
+TEST(HostileReply, FaultReportingSuccessIsAProtocolError) {
+  // Status 0 would read as a successful call without a reply.
+  HostileServer server(FaultWith(0));
+  auto binding = BindTo(server.port());
+  EXPECT_EQ(CallOnce(*binding, std::vector<uint8_t>(8, 2)).status, kProtocolError);
+  EXPECT_TRUE(server.WaitClosed(1));
+}
+
+}  // namespace
+}  // namespace rpcrt::hostile

@@ -1,0 +1,154 @@
+// A server that completes a real NTLM or SPNEGO bind at packet privacy and then protects its
+// replies wrongly: each one fails the call with a security status, and the connection, whose
+// stream can no longer be trusted, is dropped.
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "tests/hostile/call_probe.h"
+#include "tests/hostile/hostile_server.h"
+
+namespace rpcrt::hostile {
+namespace {
+
+using security::AuthnLevel;
+using security::AuthnService;
+
+constexpr char kAccount[] = "EXAMPLE:alice:Secret-1";
+// Nothing here waits for a time-out; a long one keeps a slow Kerberos probe in the Negotiate
+// client (it looks for a ticket first) on a loaded machine from failing the bind.
+constexpr uint32_t kSealedTimeoutMs = 10000;
+
+client::AuthInfo Alice(AuthnService service) {
+  client::AuthInfo auth;
+  auth.service = service;
+  auth.level = AuthnLevel::kPktPrivacy;
+  auth.principal = u"zelqa/localhost";
+  auth.credentials.identity.emplace(u"alice", u"EXAMPLE", u"Secret-1");
+  return auth;
+}
+
+HostileOptions Options(bool header_sign = true) {
+  HostileOptions o;
+  o.ntlm_account = kAccount;
+  o.header_sign = header_sign;
+  return o;
+}
+
+struct Case {
+  const char* name;
+  std::function<Action(Session&, const Pdu&)> misbehave;
+  Status expected;
+};
+
+const Case kCases[] = {
+    {"Unsealed",
+     [](Session& s, const Pdu& req) { return Action{EncodePdu(s.DefaultResponse(req))}; },
+     kErrorAccessDenied},
+    {"IntegrityInsteadOfPrivacy",
+     [](Session& s, const Pdu& req) {
+       return Action{s.EncodeAt(s.DefaultResponse(req), AuthnLevel::kPktIntegrity)};
+     },
+     kErrorAccessDenied},
+    {"BadSignature",
+     [](Session& s, const Pdu& req) {
+       auto bytes = s.Encode(s.DefaultResponse(req));
+       bytes.back() ^= 0x01;
+       return Action{bytes};
+     },
+     kSecPkgError},
+    {"TamperedCiphertext",
+     [](Session& s, const Pdu& req) {
+       auto bytes = s.Encode(s.DefaultResponse(req));
+       bytes[kCommonHeaderSize + 8] ^= 0x80;
+       return Action{bytes};
+     },
+     kSecPkgError},
+    {"SignatureCutShort",
+     [](Session& s, const Pdu& req) {
+       auto bytes = s.Encode(s.DefaultResponse(req));
+       bytes.resize(bytes.size() - 8);
+       bytes[8] = static_cast<uint8_t>(bytes.size());
+       bytes[9] = static_cast<uint8_t>(bytes.size() >> 8);
+       bytes[10] -= 8;
+       return Action{bytes};
+     },
+     kSecPkgError},
+    // The server's context sealed a reply it never sent: the one it sends carries the next
+    // sequence number.
+    {"SequenceNumberSkipped",
+     [](Session& s, const Pdu& req) {
+       s.Encode(s.DefaultResponse(req));
+       return Action{s.Encode(s.DefaultResponse(req))};
+     },
+     kSecPkgError},
+    // Faults come unverified: their status ends the call, the connection goes.
+    {"UnprotectedFault",
+     [](Session&, const Pdu& req) {
+       Pdu fault;
+       fault.call_id = req.call_id;
+       fault.body = Fault{0, std::get<Request>(req.body).context_id, 0, 0, 0x0badf00du, {}};
+       return Action{EncodePdu(fault)};
+     },
+     0x0badf00du},
+};
+
+class SealedReply : public ::testing::TestWithParam<std::tuple<Case, AuthnService>> {};
+
+TEST_P(SealedReply, FailsTheCallAndDropsTheConnection) {
+  const auto& [c, service] = GetParam();
+  HostileServer server(OnFirstRequest(c.misbehave), Options());
+  auto binding = BindTo(server.port(), Alice(service), kSealedTimeoutMs);
+  const auto stub = std::vector<uint8_t>(100, 0x3c);
+
+  Outcome bad = CallOnce(*binding, stub);
+  EXPECT_EQ(bad.status, c.expected);
+  EXPECT_LT(bad.took, std::chrono::milliseconds(kSealedTimeoutMs));
+  EXPECT_EQ(binding->idle_connections(), 0u);
+  EXPECT_TRUE(server.WaitClosed(1)) << "the client kept the connection open";
+
+  // The fixture's own sealing is sound: the next call, on a new connection, goes through.
+  Outcome good = CallOnce(*binding, stub);
+  EXPECT_EQ(good.status, kOk);
+  EXPECT_EQ(good.stub, stub);
+  EXPECT_EQ(server.accepted(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, SealedReply,
+                         ::testing::Combine(::testing::ValuesIn(kCases),
+                                            ::testing::Values(AuthnService::kWinNt,
+                                                              AuthnService::kGssNegotiate)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  (std::get<1>(info.param) == AuthnService::kWinNt ? "Ntlm"
+                                                                                   : "Negotiate");
+                         });
+
+TEST(SealedReplyMisc, ReplayedReplyIsRefused) {
+  // Without header signing only the stub is signed, so a recorded reply with the call id
+  // patched would pass, were it not for the sequence number inside its signature.
+  std::vector<uint8_t> recorded;
+  HostileServer server(
+      [&recorded](Session& s, const Pdu& pdu) {
+        if (s.index() != 0 || pdu.type() != PduType::kRequest) return s.Behave(pdu);
+        if (s.requests() == 0) {
+          Action a = s.Behave(pdu);
+          recorded = a.bytes;
+          return a;
+        }
+        std::vector<uint8_t> replay = recorded;
+        for (int i = 0; i < 4; ++i) replay[12 + i] = static_cast<uint8_t>(pdu.call_id >> (8 * i));
+        return Action{replay};
+      },
+      Options(/*header_sign=*/false));
+  auto binding = BindTo(server.port(), Alice(AuthnService::kWinNt), kSealedTimeoutMs);
+  const auto stub = std::vector<uint8_t>(48, 0x11);
+  ASSERT_EQ(CallOnce(*binding, stub).status, kOk);
+  EXPECT_EQ(CallOnce(*binding, stub).status, kSecPkgError);
+  EXPECT_TRUE(server.WaitClosed(1));
+  EXPECT_EQ(CallOnce(*binding, stub).status, kOk);
+  EXPECT_EQ(server.accepted(), 2);
+}
+
+}  // namespace
+}  // namespace rpcrt::hostile
