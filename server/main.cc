@@ -1,20 +1,48 @@
 // zelqa-rpc-server: the reference DoRpc server.
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
 #include "rpcrt/server/endpoint_mapper_server.h"
 #include "rpcrt/server/server.h"
+#include "server/call_log.h"
 #include "server/do_rpc_service.h"
+#include "server/exec_handler.h"
 #include "server/server_args.h"
 
 namespace {
 
+using zelqa::server::DoRpcOutcome;
 using zelqa::server::ServerArgs;
+
+// Answers each call with the echo or the command, and logs it.
+zelqa::server::DoRpcHandler LoggedHandler(zelqa::server::CallLog& log,
+                                          zelqa::server::ExecHandler* exec) {
+  return [&log, exec](const std::u16string& request1, const std::u16string& request2,
+                      const rpcrt::server::CallContext& call) {
+    const auto start = std::chrono::steady_clock::now();
+    auto took = [&] {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+    };
+    try {
+      std::string summary = "succeeded";
+      DoRpcOutcome outcome = exec ? exec->Call(request1, request2, call, summary)
+                                  : zelqa::server::EchoHandler(request1, request2, call);
+      log.Record(call, took(), outcome.succeeded ? "succeeded" : "failed: " + summary);
+      return outcome;
+    } catch (const std::exception& e) {
+      log.Record(call, took(), std::string("failed: ") + e.what());
+      throw;
+    }
+  };
+}
 
 int Run(const ServerArgs& args) {
   rpcrt::security::ServerCredentials credentials;
@@ -29,14 +57,22 @@ int Run(const ServerArgs& args) {
   sigaddset(&signals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+  zelqa::server::CallLog log;
+  std::optional<zelqa::server::ExecHandler> exec;
+  if (!args.exec.empty()) {
+    exec.emplace(args.exec, zelqa::server::ChildLimits{args.exec_timeout_ms, args.exec_max_output});
+  }
+
   std::vector<std::unique_ptr<rpcrt::server::Server>> servers;
   for (const auto& listen : args.listen) {
     rpcrt::server::ServerOptions options;
     options.address = listen.address;
     options.port = listen.port;
     options.credentials = credentials;
+    options.max_connections = args.max_connections;
     auto server = std::make_unique<rpcrt::server::Server>(options);
-    zelqa::server::RegisterDoRpc(*server, zelqa::server::EchoHandler, /*require_privacy=*/true);
+    zelqa::server::RegisterDoRpc(*server, LoggedHandler(log, exec ? &*exec : nullptr),
+                                 /*require_privacy=*/true);
     server->Start();
     std::cout << "listening on " << listen.address << " port " << server->port() << std::endl;
     servers.push_back(std::move(server));
@@ -47,6 +83,9 @@ int Run(const ServerArgs& args) {
     rpcrt::server::ServerOptions options;
     options.address = args.listen.front().address;
     options.port = *args.epm_port;
+    // Lookups may come anonymous or authenticated; with credentials the mapper takes both.
+    options.credentials = credentials;
+    options.max_connections = args.max_connections;
     epm = std::make_unique<rpcrt::server::EndpointMapperServer>(options);
     epm->Register(zelqa::server::kDoRpcInterface, servers.front()->port(), "Zelqa DoRpc");
     epm->Start();
@@ -56,8 +95,11 @@ int Run(const ServerArgs& args) {
   int signal_number = 0;
   sigwait(&signals, &signal_number);
   std::cerr << "stopping on signal " << signal_number << std::endl;
+  // Commands still running would hold their calls, and so Stop, until their time limit.
+  if (exec) exec->CancelAll();
   if (epm) epm->Stop();
   for (auto& server : servers) server->Stop();
+  std::cerr << "stopped" << std::endl;
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "server/server_args.h"
 
 #include <charconv>
+#include <cstddef>
 #include <stdexcept>
 
 namespace zelqa::server {
@@ -8,12 +9,25 @@ namespace zelqa::server {
 const char kServerUsage[] =
     "usage: zelqa-rpc-server --listen ADDRESS:PORT [--listen ...] --accounts FILE\n"
     "                        [--keytab FILE --principal NAME] [--epm-port PORT | --no-epm]\n"
+    "                        [--max-connections N] [--exec-timeout SECONDS]\n"
+    "                        [--exec-max-output BYTES] [--exec COMMAND [ARG...]]\n"
     "\n"
     "Serves DoRpc (interface d1c2c07a-d989-48cc-a423-b73ecd518d40 v1.0) over ncacn_ip_tcp,\n"
     "authenticated with Negotiate (NTLM accounts from FILE in DOMAIN:user:password lines,\n"
-    "Kerberos with the keytab) at packet privacy. The answer is request1 followed by\n"
-    "request2. PORT 0 picks a free port; the ports in use are printed on standard output.\n"
-    "The endpoint mapper listens on --epm-port (135 by default).\n";
+    "Kerberos with the keytab) at packet privacy. PORT 0 picks a free port; the ports in use\n"
+    "are printed on standard output. The endpoint mapper listens on --epm-port (135 by\n"
+    "default).\n"
+    "\n"
+    "The answer is request1 followed by request2, unless --exec (the last option: everything\n"
+    "after it is the command) names a command to run, without a shell, with the two requests\n"
+    "as its last two arguments. Its standard output is the answer when it exits with 0;\n"
+    "otherwise its standard error is the error text. A command that runs longer than\n"
+    "--exec-timeout (30 s) or writes more than --exec-max-output bytes (1048576) is killed\n"
+    "with everything it started. It sees the caller in ZELQA_CALLER_ADDRESS and\n"
+    "ZELQA_CALLER_ACCOUNT.\n"
+    "\n"
+    "Each call is logged on standard error. More than --max-connections (64) connections at\n"
+    "once on one address are closed at once. SIGTERM or SIGINT stops the server.\n";
 
 namespace {
 
@@ -24,6 +38,31 @@ uint16_t ParsePort(const std::string& text) {
     throw std::invalid_argument("invalid port: '" + text + "'");
   }
   return static_cast<uint16_t>(value);
+}
+
+uint64_t ParseCount(const std::string& option, const std::string& text, uint64_t min,
+                    uint64_t max) {
+  uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max) {
+    throw std::invalid_argument(option + " needs a whole number from " + std::to_string(min) +
+                                " to " + std::to_string(max) + ", not '" + text + "'");
+  }
+  return value;
+}
+
+// Seconds, with up to three decimals ("30", "0.5").
+uint32_t ParseSeconds(const std::string& option, const std::string& text) {
+  const auto dot = text.find('.');
+  const std::string whole = text.substr(0, dot);
+  std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+  if (whole.empty() || fraction.size() > 3 || (dot != std::string::npos && fraction.empty()))
+    throw std::invalid_argument(option + " needs seconds (like 30 or 0.5), not '" + text + "'");
+  fraction.resize(3, '0');
+  const uint64_t ms =
+      ParseCount(option, whole, 0, 86400) * 1000 + ParseCount(option, fraction, 0, 999);
+  if (ms == 0) throw std::invalid_argument(option + " must be more than 0");
+  return static_cast<uint32_t>(ms);
 }
 
 }  // namespace
@@ -72,6 +111,16 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& args) {
       result.epm_port = ParsePort(value());
     } else if (arg == "--no-epm") {
       result.epm_port.reset();
+    } else if (arg == "--max-connections") {
+      result.max_connections = ParseCount(arg, value(), 1, 100000);
+    } else if (arg == "--exec-timeout") {
+      result.exec_timeout_ms = ParseSeconds(arg, value());
+    } else if (arg == "--exec-max-output") {
+      result.exec_max_output = ParseCount(arg, value(), 1, uint64_t{1} << 30);
+    } else if (arg == "--exec") {
+      result.exec.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      if (result.exec.empty()) throw std::invalid_argument("--exec needs a command");
+      break;
     } else {
       throw std::invalid_argument("unknown argument: '" + arg + "'");
     }

@@ -19,6 +19,10 @@ struct ServerArgs {
   std::string keytab;
   std::string principal;
   std::optional<uint16_t> epm_port = 135;  // nullopt: no endpoint mapper
+  size_t max_connections = 64;             // per listening address
+  std::vector<std::string> exec;           // empty: answer with request1 + request2
+  uint32_t exec_timeout_ms = 30000;
+  size_t exec_max_output = size_t{1} << 20;
   bool help = false;
 };
 

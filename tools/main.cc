@@ -1,5 +1,6 @@
 // zelqa-rpc: the command-line client. `call` goes through the four exports of the client
 // library, loaded as any host loads it; `lookup` asks a host's endpoint mapper directly.
+// Exit status 0 on success, 1 when the operation failed, 2 for a wrong command line.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,25 +11,52 @@
 #include <string>
 #include <vector>
 
+#include "common/options.h"
 #include "platform/utf_convert.h"
 #include "rpcrt/client/endpoint_mapper.h"
 #include "rpcrt/ndr/uuid.h"
 #include "tools/client_library.h"
+#include "tools/verbose_log.h"
 
 namespace {
 
-constexpr char kUsage[] =
+constexpr char kCallUsage[] =
     "usage: zelqa-rpc call --host HOST [--port PORT] [--service NAME] [--user USER]\n"
-    "                      [--password-file FILE] [--library PATH] REQUEST1 REQUEST2\n"
-    "       zelqa-rpc lookup --host HOST [--epm-port PORT] [--user USER --password-file FILE]\n"
+    "                      [--password-file FILE] [--library PATH] [--verbose]\n"
+    "                      REQUEST1 REQUEST2\n"
     "\n"
-    "call     calls DoRpc on HOST and prints the answer. Without --port the host's endpoint\n"
-    "         mapper is asked. Without --user the current user's credentials are used\n"
-    "         (Kerberos ticket cache, or NTLM_USER_FILE); with --user the password comes from\n"
-    "         --password-file or, without it, from the first line of standard input.\n"
-    "lookup   lists what the host's endpoint mapper has registered: interface, version,\n"
-    "         string binding, annotation. Anonymous unless --user is given (then Negotiate at\n"
-    "         packet privacy).\n";
+    "Calls DoRpc on HOST and prints the answer. Without --port (or with port 0) the host's\n"
+    "endpoint mapper is asked, on the port that RpcEndpointMapperPort in the registry store\n"
+    "names (135 by default). Without --user the current user's credentials are used (Kerberos\n"
+    "ticket cache, or NTLM_USER_FILE); with --user (DOMAIN\\user or user@REALM) the password\n"
+    "comes from --password-file or, without it, from the first line of standard input.\n"
+    "The service principal is NAME/HOST (NAME is \"zelqa\" by default). --verbose copies the\n"
+    "client library's log records to standard error.\n";
+
+constexpr char kLookupUsage[] =
+    "usage: zelqa-rpc lookup --host HOST [--epm-port PORT] [--user USER\n"
+    "                        [--password-file FILE]] [--verbose]\n"
+    "\n"
+    "Lists what the host's endpoint mapper has registered, one line per entry: interface\n"
+    "UUID, version, string binding, annotation. The mapper's port is --epm-port, else\n"
+    "RpcEndpointMapperPort in the registry store, else 135. Anonymous unless --user is given;\n"
+    "then Negotiate at packet privacy, the password read as for call.\n";
+
+constexpr char kExitCodes[] =
+    "\n"
+    "Exit status: 0 done, 1 the call or lookup failed (the error text is on standard error),\n"
+    "2 the command line is wrong.\n";
+
+void PrintUsage(std::ostream& out, const std::string& command) {
+  if (command == "call") {
+    out << kCallUsage << kExitCodes;
+  } else if (command == "lookup") {
+    out << kLookupUsage << kExitCodes;
+  } else {
+    out << kCallUsage << "\n"
+        << kLookupUsage << kExitCodes << "\nzelqa-rpc COMMAND --help describes one command.\n";
+  }
+}
 
 struct Args {
   std::string command;
@@ -40,6 +68,13 @@ struct Args {
   std::string password_file;
   std::string library;
   std::vector<std::string> positional;
+  bool help = false;
+  bool verbose = false;
+};
+
+// A mistake on the command line: reported with the usage of the command it concerns.
+struct UsageError : std::invalid_argument {
+  using std::invalid_argument::invalid_argument;
 };
 
 uint32_t ParseNumber(const std::string& text, uint32_t max) {
@@ -51,23 +86,30 @@ uint32_t ParseNumber(const std::string& text, uint32_t max) {
     used = 0;
   }
   if (used != text.size() || text.empty() || value > max) {
-    throw std::invalid_argument("invalid number: '" + text + "'");
+    throw UsageError("invalid number: '" + text + "'");
   }
   return static_cast<uint32_t>(value);
 }
 
 Args Parse(int argc, char** argv) {
   Args args;
-  if (argc < 2) throw std::invalid_argument("missing command");
+  if (argc < 2) throw UsageError("missing command");
   args.command = argv[1];
+  if (args.command == "help" || args.command == "--help" || args.command == "-h") {
+    args.command.clear();
+    args.help = true;
+    return args;
+  }
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
+      if (i + 1 >= argc) throw UsageError(arg + " needs a value");
       return argv[++i];
     };
     if (arg == "--help" || arg == "-h") {
-      args.command = "help";
+      args.help = true;
+    } else if (arg == "--verbose" || arg == "-v") {
+      args.verbose = true;
     } else if (arg == "--host") {
       args.host = value();
     } else if (arg == "--port") {
@@ -83,7 +125,7 @@ Args Parse(int argc, char** argv) {
     } else if (arg == "--library") {
       args.library = value();
     } else if (arg.rfind("--", 0) == 0) {
-      throw std::invalid_argument("unknown option: '" + arg + "'");
+      throw UsageError("unknown option: '" + arg + "'");
     } else {
       args.positional.push_back(arg);
     }
@@ -108,9 +150,18 @@ std::string ReadPassword(const std::string& file) {
 
 int Call(const Args& args) {
   if (args.host.empty() || args.positional.size() != 2) {
-    throw std::invalid_argument("call needs --host and exactly two requests");
+    throw UsageError("call needs --host and exactly two requests");
   }
   const std::string password = args.user.empty() ? std::string() : ReadPassword(args.password_file);
+  // Set up before the library loads: it reads the registry store once.
+  std::optional<zelqa::tools::VerboseLog> verbose;
+  if (args.verbose) verbose.emplace();
+  struct CopyLogOnExit {
+    std::optional<zelqa::tools::VerboseLog>& log;
+    ~CopyLogOnExit() {
+      if (log) log->CopyTo(std::cerr);
+    }
+  } copy_log{verbose};
   zelqa::tools::ClientLibrary library(args.library);
   const std::u16string id = library.Connect(
       platform::Utf8ToUtf16(args.host), args.port.value_or(0), platform::Utf8ToUtf16(args.user),
@@ -129,8 +180,11 @@ int Call(const Args& args) {
 }
 
 int Lookup(const Args& args) {
-  if (args.host.empty()) throw std::invalid_argument("lookup needs --host");
-  if (args.epm_port) rpcrt::client::SetEndpointMapperPort(*args.epm_port);
+  if (args.host.empty()) throw UsageError("lookup needs --host");
+  if (!args.positional.empty()) throw UsageError("lookup takes no requests");
+  const uint16_t epm_port =
+      args.epm_port.value_or(static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort));
+  rpcrt::client::SetEndpointMapperPort(epm_port);
   rpcrt::client::AuthInfo auth;
   if (!args.user.empty()) {
     const std::u16string account = platform::Utf8ToUtf16(args.user);
@@ -148,6 +202,12 @@ int Lookup(const Args& args) {
     auth.principal = platform::Utf8ToUtf16("host/" + args.host);
     auth.credentials.identity = identity;
   }
+  if (args.verbose) {
+    std::cerr << "asking the endpoint mapper at " << args.host << " port " << epm_port
+              << (args.user.empty() ? " anonymously"
+                                    : " with Negotiate at packet privacy as " + args.user)
+              << std::endl;
+  }
   for (const auto& entry : rpcrt::client::EptLookup(args.host, auth)) {
     std::cout << entry.interface_id.uuid.ToString() << " v" << entry.interface_id.version_major
               << "." << entry.interface_id.version_minor << " " << entry.string_binding << " \""
@@ -159,27 +219,25 @@ int Lookup(const Args& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
   Args args;
   try {
     args = Parse(argc, argv);
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "zelqa-rpc: " << e.what() << "\n\n" << kUsage;
-    return 2;
-  }
-  try {
-    if (args.command == "help" || args.command == "--help" || args.command == "-h") {
-      std::cout << kUsage;
+    if (args.help) {
+      PrintUsage(std::cout, args.command);
       return 0;
     }
     if (args.command == "call") return Call(args);
     if (args.command == "lookup") return Lookup(args);
-    std::cerr << "zelqa-rpc: unknown command '" << args.command << "'\n\n" << kUsage;
+    std::cerr << "zelqa-rpc: unknown command '" << args.command << "'\n\n";
+    PrintUsage(std::cerr, {});
     return 2;
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "zelqa-rpc: " << e.what() << "\n\n" << kUsage;
+  } catch (const UsageError& e) {
+    std::cerr << "zelqa-rpc: " << e.what() << "\n\n";
+    PrintUsage(std::cerr, command);
     return 2;
   } catch (const std::exception& e) {
-    std::cerr << e.what() << std::endl;
+    std::cerr << "zelqa-rpc: " << e.what() << std::endl;
     return 1;
   }
 }

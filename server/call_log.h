@@ -1,0 +1,31 @@
+// The server's record of calls: one line per call on standard error, saying who called from
+// where, which operation, how long it took and how it ended. Never the requests or answers.
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "rpcrt/server/server.h"
+
+namespace zelqa::server {
+
+// "2026-12-05T18:40:00Z call from 127.0.0.1:50432 account ZELQA\alice op 0 42 ms succeeded";
+// an unauthenticated caller's account is "-".
+std::string FormatCallLine(std::chrono::system_clock::time_point when,
+                           const rpcrt::server::CallContext& call, std::chrono::milliseconds took,
+                           std::string_view outcome);
+
+class CallLog {
+ public:
+  // Writes the line for a call that ended now, whole, so that lines of concurrent calls never
+  // interleave.
+  void Record(const rpcrt::server::CallContext& call, std::chrono::milliseconds took,
+              std::string_view outcome);
+
+ private:
+  std::mutex mutex_;
+};
+
+}  // namespace zelqa::server
