@@ -1,0 +1,317 @@
+#!/usr/bin/env python3
+"""zelqa-rpc-server and zelqa-rpc as real processes on loopback.
+
+The programs come from the environment (ZELQA_RPC_SERVER, ZELQA_RPC, ZELQA_RPC_LIBRARY).
+Each test starts its own server on free ports with an NTLM account and a registry store that
+moves the endpoint mapper and shortens the client's retries, so nothing waits long.
+"""
+import os
+import re
+import secrets
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+SERVER = os.environ["ZELQA_RPC_SERVER"]
+CLIENT = os.environ["ZELQA_RPC"]
+LIBRARY = os.environ["ZELQA_RPC_LIBRARY"]
+USER = "ZELQA\\alice"
+DOIRPC_UUID = "d1c2c07a-d989-48cc-a423-b73ecd518d40"
+LOG_LINE = re.compile(
+    r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ call from 127\.0\.0\.1:\d+ account (\S+) op 0 \d+ ms "
+    r"(succeeded|failed: .+)$")
+
+# The handler used by the --exec tests: behaves as its first request says.
+EXEC_SCRIPT = r"""
+case "$1" in
+  echo) printf '%s|%s|%s' "$1" "$2" "$ZELQA_CALLER_ACCOUNT" ;;
+  fail) echo "no such record: $2" >&2; exit 3 ;;
+  slow) sleep 30 & echo "$$ $!" > "$2"; wait ;;
+  big) head -c 100000 /dev/zero ;;
+  latin1) printf 'caf\351' ;;
+  *) exit 9 ;;
+esac
+"""
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class ServerProcess:
+    """A zelqa-rpc-server on 127.0.0.1, stopped with SIGTERM."""
+
+    def __init__(self, workdir, epm_port, extra=()):
+        self.stderr_path = os.path.join(workdir, f"server-{epm_port}.err")
+        self.stderr = open(self.stderr_path, "w")
+        self.proc = subprocess.Popen(
+            [SERVER, "--listen", "127.0.0.1:0", "--accounts", os.path.join(workdir, "accounts"),
+             "--epm-port", str(epm_port), *extra],
+            stdout=subprocess.PIPE, stderr=self.stderr, text=True)
+        self.port = None
+        for line in self.proc.stdout:
+            if m := re.match(r"listening on 127\.0\.0\.1 port (\d+)$", line.strip()):
+                self.port = int(m.group(1))
+            if line.startswith("endpoint mapper on port"):
+                break
+        if self.port is None:
+            self.stop()
+            raise RuntimeError("server did not start: " + self.log())
+
+    def log(self):
+        with open(self.stderr_path) as f:
+            return f.read()
+
+    def call_lines(self):
+        return [l for l in self.log().splitlines() if " call from " in l]
+
+    def stop(self, timeout=10):
+        """SIGTERM; returns the exit status and the seconds it took."""
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+        start = time.monotonic()
+        try:
+            code = self.proc.wait(timeout)
+        finally:
+            if self.proc.poll() is None:
+                self.proc.kill()
+                self.proc.wait()
+            self.proc.stdout.close()
+            self.stderr.close()
+        return code, time.monotonic() - start
+
+
+class ProgramsTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="zelqa-programs-")
+        self.password = "Pw-" + secrets.token_urlsafe(12)
+        with open(os.path.join(self.dir, "accounts"), "w") as f:
+            f.write(f"ZELQA:alice:{self.password}\n")
+        self.password_file = os.path.join(self.dir, "password")
+        with open(self.password_file, "w") as f:
+            f.write(self.password + "\n")
+        self.epm_port = free_port()
+        registry = os.path.join(self.dir, "registry.reg")
+        with open(registry, "w", newline="\r\n") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n"
+                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\n"
+                    f'"RpcEndpointMapperPort"=dword:{self.epm_port:08x}\n'
+                    '"RpcRetryCount"=dword:00000002\n'
+                    '"RpcRetryIntervalMs"=dword:0000000a\n')
+        self.env = dict(os.environ, ZELQA_REGISTRY_FILE=registry)
+        self.servers = []
+
+    def tearDown(self):
+        for server in self.servers:
+            if server.proc.poll() is None:
+                server.stop()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def start_server(self, *extra):
+        server = ServerProcess(self.dir, self.epm_port, extra)
+        self.servers.append(server)
+        return server
+
+    def zelqa_rpc(self, *args, stdin=None, auth=True):
+        argv = [CLIENT, *args]
+        if auth and args and args[0] == "call":
+            argv[2:2] = ["--library", LIBRARY, "--user", USER, "--password-file",
+                         self.password_file]
+        return subprocess.run(argv, input=stdin, capture_output=True, text=True, env=self.env,
+                              timeout=60)
+
+    def assert_gone(self, pid_file):
+        """The command and what it started in the background were killed and reaped."""
+        with open(pid_file) as f:
+            pids = f.read().split()
+        self.assertEqual(len(pids), 2)
+        for pid in pids:
+            for _ in range(100):  # the orphaned grandchild is reaped by init, a moment later
+                if not os.path.exists(f"/proc/{pid}"):
+                    break
+                time.sleep(0.02)
+            self.assertFalse(os.path.exists(f"/proc/{pid}"), f"process {pid} left running")
+
+    def assert_no_secrets(self, text):
+        self.assertNotIn(self.password, text)
+
+    # --- calls -------------------------------------------------------------------------------
+
+    def test_call_on_the_port_and_through_the_endpoint_mapper(self):
+        server = self.start_server()
+        on_port = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port),
+                                 "Hello, ", "wörld")
+        self.assertEqual((on_port.returncode, on_port.stdout, on_port.stderr),
+                         (0, "Hello, wörld\n", ""))
+        # No --port: the mapper's port comes from the registry store.
+        mapped = self.zelqa_rpc("call", "--host", "127.0.0.1", "again ", "x")
+        self.assertEqual((mapped.returncode, mapped.stdout), (0, "again x\n"), mapped.stderr)
+        code, _ = server.stop()
+        self.assertEqual(code, 0)
+        lines = server.call_lines()
+        self.assertEqual(len(lines), 2, server.log())
+        for line in lines:
+            self.assertEqual(LOG_LINE.match(line).groups(), (USER, "succeeded"), line)
+        # The log names callers, never what they asked.
+        self.assertNotIn("Hello", server.log())
+        self.assert_no_secrets(server.log())
+
+    def test_wrong_password_and_unknown_host_fail_with_the_error_text(self):
+        server = self.start_server()
+        with open(self.password_file, "w") as f:
+            f.write("not-" + self.password + "\n")
+        denied = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port), "a", "b")
+        self.assertEqual((denied.returncode, denied.stdout), (1, ""))
+        self.assertIn("Access is denied", denied.stderr)
+        unknown = self.zelqa_rpc("call", "--host", "no-such-host.invalid", "--port", "4000", "a",
+                                 "b")
+        self.assertEqual(unknown.returncode, 1)
+        self.assertIn("The RPC server is unavailable", unknown.stderr)
+        self.assertEqual(server.call_lines(), [])
+
+    def test_password_from_standard_input_and_verbose_log_records(self):
+        server = self.start_server()
+        r = subprocess.run(
+            [CLIENT, "call", "--library", LIBRARY, "--host", "127.0.0.1", "--port",
+             str(server.port), "--user", USER, "--verbose", "p", "q"],
+            input=self.password + "\n", capture_output=True, text=True, env=self.env, timeout=60)
+        self.assertEqual((r.returncode, r.stdout), (0, "pq\n"), r.stderr)
+        self.assertIn("Using SPN: zelqa/127.0.0.1", r.stderr)
+        self.assert_no_secrets(r.stderr)
+
+    # --- lookup ------------------------------------------------------------------------------
+
+    def test_lookup_anonymous_and_authenticated(self):
+        server = self.start_server()
+        expected = (f'{DOIRPC_UUID} v1.0 ncacn_ip_tcp:127.0.0.1[{server.port}] "Zelqa DoRpc"\n')
+        anonymous = self.zelqa_rpc("lookup", "--host", "127.0.0.1")
+        self.assertEqual((anonymous.returncode, anonymous.stdout), (0, expected), anonymous.stderr)
+        authenticated = self.zelqa_rpc("lookup", "--host", "127.0.0.1", "--user", USER,
+                                       stdin=self.password + "\n")
+        self.assertEqual((authenticated.returncode, authenticated.stdout), (0, expected),
+                         authenticated.stderr)
+        wrong = self.zelqa_rpc("lookup", "--host", "127.0.0.1", "--user", USER, stdin="nope\n")
+        self.assertEqual((wrong.returncode, wrong.stdout), (1, ""))
+        self.assertIn("status 5", wrong.stderr)
+        self.assert_no_secrets(wrong.stderr)
+
+    def test_lookup_without_a_mapper_fails(self):
+        r = self.zelqa_rpc("lookup", "--host", "127.0.0.1", "--epm-port", str(free_port()))
+        self.assertEqual((r.returncode, r.stdout), (1, ""))
+        self.assertIn("1722", r.stderr)
+
+    # --- command line ------------------------------------------------------------------------
+
+    def test_help_and_usage_errors(self):
+        for command, first in (("call", "usage: zelqa-rpc call"),
+                               ("lookup", "usage: zelqa-rpc lookup")):
+            r = self.zelqa_rpc(command, "--help", auth=False)
+            self.assertEqual(r.returncode, 0)
+            self.assertTrue(r.stdout.startswith(first), r.stdout)
+            bad = self.zelqa_rpc(command, "--host", "h", "--no-such-option", auth=False)
+            self.assertEqual(bad.returncode, 2)
+            self.assertIn(first, bad.stderr)
+        self.assertEqual(self.zelqa_rpc("call", "--host", "h", "only-one", auth=False).returncode,
+                         2)
+        self.assertEqual(self.zelqa_rpc("frobnicate", auth=False).returncode, 2)
+        server_help = subprocess.run([SERVER, "--help"], capture_output=True, text=True)
+        self.assertEqual(server_help.returncode, 0)
+        self.assertIn("--exec", server_help.stdout)
+        bad_server = subprocess.run([SERVER, "--listen", "127.0.0.1:0", "--accounts", "x",
+                                     "--exec-timeout", "soon"], capture_output=True, text=True)
+        self.assertEqual(bad_server.returncode, 2)
+        self.assertIn("--exec-timeout", bad_server.stderr)
+
+    # --- the command handler -----------------------------------------------------------------
+
+    def exec_server(self, *limits):
+        return self.start_server(*limits, "--exec", "sh", "-c", EXEC_SCRIPT, "handler")
+
+    def call(self, server, request1, request2):
+        return self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port),
+                              request1, request2)
+
+    def test_exec_answers_with_standard_output_or_fails_with_standard_error(self):
+        server = self.exec_server()
+        ok = self.call(server, "echo", "wörld; $(rm -rf /)")  # an argument, never shell text
+        self.assertEqual((ok.returncode, ok.stdout), (0, f"echo|wörld; $(rm -rf /)|{USER}\n"),
+                         ok.stderr)
+        latin1 = self.call(server, "latin1", "")
+        self.assertEqual((latin1.returncode, latin1.stdout), (0, "caf\ufffd\n"))
+        failed = self.call(server, "fail", "42")
+        self.assertEqual((failed.returncode, failed.stdout), (1, ""))
+        self.assertIn("no such record: 42", failed.stderr)
+        silent = self.call(server, "other", "")
+        self.assertIn("The command exited with status 9.", silent.stderr)
+        server.stop()
+        outcomes = [LOG_LINE.match(l).group(2) for l in server.call_lines()]
+        self.assertEqual(outcomes, ["succeeded", "succeeded", "failed: command exited with status 3",
+                                    "failed: command exited with status 9"])
+        self.assertNotIn("no such record", server.log())
+
+    def test_exec_limits_stop_the_command(self):
+        server = self.exec_server("--exec-timeout", "0.5", "--exec-max-output", "1000")
+        pid_file = os.path.join(self.dir, "slow.pid")
+        start = time.monotonic()
+        slow = self.call(server, "slow", pid_file)
+        self.assertLess(time.monotonic() - start, 20)
+        self.assertEqual(slow.returncode, 1)
+        self.assertIn("did not finish within 0.5 s", slow.stderr)
+        self.assert_gone(pid_file)
+        big = self.call(server, "big", "")
+        self.assertEqual(big.returncode, 1)
+        self.assertIn("more than 1000 bytes", big.stderr)
+        # The server goes on serving.
+        self.assertEqual(self.call(server, "echo", "x").returncode, 0)
+        server.stop()
+        outcomes = [LOG_LINE.match(l).group(2) for l in server.call_lines()]
+        self.assertEqual(outcomes[:2], ["failed: command timed out",
+                                        "failed: command output too large"])
+
+    # --- running the server ------------------------------------------------------------------
+
+    def test_sigterm_stops_promptly_with_idle_clients_and_running_commands(self):
+        server = self.exec_server()
+        idle = [socket.create_connection(("127.0.0.1", server.port)) for _ in range(3)]
+        pid_file = os.path.join(self.dir, "slow.pid")
+        slow = subprocess.Popen(
+            [CLIENT, "call", "--library", LIBRARY, "--host", "127.0.0.1", "--port",
+             str(server.port), "--user", USER, "--password-file", self.password_file, "slow",
+             pid_file], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
+        for _ in range(200):
+            if os.path.exists(pid_file) and os.path.getsize(pid_file) > 0:
+                break
+            time.sleep(0.05)
+        code, took = server.stop()
+        self.assertEqual(code, 0)
+        self.assertLess(took, 5)
+        self.assertIn("stopped", server.log())
+        _, err = slow.communicate(timeout=60)
+        self.assertNotEqual(slow.returncode, 0)
+        self.assert_gone(pid_file)
+        for s in idle:
+            s.close()
+
+    def test_connections_beyond_the_limit_are_closed(self):
+        server = self.start_server("--max-connections", "1")
+        holder = socket.create_connection(("127.0.0.1", server.port))
+        time.sleep(0.2)  # accepted and counted before the call comes
+        refused = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port), "a",
+                                 "b")
+        self.assertEqual(refused.returncode, 1)
+        self.assertIn("The RPC server is unavailable", refused.stderr)
+        holder.close()
+        time.sleep(0.2)
+        served = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port), "a",
+                                "b")
+        self.assertEqual((served.returncode, served.stdout), (0, "ab\n"), served.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
