@@ -1,0 +1,61 @@
+// The server program's command line and call log line.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+
+#include "server/call_log.h"
+#include "server/server_args.h"
+
+namespace zelqa::server {
+namespace {
+
+const std::vector<std::string> kBase = {"--listen", "127.0.0.1:0", "--accounts", "a"};
+
+ServerArgs Parse(std::vector<std::string> extra) {
+  std::vector<std::string> args = kBase;
+  args.insert(args.end(), extra.begin(), extra.end());
+  return ParseServerArgs(args);
+}
+
+TEST(ServerArgs, ExecTakesEverythingAfterIt) {
+  ServerArgs args = Parse({"--exec-timeout", "0.25", "--exec", "tool", "--listen", "-x"});
+  EXPECT_EQ(args.exec, (std::vector<std::string>{"tool", "--listen", "-x"}));
+  EXPECT_EQ(args.listen.size(), 1u);
+  EXPECT_EQ(args.exec_timeout_ms, 250u);
+  EXPECT_EQ(Parse({}).exec_timeout_ms, 30000u);
+  EXPECT_EQ(Parse({"--exec-timeout", "2"}).exec_timeout_ms, 2000u);
+}
+
+TEST(ServerArgs, LimitsOutOfRangeAreRefused) {
+  for (const auto& bad : std::vector<std::vector<std::string>>{
+           {"--exec"},
+           {"--exec-timeout", "0"},
+           {"--exec-timeout", "1.2345"},
+           {"--exec-timeout", "1."},
+           {"--exec-timeout", "-1"},
+           {"--exec-max-output", "0"},
+           {"--exec-max-output", "12k"},
+           {"--max-connections", "0"},
+           {"--max-connections", "99999999999999999999"},
+       }) {
+    EXPECT_THROW(Parse(bad), std::invalid_argument) << bad.front();
+  }
+}
+
+TEST(CallLog, LineNamesCallerOperationDurationAndOutcome) {
+  rpcrt::server::CallContext call;
+  call.client_address = "[::1]:50432";
+  call.peer_name = "ZELQA\\alice";
+  const auto when = std::chrono::sys_days{std::chrono::year{2026} / 12 / 5} +
+                    std::chrono::hours{18} + std::chrono::minutes{40};
+  EXPECT_EQ(FormatCallLine(when, call, std::chrono::milliseconds(42), "succeeded"),
+            "2026-12-05T18:40:00Z call from [::1]:50432 account ZELQA\\alice op 0 42 ms "
+            "succeeded\n");
+  // Anonymous callers, and an outcome that tries to start a line of its own.
+  EXPECT_EQ(FormatCallLine(when, {}, std::chrono::milliseconds(0), "failed: a\nforged"),
+            "2026-12-05T18:40:00Z call from unknown account - op 0 0 ms failed: a forged\n");
+}
+
+}  // namespace
+}  // namespace zelqa::server
