@@ -52,29 +52,24 @@ bool MakePipe(Pipe& p) {
   return true;
 }
 
-class SpawnActions {
+// Owns one of posix_spawn's attribute objects from its init to its destroy.
+template <class T, int (*Init)(T*), int (*Destroy)(T*)>
+class SpawnObject {
  public:
-  SpawnActions() { posix_spawn_file_actions_init(&actions_); }
-  ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
-  SpawnActions(const SpawnActions&) = delete;
-  SpawnActions& operator=(const SpawnActions&) = delete;
-  posix_spawn_file_actions_t* get() { return &actions_; }
+  SpawnObject() { Init(&object_); }
+  ~SpawnObject() { Destroy(&object_); }
+  SpawnObject(const SpawnObject&) = delete;
+  SpawnObject& operator=(const SpawnObject&) = delete;
+  T* get() { return &object_; }
 
  private:
-  posix_spawn_file_actions_t actions_;
+  T object_;
 };
 
-class SpawnAttributes {
- public:
-  SpawnAttributes() { posix_spawnattr_init(&attr_); }
-  ~SpawnAttributes() { posix_spawnattr_destroy(&attr_); }
-  SpawnAttributes(const SpawnAttributes&) = delete;
-  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-  posix_spawnattr_t* get() { return &attr_; }
-
- private:
-  posix_spawnattr_t attr_;
-};
+using SpawnActions = SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                                 posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
 std::vector<char*> CStrings(const std::vector<std::string>& strings) {
   std::vector<char*> result;
