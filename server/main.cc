@@ -56,6 +56,8 @@ int Run(const ServerArgs& args) {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // A log reader that went away must not take the server with it; commands get the default.
+  signal(SIGPIPE, SIG_IGN);
 
   zelqa::server::CallLog log;
   std::optional<zelqa::server::ExecHandler> exec;
