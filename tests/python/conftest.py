@@ -1,0 +1,92 @@
+"""A reference server process on loopback with one NTLM account, for the whole session.
+
+ctest names the server program and the library in ZELQA_RPC_SERVER and ZELQA_RPC_LIBRARY.
+"""
+
+import os
+import secrets
+import socket
+import subprocess
+import time
+
+import pytest
+
+import zelqa_rpc
+
+USER = "ZELQA\\alice"
+
+
+class Server:
+    def __init__(self, port, password):
+        self.host = "127.0.0.1"
+        self.port = port
+        self.user = USER
+        self.password = password
+
+    def connect(self, **kwargs):
+        return zelqa_rpc.Connection(self.host, self.port, self.user, self.password, **kwargs)
+
+
+def _wait_for_port(out_path, err_path, process):
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        with open(out_path) as out:
+            for line in out:
+                words = line.split()
+                if words[:2] == ["listening", "on"] and len(words) == 5:
+                    return int(words[4])
+        if process.poll() is not None:
+            break
+        time.sleep(0.05)
+    with open(err_path) as err:
+        pytest.fail(f"the server did not start: {err.read()}")
+
+
+@pytest.fixture(scope="session", autouse=True)
+def registry(tmp_path_factory):
+    """Short retry waits, read once when the library first needs its options."""
+    path = tmp_path_factory.mktemp("registry") / "registry.reg"
+    path.write_text(
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
+        '"RpcRetryCount"=dword:00000002\r\n"RpcRetryIntervalMs"=dword:0000000a\r\n'
+    )
+    os.environ["ZELQA_REGISTRY_FILE"] = str(path)
+    return path
+
+
+@pytest.fixture(scope="session")
+def server(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("server")
+    password = "Pw-" + secrets.token_urlsafe(12)
+    accounts = folder / "accounts"
+    accounts.write_text(f"ZELQA:alice:{password}\n")
+    accounts.chmod(0o600)
+    out, err = folder / "out", folder / "err"
+    with open(out, "w") as out_file, open(err, "w") as err_file:
+        process = subprocess.Popen(
+            [os.environ["ZELQA_RPC_SERVER"], "--listen", "127.0.0.1:0", "--accounts",
+             str(accounts), "--no-epm"], stdout=out_file, stderr=err_file)
+    try:
+        yield Server(_wait_for_port(out, err, process), password)
+    finally:
+        process.terminate()
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+@pytest.fixture
+def conn(server):
+    with server.connect() as connection:
+        yield connection
+
+
+@pytest.fixture
+def closed_port():
+    """A loopback port on which nothing listens."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
