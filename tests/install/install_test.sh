@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build tree into a staging folder, checks what it holds, builds the consumer
 # against it once with pkg-config and once with find_package, and runs both against the
-# installed server; then imports the installed Python package, which must find the
-# installed library by itself.
+# installed server; then the installed command-line client and Python package, which must
+# find the installed library by themselves.
 # Usage: install_test.sh BUILD_DIR PREFIX LIBDIR INCLUDEDIR BINDIR PYTHONDIR WITH_SERVER PYTHON
 #        [FLAGS...]   (FLAGS: extra compiler flags for the consumer, e.g. sanitizers)
 # The environment variable HOST_ENV holds NAME=VALUE words for the Python interpreter.
@@ -48,6 +48,9 @@ cmake -S "$here/consumer" -B "$dir/consumer-cmake" -DCMAKE_PREFIX_PATH="$root" \
   -DCMAKE_C_FLAGS="$flags" >"$dir/consumer-cmake.log" || { cat "$dir/consumer-cmake.log"; exit 1; }
 cmake --build "$dir/consumer-cmake" >>"$dir/consumer-cmake.log" || { cat "$dir/consumer-cmake.log"; exit 1; }
 "$with_server" "$server" "$dir/consumer-cmake/consumer" "$library"
+
+echo "== zelqa-rpc"
+ZELQA_RPC_CLI=$root/$bindir/zelqa-rpc "$with_server" "$server" "$here/cli_host.sh" "$library"
 
 echo "== Python"
 # shellcheck disable=SC2086
