@@ -7,8 +7,11 @@
 #include <span>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "rpcrt/client/binding.h"
 #include "rpcrt/status.h"
+#include "tests/hostile/hostile_server.h"
 
 namespace rpcrt::hostile {
 
@@ -44,6 +47,23 @@ inline Outcome CallOnce(client::Binding& b, std::span<const uint8_t> stub) {
   o.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                  start);
   return o;
+}
+
+// The first call fails with `expected` within `within`, its connection is closed and not kept;
+// the second call goes through on a new one.
+inline void ExpectFailureThenFreshConnection(client::Binding& b, const HostileServer& server,
+                                             Status expected, std::chrono::milliseconds within) {
+  const auto stub = std::vector<uint8_t>(100, 0x3c);
+  Outcome bad = CallOnce(b, stub);
+  EXPECT_EQ(bad.status, expected);
+  EXPECT_LT(bad.took, within);
+  EXPECT_EQ(b.idle_connections(), 0u);
+  EXPECT_TRUE(server.WaitClosed(1)) << "the client kept the connection open";
+
+  Outcome good = CallOnce(b, stub);
+  EXPECT_EQ(good.status, kOk);
+  EXPECT_EQ(good.stub, stub);
+  EXPECT_EQ(server.accepted(), 2);
 }
 
 }  // namespace rpcrt::hostile

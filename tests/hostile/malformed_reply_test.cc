@@ -103,18 +103,8 @@ class MalformedReply : public ::testing::TestWithParam<Case> {};
 TEST_P(MalformedReply, FailsCleanlyAndTheNextCallUsesANewConnection) {
   HostileServer server(GetParam().script);
   auto binding = BindTo(server.port());
-  const auto stub = std::vector<uint8_t>(64, 0x5a);
-
-  Outcome bad = CallOnce(*binding, stub);
-  EXPECT_EQ(bad.status, GetParam().expected);
-  EXPECT_LT(bad.took, std::chrono::milliseconds(kCallTimeoutMs) + kSlack);
-  EXPECT_EQ(binding->idle_connections(), 0u);
-  EXPECT_TRUE(server.WaitClosed(1)) << "the client kept the connection open";
-
-  Outcome good = CallOnce(*binding, stub);
-  EXPECT_EQ(good.status, kOk);
-  EXPECT_EQ(good.stub, stub);
-  EXPECT_EQ(server.accepted(), 2);
+  ExpectFailureThenFreshConnection(*binding, server, GetParam().expected,
+                                   std::chrono::milliseconds(kCallTimeoutMs) + kSlack);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hostile, MalformedReply, ::testing::ValuesIn(kCases),

@@ -99,19 +99,8 @@ TEST_P(SealedReply, FailsTheCallAndDropsTheConnection) {
   const auto& [c, service] = GetParam();
   HostileServer server(OnFirstRequest(c.misbehave), Options());
   auto binding = BindTo(server.port(), Alice(service), kSealedTimeoutMs);
-  const auto stub = std::vector<uint8_t>(100, 0x3c);
-
-  Outcome bad = CallOnce(*binding, stub);
-  EXPECT_EQ(bad.status, c.expected);
-  EXPECT_LT(bad.took, std::chrono::milliseconds(kSealedTimeoutMs));
-  EXPECT_EQ(binding->idle_connections(), 0u);
-  EXPECT_TRUE(server.WaitClosed(1)) << "the client kept the connection open";
-
-  // The fixture's own sealing is sound: the next call, on a new connection, goes through.
-  Outcome good = CallOnce(*binding, stub);
-  EXPECT_EQ(good.status, kOk);
-  EXPECT_EQ(good.stub, stub);
-  EXPECT_EQ(server.accepted(), 2);
+  ExpectFailureThenFreshConnection(*binding, server, c.expected,
+                                   std::chrono::milliseconds(kSealedTimeoutMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(Hostile, SealedReply,

@@ -1,0 +1,90 @@
+// A host calling through the exports meets the hostile server: the failed call comes back
+// as E_FAIL with a text that names the call and the status, and the next call, on a new
+// connection, succeeds.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "exc/string_conv.h"
+#include "tests/hostile/hostile_server.h"
+#include "zelqa/zelqa_rpc_client.h"
+
+namespace rpcrt::hostile {
+namespace {
+
+// DoRpc's reply: answer "ok", succeeded 1, no error message.
+const std::vector<uint8_t> kOkReply = {
+    0x00, 0x00, 0x02, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+    'o',  0x00, 'k',  0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+struct Case {
+  const char* name;
+  std::function<Action(Session&, const Pdu&)> misbehave;
+  const char* text;  // the status's system text, in the error text before the call and target
+};
+
+const Case kCases[] = {
+    {"BadSignature",
+     [](Session& s, const Pdu& req) {
+       auto bytes = s.Encode(s.DefaultResponse(req));
+       bytes.back() ^= 0x40;
+       return Action{bytes};
+     },
+     "A security package specific error occurred."},
+    {"WrongCallId",
+     [](Session& s, const Pdu& req) {
+       Pdu p = s.DefaultResponse(req);
+       p.call_id ^= 0x100;
+       return Action{s.Encode(p)};
+     },
+     "A remote procedure call (RPC) protocol error occurred."},
+    {"UnprotectedFault",
+     [](Session&, const Pdu& req) {
+       Pdu fault;
+       fault.call_id = req.call_id;
+       fault.body = Fault{0, std::get<Request>(req.body).context_id, 0, 0, 1783, {}};
+       return Action{EncodePdu(fault)};
+     },
+     "The stub received bad data."},
+};
+
+class HostileExports : public ::testing::TestWithParam<Case> {};
+
+TEST_P(HostileExports, ErrorTextComesBackAndTheNextCallReconnects) {
+  HostileOptions options;
+  options.ntlm_account = "ZELQA:alice:Pa55-w0rd!";
+  options.reply_stub = kOkReply;
+  HostileServer server(OnFirstRequest(GetParam().misbehave), options);
+
+  zelqa_char_t* id = nullptr;
+  zelqa_char_t* error = nullptr;
+  ASSERT_EQ(RpcConnect(u"127.0.0.1", server.port(), u"ZELQA\\alice", u"Pa55-w0rd!", u"zelqa", &id,
+                       &error),
+            ZELQA_S_OK);
+
+  zelqa_char_t* answer = nullptr;
+  ASSERT_EQ(DoRpcCall(id, u"a", u"b", &answer, &error), ZELQA_E_FAIL);
+  EXPECT_EQ(answer, nullptr);
+  ASSERT_NE(error, nullptr);
+  const std::string text = exc::wide_to_utf8(error);
+  LibStrFree(error);
+  EXPECT_NE(text.find("Function name: [DoRpc]. Target machine: [127.0.0.1:" +
+                      std::to_string(server.port()) + "]"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(GetParam().text), std::string::npos) << text;
+  EXPECT_TRUE(server.WaitClosed(1));
+
+  ASSERT_EQ(DoRpcCall(id, u"a", u"b", &answer, &error), ZELQA_S_OK);
+  EXPECT_EQ(std::u16string(answer), u"ok");
+  LibStrFree(answer);
+  EXPECT_EQ(server.accepted(), 2);
+  EXPECT_EQ(RpcDisconnect(id, &error), ZELQA_S_OK);
+  LibStrFree(id);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, HostileExports, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace rpcrt::hostile
