@@ -149,8 +149,8 @@ class ProgramsTest(unittest.TestCase):
                                  "Hello, ", "wörld")
         self.assertEqual((on_port.returncode, on_port.stdout, on_port.stderr),
                          (0, "Hello, wörld\n", ""))
-        # No --port: the mapper's port comes from the registry store.
-        mapped = self.zelqa_rpc("call", "--host", "127.0.0.1", "again ", "x")
+        # Port 0: the endpoint mapper is asked, on the port the registry store names.
+        mapped = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", "0", "again ", "x")
         self.assertEqual((mapped.returncode, mapped.stdout), (0, "again x\n"), mapped.stderr)
         code, _ = server.stop()
         self.assertEqual(code, 0)
