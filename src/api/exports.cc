@@ -10,6 +10,7 @@
 
 #include "api/connection_registry.h"
 #include "api/lib_str.h"
+#include "api/secret_text.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ ZELQA_EXPORT zelqa_hresult_t ZELQA_CALL RpcConnect(const zelqa_char_t* host, uin
                                                    zelqa_char_t** errorText) {
   try {
     api::CConnectionRegistry& registry = api::GetConnectionRegistry();
-    const std::u16string id = registry.Connect(host, port, userName, password, serviceName);
+    const api::secret_text_t secret(password);
+    const std::u16string id = registry.Connect(host, port, userName, secret.str(), serviceName);
     return Succeed(id, connectionId, errorText);
   } catch (const std::exception& e) {
     return Fail(e, errorText);

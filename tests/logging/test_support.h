@@ -1,10 +1,18 @@
 // Helpers shared by the logging and wrapper tests: a fixed local time, the expected line
-// prefix of the calling thread, and registry files written for one test.
+// prefix of the calling thread, registry files written for one test, and a stand-in for the
+// external log collector.
 #pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "platform/local_time.h"
@@ -63,6 +71,40 @@ class registry_file_t {
  private:
   temp_dir_t dir_;
   std::string path_;
+};
+
+// A UDP socket on loopback standing in for the external log collector.
+class collector_t {
+ public:
+  explicit collector_t(uint16_t port = 0) {
+    fd_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    socklen_t len = sizeof addr;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+  }
+  ~collector_t() { ::close(fd_); }
+  bool bound() const { return bound_; }
+  uint16_t port() const { return port_; }
+
+  // The next datagram, or nullopt when none arrives within `ms`.
+  std::optional<std::string> receive(int ms = 2000) {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, ms) != 1) return std::nullopt;
+    char buf[65536];
+    const ssize_t got = ::recv(fd_, buf, sizeof buf, 0);
+    if (got < 0) return std::nullopt;
+    return std::string(buf, static_cast<size_t>(got));
+  }
+
+ private:
+  int fd_ = -1;
+  bool bound_ = false;
+  uint16_t port_ = 0;
 };
 
 inline std::string read_file(const std::string& path) {
