@@ -8,6 +8,8 @@
 
 namespace {
 
+thread_local int t_failing_guids = 0;
+
 // Fills the buffer from the kernel's random source, retrying on short reads and signals.
 bool ReadRandom(uint8_t* out, size_t size) {
   while (size > 0) {
@@ -26,6 +28,10 @@ bool ReadRandom(uint8_t* out, size_t size) {
 
 HRESULT CoCreateGuid(GUID* guid) {
   if (guid == nullptr) return E_INVALIDARG;
+  if (t_failing_guids > 0) {
+    --t_failing_guids;
+    return E_FAIL;
+  }
   uint8_t bytes[16];
   if (!ReadRandom(bytes, sizeof bytes)) return E_FAIL;
   // RFC 4122 layout: version 4 in the top nibble of Data3, variant 10xx in Data4[0].
@@ -74,3 +80,11 @@ RPC_STATUS RpcStringFreeW(WCHAR** string) {
   *string = nullptr;
   return RPC_S_OK;
 }
+
+namespace platform {
+
+void FailNextGuids(int count) {
+  t_failing_guids = count;
+}
+
+}  // namespace platform

@@ -19,6 +19,14 @@ HRESULT CoCreateGuid(GUID* guid);
 RPC_STATUS UuidToStringW(const UUID* uuid, WCHAR** string_uuid);
 RPC_STATUS RpcStringFreeW(WCHAR** string);
 
+namespace platform {
+
+// Test hook: the next `count` calls of CoCreateGuid on this thread fail with E_FAIL, as they
+// do when the OS random source cannot be read.
+void FailNextGuids(int count);
+
+}  // namespace platform
+
 inline constexpr RPC_STATUS RPC_S_OK = 0;
 inline constexpr RPC_STATUS RPC_S_OUT_OF_MEMORY = 14;
 inline constexpr RPC_STATUS RPC_S_INVALID_ARG = 87;

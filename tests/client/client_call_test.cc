@@ -200,18 +200,9 @@ TEST_F(ClientTest, PortZeroAsksTheEndpointMapper) {
   rpcrt::server::EndpointMapperServer epm(options);
   epm.Register(server::kDoRpcInterface, port(), "Zelqa DoRpc");
   epm.Start();
-  const auto reg = dir_ / "registry.reg";
-  {
-    std::ofstream out(reg, std::ios::binary);
-    char value[16];
-    std::snprintf(value, sizeof value, "%08x", epm.port());
-    out << "Windows Registry Editor Version 5.00\r\n\r\n"
-           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
-           "\"RpcEndpointMapperPort\"=dword:"
-        << value << "\r\n";
-  }
-  platform::ReloadRegistry(reg.string());
-  common::testing::ReloadOptions();
+  char value[16];
+  std::snprintf(value, sizeof value, "%08x", epm.port());
+  UseProductValues("\"RpcEndpointMapperPort\"=dword:" + std::string(value) + "\r\n");
 
   auto& registry = api::GetConnectionRegistry();
   const std::u16string id = registry.Connect(u"127.0.0.1", 0, kUser, kPassword, kService);
@@ -231,8 +222,24 @@ TEST_F(ClientTest, PortZeroAsksTheEndpointMapper) {
               std::string::npos);
   }
   epm.Stop();
-  platform::ReloadRegistry("/nonexistent/registry.reg");
-  common::testing::ReloadOptions();
+}
+
+// Verbose: the connect trace in full and the principal name; quiet: nothing on success.
+TEST_F(CallTest, VerboseLogTracesTheConnect) {
+  const std::string settings =
+      "Connecting to RPC. Spec: Host: 127.0.0.1, ServiceName: zelqa, Port: " +
+      std::to_string(port()) +
+      ", CurrentUser: 0, SecureChannel: true, UniqueBinding: true, "
+      "RequestTimeout: 3600";
+  GetConnectionRegistry().Disconnect(Connect());
+  EXPECT_EQ(CountLogged("Connecting to RPC"), 0u);
+  EXPECT_EQ(CountLogged("Using SPN"), 0u);
+
+  UseProductValues("\"RpcVerboseLog\"=dword:00000001\r\n");
+  GetConnectionRegistry().Disconnect(Connect());
+  EXPECT_EQ(CountLogged("Using SPN: zelqa/127.0.0.1"), 1u);
+  EXPECT_EQ(CountLogged(settings + " ok."), 1u);
+  EXPECT_EQ(CountLogged(" Failed."), 0u);
 }
 
 }  // namespace

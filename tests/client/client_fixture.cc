@@ -3,7 +3,9 @@
 #include <fstream>
 #include <random>
 
+#include "common/options.h"
 #include "exc/string_conv.h"
+#include "platform/registry.h"
 
 namespace zelqa::testing {
 
@@ -18,6 +20,10 @@ void ClientTest::SetUp() {
 }
 
 void ClientTest::TearDown() {
+  if (registry_used_) {
+    platform::ReloadRegistry((dir_ / "absent.reg").string());
+    common::testing::ReloadOptions();
+  }
   if (server_) server_->Stop();
   server_.reset();
   attached_.reset();
@@ -36,6 +42,16 @@ void ClientTest::StartServer(server::DoRpcHandler handler) {
   server_ = std::make_unique<rpcrt::server::Server>(options);
   server::RegisterDoRpc(*server_, std::move(handler), /*require_privacy=*/true);
   server_->Start();
+}
+
+void ClientTest::UseProductValues(const std::string& values) {
+  const auto reg = dir_ / "registry.reg";
+  std::ofstream(reg, std::ios::binary) << "Windows Registry Editor Version 5.00\r\n\r\n"
+                                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
+                                       << values;
+  platform::ReloadRegistry(reg.string());
+  common::testing::ReloadOptions();
+  registry_used_ = true;
 }
 
 void ClientTest::SetHandler(server::DoRpcHandler handler) {

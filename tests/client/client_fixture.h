@@ -65,6 +65,10 @@ class ClientTest : public ::testing::Test {
   rpcrt::server::Server& server() { return *server_; }
   FakeClock& clock() { return clock_; }
 
+  // Makes `values` (lines of a .reg file) the library's product key in the registry store and
+  // reloads the options; the store is emptied again at tear-down.
+  void UseProductValues(const std::string& values);
+
   // Records of the log so far, each as the text after the channel tag and level mark.
   std::vector<std::string> LogLines() const;
   // True when some record line contains the text.
@@ -78,6 +82,7 @@ class ClientTest : public ::testing::Test {
 
   FakeClock clock_;
   platform::IClock* previous_clock_ = nullptr;
+  bool registry_used_ = false;
   boost::shared_ptr<logging::receiver::CMemoryLog> log_ =
       boost::make_shared<logging::receiver::CMemoryLog>();
   std::unique_ptr<logging::scoped_receiver_t> attached_;
