@@ -204,6 +204,7 @@ void ClientConnection::Establish(const SyntaxId& iface, Deadline deadline) {
         Fail(CallFailure::kProtocolError, e.what());
       }
       if (auto* fault = std::get_if<Fault>(&resp.body)) {
+        if (fault->status == 0) Fail(CallFailure::kProtocolError, "fault PDU reports no failure");
         broken_ = true;
         throw RpcError(StatusFromFault(fault->status), "server failed the authentication leg");
       }

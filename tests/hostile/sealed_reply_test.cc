@@ -139,5 +139,26 @@ TEST(SealedReplyMisc, ReplayedReplyIsRefused) {
   EXPECT_EQ(server.accepted(), 2);
 }
 
+TEST(SealedReplyMisc, AuthenticationLegAnsweredWithAFault) {
+  // SPNEGO over NTLM needs the alter_context leg; a fault there fails the connect with its
+  // status, and one that reports no failure is a protocol error, never a success.
+  for (auto [sent, seen] : {std::pair<uint32_t, Status>{kErrorAccessDenied, kErrorAccessDenied},
+                            {0x1c00001fu, kSecPkgError},
+                            {0, kProtocolError}}) {
+    HostileServer server(
+        [sent](Session& s, const Pdu& pdu) {
+          if (s.index() != 0 || pdu.type() != PduType::kAlterContext) return s.Behave(pdu);
+          Pdu fault;
+          fault.call_id = pdu.call_id;
+          fault.body = Fault{0, 0, 0, 0, sent, {}};
+          return Action{EncodePdu(fault)};
+        },
+        Options());
+    auto binding = BindTo(server.port(), Alice(AuthnService::kGssNegotiate), kSealedTimeoutMs);
+    ExpectFailureThenFreshConnection(*binding, server, seen,
+                                     std::chrono::milliseconds(kSealedTimeoutMs));
+  }
+}
+
 }  // namespace
 }  // namespace rpcrt::hostile
