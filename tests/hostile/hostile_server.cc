@@ -233,4 +233,11 @@ Script OnFirstRequest(std::function<Action(Session&, const Pdu&)> misbehave) {
   };
 }
 
+Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave) {
+  return [misbehave = std::move(misbehave)](Session& s, const Pdu& pdu) {
+    if (s.index() == 0 && pdu.type() == PduType::kBind) return misbehave(s, pdu);
+    return s.Behave(pdu);
+  };
+}
+
 }  // namespace rpcrt::hostile

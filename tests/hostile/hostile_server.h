@@ -125,5 +125,7 @@ class HostileServer {
 
 // The same script on every connection but the first, which misbehaves on its first request.
 Script OnFirstRequest(std::function<Action(Session&, const Pdu&)> misbehave);
+// The same for the first connection's bind.
+Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave);
 
 }  // namespace rpcrt::hostile

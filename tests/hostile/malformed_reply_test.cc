@@ -33,14 +33,6 @@ Script Altered(std::function<void(Pdu&)> alter) {
   });
 }
 
-// The first bind is answered by `misbehave`; later connections behave.
-Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave) {
-  return [=](Session& s, const Pdu& pdu) {
-    if (s.index() == 0 && pdu.type() == PduType::kBind) return misbehave(s, pdu);
-    return s.Behave(pdu);
-  };
-}
-
 struct Case {
   const char* name;
   Script script;

@@ -160,5 +160,42 @@ TEST(SealedReplyMisc, AuthenticationLegAnsweredWithAFault) {
   }
 }
 
+// The well-behaved bind_ack, changed before it is sent.
+Script BindAckAltered(std::function<void(Pdu&)> alter) {
+  return OnFirstBind([=](Session& s, const Pdu& bind) {
+    Pdu ack = DecodePdu(s.Behave(bind).bytes);
+    alter(ack);
+    return Action{EncodePdu(ack)};
+  });
+}
+
+TEST(SealedReplyMisc, BadChallengesFailTheConnect) {
+  struct BindCase {
+    const char* name;
+    Script script;
+    Status expected;
+  };
+  const BindCase cases[] = {
+      {"garbage token", BindAckAltered([](Pdu& p) { p.auth->auth_value.assign(57, 0xa5); }),
+       kSecPkgError},
+      {"token cut short",
+       BindAckAltered([](Pdu& p) { p.auth->auth_value.resize(p.auth->auth_value.size() / 2); }),
+       kSecPkgError},
+      {"no token", BindAckAltered([](Pdu& p) { p.auth.reset(); }), kErrorAccessDenied},
+      {"another package",
+       BindAckAltered([](Pdu& p) { p.auth->trailer.auth_type = AuthnService::kGssKerberos; }),
+       kErrorAccessDenied},
+  };
+  for (const auto& c : cases) {
+    for (AuthnService service : {AuthnService::kWinNt, AuthnService::kGssNegotiate}) {
+      SCOPED_TRACE(std::string(c.name) + (service == AuthnService::kWinNt ? " NTLM" : " SPNEGO"));
+      HostileServer server(c.script, Options());
+      auto binding = BindTo(server.port(), Alice(service), kSealedTimeoutMs);
+      ExpectFailureThenFreshConnection(*binding, server, c.expected,
+                                       std::chrono::milliseconds(kSealedTimeoutMs));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace rpcrt::hostile
