@@ -195,20 +195,5 @@ TEST_F(LoggerTest, ReceiverMayLogFromInsideAWrite) {
   EXPECT_THAT(sink->records()[1], testing::EndsWith("echo     | seen\n"));
 }
 
-TEST_F(LoggerTest, FirstWriteHookRunsOnceBeforeTheFirstRecord) {
-  log_t log;
-  int runs = 0;
-  log.set_first_write_hook([&runs](log_t& self) {
-    ++runs;
-    self.write(Info, 0, boost::make_shared<format::line_format_t>("ch"), "from hook");
-  });
-  write(log, "first");
-  write(log, "second");
-  EXPECT_EQ(runs, 1);
-  auto sink = boost::make_shared<receiver::CMemoryLog>();
-  log.set_receiver(sink);
-  EXPECT_THAT(sink->records(), ElementsAre(line("from hook"), line("first"), line("second")));
-}
-
 }  // namespace
 }  // namespace logging
