@@ -49,16 +49,6 @@ TEST(Clock, InstalledClockReplacesTickAndSleepAndWrapsLikeTheSystem) {
   EXPECT_NE(GetTickCount(), manual.Tick());  // system clock is back
 }
 
-TEST(Clock, SetClockReturnsThePreviousOneSoInstallsNest) {
-  ManualClock a(1), b(2);
-  EXPECT_EQ(platform::SetClock(&a), nullptr);
-  EXPECT_EQ(platform::SetClock(&b), &a);
-  EXPECT_EQ(GetTickCount(), 2u);
-  EXPECT_EQ(platform::SetClock(&a), &b);
-  EXPECT_EQ(GetTickCount(), 1u);
-  EXPECT_EQ(platform::SetClock(nullptr), &a);
-}
-
 TEST(Clock, SwappingWhileOtherThreadsReadIsSafe) {
   ManualClock a(100), b(200);
   std::atomic<bool> stop{false};

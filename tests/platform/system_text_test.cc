@@ -51,6 +51,9 @@ TEST(SystemText, SystemTextsCarryTheWindowsWordingAndLineBreak) {
   EXPECT_EQ(Message(kSystem, nullptr, 0x80004005), "Unspecified error\r\n");
   // An HRESULT wrapping a Win32 code reads as that code.
   EXPECT_EQ(Message(kSystem, nullptr, 0x80070057), "The parameter is incorrect.\r\n");
+  // The maximum width flag drops the final line break.
+  EXPECT_EQ(Message(kSystem | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr, 1722),
+            "The RPC server is unavailable.");
 }
 
 TEST(SystemText, EveryAssignedRpcCodeHasASentence) {
@@ -122,11 +125,6 @@ TEST(SystemText, FormatStringsTakeTypedInsertsInAnyOrder) {
   EXPECT_EQ(FromString(u"kept%0dropped"), "kept");
   EXPECT_EQ(FromString(u"bad %1!q! type", 1), "<error 87>");
   EXPECT_EQ(FromString(u"open %1!s", u"x"), "<error 87>");
-}
-
-TEST(SystemText, MaximumWidthDropsTheFinalLineBreak) {
-  EXPECT_EQ(Message(kSystem | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr, 1722),
-            "The RPC server is unavailable.");
 }
 
 }  // namespace
