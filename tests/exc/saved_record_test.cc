@@ -133,18 +133,4 @@ TEST(BufReader, LimitsAndMessages) {
   EXPECT_EQ(empty_text.read_text(), "");
 }
 
-TEST(BufWriter, GrowsInWholeMebibytes) {
-  exc::CBufWriter writer;
-  writer.write_u32(1);
-  EXPECT_EQ(writer.target().size(), 0x100000u);
-  EXPECT_EQ(writer.position(), 4u);
-  const std::string chunk(0x100000 - 4, 'x');
-  writer.write_bytes(chunk.data(), chunk.size());  // exactly a multiple: no extra step
-  EXPECT_EQ(writer.target().size(), 0x100000u);
-  writer.write_bool(false);
-  EXPECT_EQ(writer.target().size(), 0x200000u);
-  EXPECT_EQ(writer.target().back(), 0);  // new bytes are zero-filled
-  EXPECT_EQ(writer.written().size(), 0x100001u);
-}
-
 }  // namespace
