@@ -19,7 +19,7 @@ bool is_open(int fd) {
   return fcntl(fd, F_GETFD) != -1;
 }
 
-TEST(WinHandleTest, ClosesOnceAndOnlyValidHandles) {
+TEST(WinHandleTest, ClosesOnceAndOnlyValidHandlesAndOnDestruction) {
   const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   {
@@ -41,12 +41,9 @@ TEST(WinHandleTest, ClosesOnceAndOnlyValidHandles) {
     invalid.close();
     EXPECT_EQ(invalid.get(), nullptr);
   }
-}
-
-TEST(WinHandleTest, DestructorCloses) {
-  const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-  { auto handle = boost::make_shared<win_handle_t>(win_handle_t::from_fd(fd)); }
-  EXPECT_FALSE(is_open(fd));
+  const int owned = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  { auto handle = boost::make_shared<win_handle_t>(win_handle_t::from_fd(owned)); }
+  EXPECT_FALSE(is_open(owned)) << "the destructor closes";
 }
 
 TEST(WinHandleTest, AddressOfOnlyWhileEmptyOrInvalid) {
