@@ -12,42 +12,11 @@ namespace {
 using testing::Bytes;
 using testing::bytes_t;
 
-// Claims to have written 3 bytes whatever it was given.
-class CThreeByteSink final : public IOutputStream {
- public:
-  uint64_t Write(const void*, uint64_t) override { return 3; }
-};
-
 // Claims more bytes than it was asked for: a broken stream must not make us overrun.
 class CBoastingSource final : public IInputStream {
  public:
   uint64_t Read(void*, uint64_t size) override { return size + 1; }
 };
-
-TEST(StreamValues, ShortWriteOfValueNamesBothCounts) {
-  CThreeByteSink sink;
-  try {
-    WriteValue<uint32_t>(sink, 7);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Failed to write value to the binary stream: written less bytes (3) than "
-                 "expected (4).");
-  }
-}
-
-TEST(StreamValues, ShortReadOfValueNamesBothCounts) {
-  const bytes_t two = Bytes({1, 2});
-  CMemoryInputStream in(two);
-  try {
-    ReadValue<uint64_t>(in);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Failed to retrieve value from the binary stream: received less bytes (2) than "
-                 "expected (8).");
-  }
-}
 
 TEST(StreamValues, ValuesAreReassembledFromPieces) {
   const bytes_t bytes = Bytes({0x78, 0x56, 0x34, 0x12});
