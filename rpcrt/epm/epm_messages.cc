@@ -58,20 +58,6 @@ std::vector<uint8_t> ReadTower(NdrReader& r) {
   return {octets.begin(), octets.end()};
 }
 
-void WriteSyntax(NdrWriter& w, const SyntaxId& s) {
-  w.WriteUuid(s.uuid);
-  w.WriteU16(s.version_major);
-  w.WriteU16(s.version_minor);
-}
-
-SyntaxId ReadSyntax(NdrReader& r) {
-  SyntaxId s;
-  s.uuid = r.ReadUuid();
-  s.version_major = r.ReadU16();
-  s.version_minor = r.ReadU16();
-  return s;
-}
-
 // The header of a conformant varying array: max count, offset 0, actual count.
 void WriteArrayHeader(NdrWriter& w, uint32_t max_count, uint32_t actual) {
   w.WriteU32(std::max(max_count, actual));

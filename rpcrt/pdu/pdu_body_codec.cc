@@ -17,20 +17,6 @@ uint8_t Count8(size_t n, const char* what) {
   return static_cast<uint8_t>(n);
 }
 
-void WriteSyntax(NdrWriter& w, const SyntaxId& s) {
-  w.WriteUuid(s.uuid);
-  w.WriteU16(s.version_major);
-  w.WriteU16(s.version_minor);
-}
-
-SyntaxId ReadSyntax(NdrReader& r) {
-  SyntaxId s;
-  s.uuid = r.ReadUuid();
-  s.version_major = r.ReadU16();
-  s.version_minor = r.ReadU16();
-  return s;
-}
-
 void EncodeBindFields(const BindFields& b, NdrWriter& w) {
   w.WriteU16(b.max_xmit_frag);
   w.WriteU16(b.max_recv_frag);

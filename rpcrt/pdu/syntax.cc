@@ -1,5 +1,8 @@
 #include "rpcrt/pdu/syntax.h"
 
+#include "rpcrt/ndr/ndr_reader.h"
+#include "rpcrt/ndr/ndr_writer.h"
+
 namespace rpcrt {
 
 namespace {
@@ -25,6 +28,20 @@ std::optional<uint16_t> BindTimeFeatures(const SyntaxId& syntax) {
     if (u.data4[i] != 0) return std::nullopt;
   }
   return static_cast<uint16_t>(u.data4[0] | u.data4[1] << 8);
+}
+
+void WriteSyntax(NdrWriter& w, const SyntaxId& s) {
+  w.WriteUuid(s.uuid);
+  w.WriteU16(s.version_major);
+  w.WriteU16(s.version_minor);
+}
+
+SyntaxId ReadSyntax(NdrReader& r) {
+  SyntaxId s;
+  s.uuid = r.ReadUuid();
+  s.version_major = r.ReadU16();
+  s.version_minor = r.ReadU16();
+  return s;
 }
 
 }  // namespace rpcrt

@@ -9,6 +9,9 @@
 
 namespace rpcrt {
 
+class NdrReader;
+class NdrWriter;
+
 // p_syntax_id_t: 20 bytes on the wire (UUID, then the 32-bit version: major in the low half).
 struct SyntaxId {
   Uuid uuid;
@@ -31,5 +34,9 @@ inline constexpr uint16_t kFeatureKeepConnectionOnOrphan = 0x0002;
 SyntaxId BindTimeFeatureSyntax(uint16_t features);
 // The offered feature bits if `syntax` is the bind-time feature pseudo syntax, else nullopt.
 std::optional<uint16_t> BindTimeFeatures(const SyntaxId& syntax);
+
+// The 20 wire bytes of a syntax identifier in NDR.
+void WriteSyntax(NdrWriter& w, const SyntaxId& s);
+SyntaxId ReadSyntax(NdrReader& r);
 
 }  // namespace rpcrt

@@ -49,6 +49,13 @@ bool IsResetErrno(int err) {
          err == ECONNABORTED;
 }
 
+// A failed send or recv: a reset peer closed the connection, anything else is an I/O error.
+[[noreturn]] void ThrowSocketError(const char* operation, int err) {
+  if (IsResetErrno(err))
+    throw TransportError(TransportError::Kind::kClosed, ErrnoText(operation, err));
+  throw TransportError(TransportError::Kind::kIo, ErrnoText(operation, err));
+}
+
 }  // namespace
 
 TcpSocket::TcpSocket(int fd) : fd_(fd) {
@@ -161,34 +168,14 @@ void TcpSocket::WriteAll(std::span<const uint8_t> data, Deadline deadline) {
         throw TransportError(TransportError::Kind::kTimedOut, "send timed out");
       continue;
     }
-    int err = errno;
-    if (IsResetErrno(err))
-      throw TransportError(TransportError::Kind::kClosed, ErrnoText("send", err));
-    throw TransportError(TransportError::Kind::kIo, ErrnoText("send", err));
+    ThrowSocketError("send", errno);
   }
 }
 
 void TcpSocket::ReadExact(std::span<uint8_t> data, Deadline deadline) {
   if (fd_ < 0) throw TransportError(TransportError::Kind::kClosed, "socket is closed");
   size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::recv(fd_, data.data() + done, data.size() - done, 0);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-      continue;
-    }
-    if (n == 0) throw TransportError(TransportError::Kind::kClosed, "connection closed by peer");
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      if (!WaitFor(fd_, POLLIN, deadline))
-        throw TransportError(TransportError::Kind::kTimedOut, "receive timed out");
-      continue;
-    }
-    int err = errno;
-    if (IsResetErrno(err))
-      throw TransportError(TransportError::Kind::kClosed, ErrnoText("recv", err));
-    throw TransportError(TransportError::Kind::kIo, ErrnoText("recv", err));
-  }
+  while (done < data.size()) done += ReadSome(data.subspan(done), deadline);
 }
 
 size_t TcpSocket::ReadSome(std::span<uint8_t> data, Deadline deadline) {
@@ -204,10 +191,7 @@ size_t TcpSocket::ReadSome(std::span<uint8_t> data, Deadline deadline) {
         throw TransportError(TransportError::Kind::kTimedOut, "receive timed out");
       continue;
     }
-    int err = errno;
-    if (IsResetErrno(err))
-      throw TransportError(TransportError::Kind::kClosed, ErrnoText("recv", err));
-    throw TransportError(TransportError::Kind::kIo, ErrnoText("recv", err));
+    ThrowSocketError("recv", errno);
   }
 }
 
