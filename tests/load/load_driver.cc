@@ -6,7 +6,7 @@
 //
 //   load_driver --library LIB --port P --user U --password-file F [--host H] [--service S]
 //               [--threads 32] [--connections 16] [--calls 20000] [--until-file PATH]
-//               [--allow-retry-failures] [--rss-growth-kb 8192] [--hang-ms 20000]
+//               [--allow-retry-failures] [--rss-growth-kb 4096] [--hang-ms 20000]
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -35,7 +35,7 @@ struct load_args_t {
   int threads = 32, connections = 16;
   uint64_t calls = 20000;
   bool allow_retry_failures = false;
-  size_t rss_growth_kb = 8192;
+  size_t rss_growth_kb = 4096;
   int64_t hang_ms = 20000;
 };
 
