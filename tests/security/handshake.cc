@@ -90,4 +90,27 @@ void Verify(SecurityContext& receiver, const Pdu& pdu) {
   receiver.Verify(buffers, copy.signature);
 }
 
+void ExpectSealedTraffic(SecurityContext& client, SecurityContext& server) {
+  for (uint8_t i = 0; i < 3; ++i) {
+    const Pdu original = MakePdu(64 + i * 50, i);
+    Pdu request = original;
+    Seal(client, request);
+    Unseal(server, request);
+    EXPECT_EQ(request.body, original.body);
+    Pdu response = original;
+    Seal(server, response);
+    Unseal(client, response);
+    EXPECT_EQ(response.body, original.body);
+  }
+}
+
+rpcrt::Status StatusOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const rpcrt::RpcError& e) {
+    return e.status();
+  }
+  return rpcrt::kOk;
+}
+
 }  // namespace zelqa::testing

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "rpcrt/security/security_context.h"
+#include "rpcrt/status.h"
 
 namespace zelqa::testing {
 
@@ -31,5 +33,17 @@ void Seal(rpcrt::security::SecurityContext& sender, Pdu& pdu);
 void Unseal(rpcrt::security::SecurityContext& receiver, Pdu& pdu);
 void Sign(rpcrt::security::SecurityContext& sender, Pdu& pdu);
 void Verify(rpcrt::security::SecurityContext& receiver, const Pdu& pdu);
+
+// Seals a few PDUs each way between two established contexts and checks they come back whole.
+void ExpectSealedTraffic(rpcrt::security::SecurityContext& client,
+                         rpcrt::security::SecurityContext& server);
+
+// The status `f` throws as an RpcError, or kOk.
+rpcrt::Status StatusOf(const std::function<void()>& f);
+
+// ASCII text widened for identities.
+inline std::u16string U16(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 
 }  // namespace zelqa::testing

@@ -14,10 +14,8 @@ using namespace rpcrt::security;
 using zelqa::testing::Establish;
 using zelqa::testing::KdcEnvironment;
 using zelqa::testing::Pdu;
-
-std::u16string U16(const std::string& s) {
-  return {s.begin(), s.end()};
-}
+using zelqa::testing::StatusOf;
+using zelqa::testing::U16;
 
 ClientCredentials Alice() {
   const std::string pw = KdcEnvironment::kdc().Password("alice");
@@ -43,15 +41,6 @@ Pair Connected(const ClientCredentials& creds, AuthnLevel level = AuthnLevel::kP
   return p;
 }
 
-rpcrt::Status StatusOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const rpcrt::RpcError& e) {
-    return e.status();
-  }
-  return rpcrt::kOk;
-}
-
 TEST(KerberosTest, ExplicitPasswordAuthenticatesTheUser) {
   Pair p = Connected(Alice());
   EXPECT_EQ(p.server->PeerName(), "ZELQA.TEST\\alice");
@@ -69,7 +58,7 @@ TEST(KerberosTest, CurrentUserComesFromTheTicketCache) {
   EXPECT_THROW(AcquireKerberosCredential(ClientCredentials{}), KerberosUnavailable);
 }
 
-TEST(KerberosTest, RejectedCredentialsAreAccessDeniedAndNeverEchoTheSecret) {
+TEST(KerberosTest, RejectedCredentialsAreAccessDeniedOthersUnavailable) {
   const std::string wrong = "Not-The-Password-1234";
   try {
     AcquireKerberosCredential({Identity(u"alice", u"ZELQA.TEST", U16(wrong))});
@@ -88,9 +77,6 @@ TEST(KerberosTest, RejectedCredentialsAreAccessDeniedAndNeverEchoTheSecret) {
   } catch (const KerberosUnavailable& e) {
     EXPECT_EQ(e.status(), rpcrt::kErrorAccessDenied);
   }
-}
-
-TEST(KerberosTest, RealmWithoutKdcIsUnavailable) {
   EXPECT_THROW(AcquireKerberosCredential({Identity(u"alice", u"NO-SUCH-REALM.TEST", u"x")}),
                KerberosUnavailable);
 }
@@ -104,25 +90,23 @@ TEST(KerberosTest, UnknownServicePrincipalFailsTheFirstLeg) {
   EXPECT_EQ(StatusOf([&] { client->Step({}, token); }), rpcrt::kSecPkgError);
 }
 
-TEST(KerberosTest, AcceptorNeedsAUsableKeytab) {
+TEST(KerberosTest, AcceptorNeedsAUsableKeytabAndRejectsGarbage) {
   EXPECT_THROW(CreateKerberosAcceptor(ServerCredentials{}), KerberosUnavailable);
   ServerCredentials missing;
   missing.keytab = KdcEnvironment::kdc().dir() + "/missing.keytab";
   EXPECT_THROW(CreateKerberosAcceptor(missing), KerberosUnavailable);
-}
 
-TEST(KerberosTest, AcceptorRejectsGarbageTokens) {
-  auto server = CreateKerberosAcceptor(Server());
   std::vector<uint8_t> out;
   const std::vector<uint8_t> garbage = {0x60, 0x03, 0x06, 0x01, 0x00};
-  EXPECT_EQ(StatusOf([&] { server->Step(garbage, out); }), rpcrt::kSecPkgError);
-  auto fresh = CreateKerberosAcceptor(Server());
-  EXPECT_EQ(StatusOf([&] { fresh->Step({}, out); }), rpcrt::kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { CreateKerberosAcceptor(Server())->Step(garbage, out); }),
+            rpcrt::kSecPkgError);
+  EXPECT_EQ(StatusOf([&] { CreateKerberosAcceptor(Server())->Step({}, out); }),
+            rpcrt::kSecPkgError);
 }
 
 TEST(KerberosTest, SealedPdusRoundTripBothWays) {
   Pair p = Connected(Alice());
-  for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{1000}, size_t{70000}}) {
+  for (size_t size : {size_t{0}, size_t{15}, size_t{16}, size_t{70000}}) {
     SCOPED_TRACE(size);
     const Pdu original = zelqa::testing::MakePdu(size, static_cast<uint8_t>(size));
     Pdu request = original;
@@ -182,14 +166,6 @@ TEST(KerberosTest, ReplayedOrReorderedPdusAreRejected) {
   }
 }
 
-TEST(KerberosTest, SignatureAreaMustHaveTheExactSize) {
-  Pair p = Connected(Alice());
-  Pdu pdu = zelqa::testing::MakePdu(64, 3);
-  std::vector<uint8_t> small(p.client->SignatureSize(pdu.body.size()) - 1);
-  IoBuffer buffers[] = {{IoBuffer::Kind::kData, pdu.body}};
-  EXPECT_EQ(StatusOf([&] { p.client->Seal(buffers, small); }), rpcrt::kSecPkgError);
-}
-
 TEST(KerberosTest, IntegrityLevelSignsWithoutEncrypting) {
   Pair p = Connected(Alice(), AuthnLevel::kPktIntegrity);
   const Pdu original = zelqa::testing::MakePdu(200, 5);
@@ -204,11 +180,16 @@ TEST(KerberosTest, IntegrityLevelSignsWithoutEncrypting) {
   EXPECT_EQ(StatusOf([&] { zelqa::testing::Verify(*p.server, forged); }), rpcrt::kSecPkgError);
 }
 
-TEST(KerberosTest, NothingIsProtectedBeforeEstablishment) {
+TEST(KerberosTest, NothingIsProtectedBeforeEstablishmentNorWithAShortSignature) {
   auto client = CreateKerberosInitiator(AcquireKerberosCredential(Alice()), u"zelqa/localhost");
   Pdu pdu = zelqa::testing::MakePdu(8, 1);
   EXPECT_EQ(StatusOf([&] { client->SignatureSize(8); }), rpcrt::kSecPkgError);
   EXPECT_EQ(StatusOf([&] { client->GetMic(pdu.body); }), rpcrt::kSecPkgError);
+
+  Pair p = Connected(Alice());
+  std::vector<uint8_t> small(p.client->SignatureSize(pdu.body.size()) - 1);
+  IoBuffer buffers[] = {{IoBuffer::Kind::kData, pdu.body}};
+  EXPECT_EQ(StatusOf([&] { p.client->Seal(buffers, small); }), rpcrt::kSecPkgError);
 }
 
 }  // namespace

@@ -18,22 +18,12 @@ namespace {
 
 using namespace rpcrt::security;
 using zelqa::testing::Establish;
+using zelqa::testing::ExpectSealedTraffic;
 using zelqa::testing::KdcEnvironment;
 using zelqa::testing::MitContext;
 using zelqa::testing::Pdu;
-
-std::u16string U16(const std::string& s) {
-  return {s.begin(), s.end()};
-}
-
-rpcrt::Status StatusOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const rpcrt::RpcError& e) {
-    return e.status();
-  }
-  return rpcrt::kOk;
-}
+using zelqa::testing::StatusOf;
+using zelqa::testing::U16;
 
 class NegotiateTest : public ::testing::Test {
  protected:
@@ -60,20 +50,6 @@ class NegotiateTest : public ::testing::Test {
     const auto* negotiated = dynamic_cast<const spnego::NegotiatedContext*>(&ctx);
     if (negotiated == nullptr || negotiated->negotiated() == nullptr) return {};
     return negotiated->negotiated()->Oid();
-  }
-
-  static void ExpectSealedTraffic(SecurityContext& client, SecurityContext& server) {
-    for (uint8_t i = 0; i < 3; ++i) {
-      const Pdu original = zelqa::testing::MakePdu(64 + i, i);
-      Pdu request = original;
-      zelqa::testing::Seal(client, request);
-      zelqa::testing::Unseal(server, request);
-      EXPECT_EQ(request.body, original.body);
-      Pdu response = original;
-      zelqa::testing::Seal(server, response);
-      zelqa::testing::Unseal(client, response);
-      EXPECT_EQ(response.body, original.body);
-    }
   }
 
   // gss-ntlmssp seals a single data buffer (no IOV interface): so do we, for the comparison.

@@ -16,15 +16,14 @@ namespace {
 
 using namespace rpcrt::security;
 using zelqa::testing::Establish;
+using zelqa::testing::ExpectSealedTraffic;
 using zelqa::testing::KdcEnvironment;
 using zelqa::testing::MitContext;
 using zelqa::testing::Pdu;
+using zelqa::testing::StatusOf;
+using zelqa::testing::U16;
 
 constexpr const char* kTarget = "zelqa/localhost@ZELQA.TEST";
-
-std::u16string U16(const std::string& s) {
-  return {s.begin(), s.end()};
-}
 
 std::unique_ptr<SecurityContext> OurInitiator() {
   const std::string pw = KdcEnvironment::kdc().Password("alice");
@@ -49,30 +48,6 @@ std::unique_ptr<MitContext> MitInitiator(OM_uint32 flags) {
 
 constexpr OM_uint32 kDceFlags = GSS_C_DCE_STYLE | GSS_C_MUTUAL_FLAG | GSS_C_REPLAY_FLAG |
                                 GSS_C_SEQUENCE_FLAG | GSS_C_CONF_FLAG | GSS_C_INTEG_FLAG;
-
-// Sealed traffic both ways between two established contexts.
-void ExpectSealedTraffic(SecurityContext& client, SecurityContext& server) {
-  for (uint8_t i = 0; i < 3; ++i) {
-    const Pdu original = zelqa::testing::MakePdu(100 + i * 50, i);
-    Pdu request = original;
-    zelqa::testing::Seal(client, request);
-    zelqa::testing::Unseal(server, request);
-    EXPECT_EQ(request.body, original.body);
-    Pdu response = original;
-    zelqa::testing::Seal(server, response);
-    zelqa::testing::Unseal(client, response);
-    EXPECT_EQ(response.body, original.body);
-  }
-}
-
-rpcrt::Status StatusOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const rpcrt::RpcError& e) {
-    return e.status();
-  }
-  return rpcrt::kOk;
-}
 
 TEST(SpnegoKerberosTest, OursOnBothSidesTakesTwoRoundTrips) {
   auto client = OurInitiator();
