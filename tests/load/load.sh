@@ -9,14 +9,14 @@ set -euo pipefail
 mode=$1 server=$2 driver=$3 library=$4
 shift 4
 work=$(mktemp -d)
-server_pid=
+server_pid= driver_pid=
 stop_server() {
   [ -n "$server_pid" ] || return 0
   kill -KILL "$server_pid" 2>/dev/null || true
   wait "$server_pid" 2>/dev/null || true
   server_pid=
 }
-trap 'stop_server; rm -rf "$work"' EXIT
+trap '[ -z "$driver_pid" ] || kill "$driver_pid" 2>/dev/null; stop_server; rm -rf "$work"' EXIT
 
 secret="Load-$(head -c 12 /dev/urandom | base64 | tr -d '/+=')"
 printf 'ZELQA:loader:%s\n' "$secret" >"$work/accounts"
@@ -70,6 +70,7 @@ case "$mode" in
     touch "$work/settled"
     rc=0
     wait "$driver_pid" || rc=$?
+    driver_pid=
     echo "server restarts: $restarts"
     exit "$rc"
     ;;
