@@ -145,5 +145,27 @@ TEST(HostileReply, FaultReportingSuccessIsAProtocolError) {
   EXPECT_TRUE(server.WaitClosed(1));
 }
 
+TEST(HostileReply, BytesAfterTheReplyRetireTheConnection) {
+  // A good reply followed by something nobody asked for: a shutdown, or the reply once more.
+  // The call succeeds; the connection is not trusted with the next one.
+  Pdu shutdown;
+  shutdown.body = Shutdown{};
+  for (bool duplicate : {false, true}) {
+    HostileServer server(OnFirstRequest([&](Session& s, const Pdu& request) {
+      std::vector<uint8_t> bytes = s.Encode(s.DefaultResponse(request));
+      std::vector<uint8_t> extra = duplicate ? bytes : EncodePdu(shutdown);
+      bytes.insert(bytes.end(), extra.begin(), extra.end());
+      return Action{bytes};
+    }));
+    auto binding = BindTo(server.port());
+    const auto stub = std::vector<uint8_t>(32, 4);
+    EXPECT_EQ(CallOnce(*binding, stub).stub, stub);
+    Outcome next = CallOnce(*binding, stub);
+    EXPECT_EQ(next.status, kOk);
+    EXPECT_EQ(next.stub, stub);
+    EXPECT_EQ(server.accepted(), 2) << (duplicate ? "duplicate reply" : "shutdown");
+  }
+}
+
 }  // namespace
 }  // namespace rpcrt::hostile
