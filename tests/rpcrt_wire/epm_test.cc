@@ -11,17 +11,9 @@ namespace {
 
 using rpcrt::testing::Concat;
 using rpcrt::testing::Hex;
+using rpcrt::testing::StatusOf;
 
 constexpr SyntaxId kDoRpcInterface{MakeUuid("d1c2c07a-d989-48cc-a423-b73ecd518d40"), 1, 0};
-
-Status StatusOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RpcError& e) {
-    return e.status();
-  }
-  return kOk;
-}
 
 std::vector<uint8_t> DoRpcTowerBytes() {
   return Hex(

@@ -1,10 +1,14 @@
-// Byte strings for golden-byte tests, written as hex with free spacing.
+// Byte strings for golden-byte tests, written as hex with free spacing, and the status a
+// decoder fails with.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
+
+#include "rpcrt/status.h"
 
 namespace rpcrt::testing {
 
@@ -37,6 +41,16 @@ inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> p
   std::vector<uint8_t> out;
   for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
   return out;
+}
+
+// The status of the RpcError that `f` throws, or kOk.
+inline Status StatusOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RpcError& e) {
+    return e.status();
+  }
+  return kOk;
 }
 
 }  // namespace rpcrt::testing

@@ -50,7 +50,7 @@ TEST(ProtectedLayoutTest, MaxStubFillsTheFragment) {
 
 TEST(ProtectedLayoutTest, BuiltFragmentIsFinalBeforeSigning) {
   for (bool object : {false, true}) {
-    for (size_t stub_size : {0u, 1u, 15u, 16u, 17u, 100u}) {
+    for (size_t stub_size : {0u, 15u, 16u, 100u}) {
       SCOPED_TRACE(::testing::Message() << "object " << object << " stub " << stub_size);
       Pdu pdu = RequestOf(stub_size, object);
       SecurityTrailer trailer{AuthnService::kGssNegotiate, AuthnLevel::kPktPrivacy, 0, 0, 7};
@@ -99,12 +99,7 @@ TEST(ProtectedLayoutTest, BuiltFragmentIsFinalBeforeSigning) {
 
 TEST(ProtectedLayoutTest, LocateRefusesWhatIsNotAProtectedCall) {
   auto status = [](const std::vector<uint8_t>& bytes) {
-    try {
-      LocateProtectedPdu(bytes);
-    } catch (const RpcError& e) {
-      return e.status();
-    }
-    return kOk;
+    return testing::StatusOf([&] { LocateProtectedPdu(bytes); });
   };
   using testing::Hex;
   // Not protected.
