@@ -18,6 +18,7 @@
 #include "logging/process_logger.h"
 #include "logging/receiver/file_log.h"
 #include "logging/receiver/memory_log.h"
+#include "tests/exc/what_of.h"
 #include "tests/logging/test_support.h"
 #include "util/file_system.h"
 #include "util/zip_writer.h"
@@ -92,16 +93,12 @@ TEST_F(AgingTest, FailureNamesTheFileTheExtensionAndTheLimit) {
   // The oldest age is a non-empty directory, which the delete cannot remove.
   touch(age(0), "a");
   std::filesystem::create_directories(age(1) + "/blocker");
-  try {
-    age_files(base_, ".log.gz", 1);
-    FAIL() << "aging over a directory succeeded";
-  } catch (const exc::runtime_exc_t& e) {
-    const std::string what = e.what();
-    EXPECT_THAT(what, testing::StartsWith("Cannot delete file. path: [" + age(1) +
-                                          "], code: [39], descr: [Directory not empty]\n"));
-    EXPECT_THAT(what, testing::EndsWith("\nCannot age file. File path: [" + base_ +
-                                        "]. Extension: [.log.gz]. Ages limit: [1]."));
-  }
+  const std::string what =
+      exctest::WhatOf<exc::runtime_exc_t>([&] { age_files(base_, ".log.gz", 1); });
+  EXPECT_THAT(what, testing::StartsWith("Cannot delete file. path: [" + age(1) +
+                                        "], code: [39], descr: [Directory not empty]\n"));
+  EXPECT_THAT(what, testing::EndsWith("\nCannot age file. File path: [" + base_ +
+                                      "]. Extension: [.log.gz]. Ages limit: [1]."));
   EXPECT_EQ(logtest::read_file(age(0)), "a");  // nothing lost
 }
 
@@ -117,14 +114,10 @@ TEST(FileSystemTest, ErrorsCarryPathCodeAndDescription) {
                                          "], code: [2], descr: [No such file or directory]");
     EXPECT_EQ(e.error_code(), 2u);
   }
-  try {
-    util::fs::move_file_replace(missing, dir.file("b"));
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot move file to [" + dir.file("b") + "]. path: [" +
-                                         missing +
-                                         "], code: [2], descr: [No such file or directory]");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>(
+                [&] { util::fs::move_file_replace(missing, dir.file("b")); }),
+            "Cannot move file to [" + dir.file("b") + "]. path: [" + missing +
+                "], code: [2], descr: [No such file or directory]");
   touch(dir.file("a"), "A");
   touch(dir.file("b"), "B");
   util::fs::move_file_replace(dir.file("a"), dir.file("b"));
@@ -134,13 +127,9 @@ TEST(FileSystemTest, ErrorsCarryPathCodeAndDescription) {
 
 TEST(ZipWriterTest, OpenFailureNamesPathAndErrno) {
   const std::string path = "/nonexistent-dir/a.log.gz";
-  try {
-    util::zip_writer_t writer(path);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_EQ(std::string(e.what()), "Failed to open gzip file (error code: 2) : " + path +
-                                         "\nFailed to open GZ archive [" + path + "]. Errno: 2");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { util::zip_writer_t writer(path); }),
+            "Failed to open gzip file (error code: 2) : " + path + "\nFailed to open GZ archive [" +
+                path + "]. Errno: 2");
 }
 
 TEST(ZipWriterTest, FailedCloseIsLoggedNotThrown) {
@@ -258,14 +247,8 @@ TEST_F(FileLogAgingTest, ArchiveThatCannotBeCreatedKeepsTheLogAndExplainsWhy) {
   aging_settings_t settings;
   settings.max_size = 1;
   settings.ages_limit = 0;
-  try {
-    check_log_size(file, settings);
-    FAIL();
-  } catch (const exc::exc_base_t& e) {
-    EXPECT_THAT(
-        std::string(e.what()),
-        testing::EndsWith("\nUnable to validate log size limit. Log path: [" + path_ + "]."));
-  }
+  EXPECT_THAT(exctest::WhatOf<exc::exc_base_t>([&] { check_log_size(file, settings); }),
+              testing::EndsWith("\nUnable to validate log size limit. Log path: [" + path_ + "]."));
   EXPECT_EQ(logtest::read_file(path_), "keep me");
   EXPECT_EQ(file->size(), 7u);
 }
