@@ -10,6 +10,7 @@
 #include "io/message/message_data_blob.h"
 #include "io/message/message_data_numeric.h"
 #include "io/message/message_data_string.h"
+#include "tests/exc/what_of.h"
 #include "tests/message/test_bytes.h"
 
 namespace io::message {
@@ -32,12 +33,7 @@ boost::shared_ptr<CGenericMessage> Parse(const bytes_t& bytes) {
 }
 
 std::string ParseError(const bytes_t& bytes) {
-  try {
-    Parse(bytes);
-  } catch (const exc::runtime_exc_t& e) {
-    return e.what();
-  }
-  return "<no error>";
+  return exctest::WhatOf<exc::runtime_exc_t>([&] { Parse(bytes); });
 }
 
 const bytes_t kHeadOfOneItem = Bytes({0x0F, 0x71, 0x83, 0x77, 0x01, 0x00, 0x00, 0x00});
@@ -206,26 +202,17 @@ TEST(GenericMessageParse, TricklingStreamGivesTheSameMessage) {
 
 TEST(GenericMessageSet, NullItemIsRefused) {
   CGenericMessage message;
-  try {
-    message.Set(1, nullptr);
-    FAIL() << "no error";
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(), "CGenericMessage::Set(): Incorrect parameter <value: {null}>");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { message.Set(1, nullptr); }),
+            "CGenericMessage::Set(): Incorrect parameter <value: {null}>");
 }
 
 TEST(GenericMessageSerialize, ShortWriteReportsCounts) {
   CGenericMessage message;
   message.Set(1, boost::make_shared<CMessageDataInt32>(5));
   CMemoryOutputStream full(10);
-  try {
-    message.Serialize(full);
-    FAIL() << "no error";
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Failed to write value to the binary stream: written less bytes (10) than "
-                 "expected (22).");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { message.Serialize(full); }),
+            "Failed to write value to the binary stream: written less bytes (10) than expected "
+            "(22).");
 }
 
 }  // namespace

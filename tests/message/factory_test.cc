@@ -12,6 +12,7 @@
 #include "io/message/generic_message_factory.h"
 #include "io/message/message_data_numeric.h"
 #include "io/message/message_deserialization_context.h"
+#include "tests/exc/what_of.h"
 #include "tests/message/test_bytes.h"
 
 namespace io::message {
@@ -24,12 +25,7 @@ using testing::Concat;
 std::string ErrorOf(const message_header_t& header, const bytes_t& bytes) {
   CGenericMessageFactory factory;
   CMemoryInputStream in(bytes);
-  try {
-    factory.Create(header, in);
-  } catch (const exc::runtime_exc_t& e) {
-    return e.what();
-  }
-  return "<no error>";
+  return exctest::WhatOf<exc::runtime_exc_t>([&] { factory.Create(header, in); });
 }
 
 TEST(MessageClassNames, KnownAndUnknown) {

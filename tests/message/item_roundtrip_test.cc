@@ -16,6 +16,7 @@
 #include "io/message/message_data_numeric.h"
 #include "io/message/message_data_string.h"
 #include "io/message/serialization_stream.h"
+#include "tests/exc/what_of.h"
 #include "tests/message/test_bytes.h"
 
 namespace io::message {
@@ -160,23 +161,11 @@ TEST(BlobItem, EmptyAndLargeRoundTrip) {
 
 TEST(BlobItem, SizeLimitOnCreateAndResize) {
   const uint64_t limit = CMessageDataBlob::kMaxBlobSize;
-  try {
-    CMessageDataBlob blob(limit);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Failed to create blob. Max blob size: [2147483643], New blob size: "
-                 "[2147483643]");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { CMessageDataBlob blob(limit); }),
+            "Failed to create blob. Max blob size: [2147483643], New blob size: [2147483643]");
   CMessageDataBlob blob(Bytes({1, 2, 3}));
-  try {
-    blob.Resize(uint64_t{1} << 33);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Failed to resize buffer. Max blob size: [2147483643], New blob size: "
-                 "[8589934592]");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { blob.Resize(uint64_t{1} << 33); }),
+            "Failed to resize buffer. Max blob size: [2147483643], New blob size: [8589934592]");
   EXPECT_EQ(blob.Get(), Bytes({1, 2, 3})) << "a refused resize keeps the block";
   blob.Resize(5);
   EXPECT_EQ(blob.Get(), Bytes({1, 2, 3, 0, 0}));

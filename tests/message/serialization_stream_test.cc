@@ -5,6 +5,7 @@
 
 #include "exc/exceptions.h"
 #include "io/message/serialization_stream.h"
+#include "tests/exc/what_of.h"
 
 namespace io::message {
 namespace {
@@ -16,12 +17,7 @@ buffer_t Buffer(size_t size) {
 }
 
 std::string ErrorOf(auto&& action) {
-  try {
-    action();
-  } catch (const exc::runtime_exc_t& e) {
-    return e.what();
-  }
-  return "<no error>";
+  return exctest::WhatOf<exc::runtime_exc_t>(action);
 }
 
 TEST(SerializationStream, NullOrEmptyBufferIsRefused) {

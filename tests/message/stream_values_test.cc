@@ -4,6 +4,7 @@
 #include "exc/exceptions.h"
 #include "io/memory_stream.h"
 #include "io/message/stream_values.h"
+#include "tests/exc/what_of.h"
 #include "tests/message/test_bytes.h"
 
 namespace io::message {
@@ -33,14 +34,9 @@ TEST(StreamValues, OverlongCountsAreTreatedAsFailures) {
 TEST(ReadBlock, ClaimFarBeyondTheDataFailsWithWhatArrived) {
   const bytes_t data(100000, 0x11);
   CMemoryInputStream in(data);
-  try {
-    ReadBlock(in, uint64_t{4} << 30);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Failed to retrieve value from the binary stream: received less bytes (100000) "
-                 "than expected (4294967296).");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { ReadBlock(in, uint64_t{4} << 30); }),
+            "Failed to retrieve value from the binary stream: received less bytes (100000) than "
+            "expected (4294967296).");
 }
 
 TEST(ReadBlock, ExactBlocksAcrossChunkBoundaries) {
