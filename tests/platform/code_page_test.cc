@@ -107,15 +107,4 @@ TEST(CodePage, BadArgumentsFailWithInvalidParameter) {
   EXPECT_EQ(ERROR_INVALID_FLAGS, GetLastError());
 }
 
-TEST(CodePage, InjectedFailureHitsOnlyTheNextCallOnThisThread) {
-  platform::FailNextConversion(ERROR_NO_UNICODE_TRANSLATION);
-  EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0, "abc", 3, nullptr, 0));
-  EXPECT_EQ(ERROR_NO_UNICODE_TRANSLATION, GetLastError());
-  EXPECT_EQ(3, MultiByteToWideChar(CP_UTF8, 0, "abc", 3, nullptr, 0));
-
-  platform::FailNextConversion(ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(0, WideCharToMultiByte(CP_UTF8, 0, u"x", 1, nullptr, 0, nullptr, nullptr));
-  EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, GetLastError());
-}
-
 }  // namespace
