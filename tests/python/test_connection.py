@@ -32,6 +32,14 @@ def test_text_round_trips(conn, request1, request2):
     assert conn.call(request1, request2) == request1 + request2
 
 
+def test_empty_user_is_the_current_user(server, monkeypatch, tmp_path):
+    accounts = tmp_path / "ntlm_user"
+    accounts.write_text(f"ZELQA:alice:{server.password}\n")
+    monkeypatch.setenv("NTLM_USER_FILE", str(accounts))
+    with Connection(server.host, server.port) as conn:
+        assert conn.call("as ", "alice") == "as alice"
+
+
 def test_wrong_password_raises_with_the_library_text(server):
     with pytest.raises(ZelqaRpcError) as failure:
         with Connection(server.host, server.port, server.user, "not-" + server.password) as c:
