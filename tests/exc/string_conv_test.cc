@@ -7,6 +7,7 @@
 #include "exc/array.h"
 #include "exc/exceptions.h"
 #include "platform/code_page.h"
+#include "tests/exc/what_of.h"
 
 namespace {
 
@@ -77,14 +78,8 @@ TEST(StringConv, NonThrowingFormsFallBack) {
 TEST(ByteArray, IndexIsCheckedAgainstTheSize) {
   cnt::array_t bytes(4);
   EXPECT_EQ(bytes.check_array_index(3), bytes.data() + 3);
-  try {
-    bytes.check_array_index(4);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Out of the array bound. Index of the requested array element: [4]. Array size: "
-                 "[4].");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { bytes.check_array_index(4); }),
+            "Out of the array bound. Index of the requested array element: [4]. Array size: [4].");
   EXPECT_THROW(cnt::array_t().check_array_index(0), exc::runtime_exc_t);
 }
 
