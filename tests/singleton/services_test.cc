@@ -17,6 +17,7 @@
 #include "exc/exceptions.h"
 #include "io/cout_multiplexor.h"
 #include "io/io_dev_pool.h"
+#include "tests/exc/what_of.h"
 
 namespace {
 
@@ -84,13 +85,9 @@ TEST(DevicePool, SharesOpenHandlesAndReopensAfterRelease) {
 
 TEST(DevicePool, FailedOpenNamesThePath) {
   io::io_dev_pool_t pool;
-  try {
-    pool.Open("/nonexistent/zelqa-device", O_RDONLY);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Failed to open device [/nonexistent/zelqa-device]: No such file or directory");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>(
+                [&] { pool.Open("/nonexistent/zelqa-device", O_RDONLY); }),
+            "Failed to open device [/nonexistent/zelqa-device]: No such file or directory");
   EXPECT_EQ(pool.Size(), 0u);
 }
 

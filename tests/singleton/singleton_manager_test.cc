@@ -1,5 +1,6 @@
 // Singleton requests with and without an installed manager, failed constructions, requests
 // from many threads, and the installer's exclusive lock.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +11,7 @@
 
 #include "common/singleton_manager.h"
 #include "exc/exceptions.h"
+#include "tests/exc/what_of.h"
 
 namespace util {
 namespace {
@@ -58,15 +60,9 @@ std::string TypeName() {
 
 TEST(SingletonManagerAbsent, RequestFailsWithChainedMessages) {
   ASSERT_FALSE(RemoveSingletonManager()) << "no manager is installed by default";
-  try {
-    GetSingleton<Leaf>();
-    FAIL();
-  } catch (const CSingletonManagerIsNotInitializedExc& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Singleton manager is not initialized\nFailed to get "
-              "singleton. Type: [" +
-                  TypeName<Leaf>() + "]");
-  }
+  EXPECT_EQ(exctest::WhatOf<CSingletonManagerIsNotInitializedExc>([] { GetSingleton<Leaf>(); }),
+            "Singleton manager is not initialized\nFailed to get singleton. Type: [" +
+                TypeName<Leaf>() + "]");
 }
 
 TEST_F(SingletonManagerTest, SameInstanceBuiltOnceAcrossThreads) {
@@ -88,22 +84,13 @@ TEST_F(SingletonManagerTest, SameInstanceBuiltOnceAcrossThreads) {
 
 TEST_F(SingletonManagerTest, FailedConstructionIsNotRetried) {
   Failing::attempts = 0;
-  try {
-    GetSingleton<Failing>();
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "disk on fire\nFailed to get singleton. Type: [" + TypeName<Failing>() + "]");
-  }
+  const std::string type = TypeName<Failing>();
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([] { GetSingleton<Failing>(); }),
+            "disk on fire\nFailed to get singleton. Type: [" + type + "]");
   for (int i = 0; i < 2; ++i) {
-    try {
-      GetSingleton<Failing>();
-      FAIL();
-    } catch (const CSingletonIsNotInitializedExc& e) {
-      EXPECT_EQ(std::string(e.what()), "Singleton is not created. Type: [" + TypeName<Failing>() +
-                                           "]\nFailed to get singleton. Type: [" +
-                                           TypeName<Failing>() + "]");
-    }
+    EXPECT_EQ(exctest::WhatOf<CSingletonIsNotInitializedExc>([] { GetSingleton<Failing>(); }),
+              "Singleton is not created. Type: [" + type + "]\nFailed to get singleton. Type: [" +
+                  type + "]");
   }
   EXPECT_EQ(Failing::attempts, 1);
 }
@@ -115,13 +102,8 @@ TEST_F(SingletonManagerTest, ConstructorMayAskForOtherSingletons) {
 }
 
 TEST_F(SingletonManagerTest, InstallerInsideRequestRefusesInsteadOfHanging) {
-  try {
-    GetSingleton<Reinstaller>();
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_NE(std::string(e.what()).find("cannot be installed or removed inside a singleton"),
-              std::string::npos);
-  }
+  EXPECT_THAT(exctest::WhatOf<exc::runtime_exc_t>([] { GetSingleton<Reinstaller>(); }),
+              ::testing::HasSubstr("cannot be installed or removed inside a singleton"));
 }
 
 TEST_F(SingletonManagerTest, RequestsFailAtOnceWhileInstallerHoldsTheLock) {
