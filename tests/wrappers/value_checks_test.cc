@@ -8,6 +8,7 @@
 #include "common/narrow_cast.h"
 #include "common/stream_checks.h"
 #include "exc/exceptions.h"
+#include "tests/exc/what_of.h"
 
 namespace win {
 namespace {
@@ -16,15 +17,9 @@ TEST(NarrowCastTest, KeepsValuesThatFitAndRefusesTheRest) {
   EXPECT_EQ(narrow_cast(0), 0u);
   EXPECT_EQ(narrow_cast(0xFFFFFFFFll), 0xFFFFFFFFu);
   for (int64_t bad : {int64_t{0x100000000}, int64_t{-1}, std::numeric_limits<int64_t>::min()}) {
-    try {
-      narrow_cast(bad);
-      FAIL() << bad;
-    } catch (const exc::CRuntimeExcWithStack& e) {
-      const std::string what = e.what();
-      EXPECT_THAT(what, testing::StartsWith("Unable to cast value from [long] to [unsigned int]. "
-                                            "Value: [" +
-                                            std::to_string(bad) + "]\n--tr:Stack:"));
-    }
+    EXPECT_THAT(exctest::WhatOf<exc::CRuntimeExcWithStack>([&] { narrow_cast(bad); }),
+                testing::StartsWith("Unable to cast value from [long] to [unsigned int]. Value: [" +
+                                    std::to_string(bad) + "]\n--tr:Stack:"));
   }
 }
 
@@ -52,14 +47,9 @@ TEST(StreamChecksTest, WriteHandsOverFourBytesAndChecksTheCount) {
   EXPECT_EQ(ok.bytes_, std::string("\x04\x03\x02\x01", 4));
 
   test_stream_t short_write(3);
-  try {
-    write_value(short_write, 7);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Failed to write value to the binary stream: written less bytes (3) than "
-                 "expected (4).");
-  }
+  EXPECT_EQ(
+      exctest::WhatOf<exc::runtime_exc_t>([&] { write_value(short_write, 7); }),
+      "Failed to write value to the binary stream: written less bytes (3) than expected (4).");
   // A count that does not fit in 32 bits fails in the narrowing, before the comparison.
   test_stream_t huge(uint64_t{1} << 40);
   EXPECT_THROW(write_value(huge, 7), exc::CRuntimeExcWithStack);
@@ -72,14 +62,9 @@ TEST(StreamChecksTest, ReadChecksTheCountAgainstTheExpectedSize) {
   EXPECT_EQ(value, 0xABABABABABABABABull);
 
   test_stream_t short_read(2);
-  try {
-    read_value(short_read, &value, 8);
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(),
-                 "Failed to retrieve value from the binary stream: received less bytes (2) than "
-                 "expected (8).");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { read_value(short_read, &value, 8); }),
+            "Failed to retrieve value from the binary stream: received less bytes (2) than "
+            "expected (8).");
 }
 
 }  // namespace

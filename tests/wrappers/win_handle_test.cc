@@ -11,6 +11,7 @@
 #include "exc/exceptions.h"
 #include "logging/process_logger.h"
 #include "logging/receiver/memory_log.h"
+#include "tests/exc/what_of.h"
 
 namespace win {
 namespace {
@@ -51,12 +52,8 @@ TEST(WinHandleTest, AddressOfOnlyWhileEmptyOrInvalid) {
   HANDLE* slot = &handle;
   *slot = win_handle_t::from_fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
   EXPECT_TRUE(handle.valid());
-  try {
-    (void)&handle;
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_STREQ(e.what(), "Handle object is already initialized.");
-  }
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { (void)&handle; }),
+            "Handle object is already initialized.");
   win_handle_t invalid(INVALID_HANDLE_VALUE);
   EXPECT_NO_THROW((void)&invalid);
 }
