@@ -128,19 +128,6 @@ std::vector<uint8_t> SealFromKey(const std::vector<uint8_t>& key, uint32_t flags
 
 class GssNtlmssp : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = getenv("NTLM_USER_FILE");
-    had_old_ = old != nullptr;
-    if (had_old_) old_ = old;
-    setenv("NTLM_USER_FILE", users_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (had_old_)
-      setenv("NTLM_USER_FILE", old_.c_str(), 1);
-    else
-      unsetenv("NTLM_USER_FILE");
-  }
-
   void AcquireAcceptorCred(GssContext& g) {
     OM_uint32 minor;
     gss_OID_set_desc mechs = {1, &kNtlmOid};
@@ -177,8 +164,7 @@ class GssNtlmssp : public ::testing::Test {
 
   TempFile users_{"EXAMPLE:alice:Pa55 word\n"};
   TempFile accounts_{"EXAMPLE:alice:Pa55 word\n"};
-  bool had_old_ = false;
-  std::string old_;
+  testing::ScopedEnv env_{"NTLM_USER_FILE", users_.path()};
 };
 
 TEST_F(GssNtlmssp, OurInitiatorWithTheirAcceptor) {

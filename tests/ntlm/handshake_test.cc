@@ -55,6 +55,13 @@ class NtlmHandshake : public ::testing::Test {
     EXPECT_TRUE(last.empty());
   }
 
+  // The first two legs: leaves the client's AUTHENTICATE in p.authenticate.
+  static void ToAuthenticate(Pair& p) {
+    p.client->Step({}, p.negotiate);
+    p.server->Step(p.negotiate, p.challenge);
+    p.client->Step(p.challenge, p.authenticate);
+  }
+
   TempFile file_{kAccounts};
 };
 
@@ -121,21 +128,20 @@ TEST_F(NtlmHandshake, ResponseEchoesServerTimeAndNamesTheTarget) {
 }
 
 TEST_F(NtlmHandshake, NamesCompareWithoutCaseAndEmptyDomainsMatch) {
-  Pair upper = Make(Creds(u"BOB", u"other", u"s3cret"));
-  Run(upper);
-  EXPECT_EQ(upper.server->PeerName(), "OTHER\\bob");  // the account's spelling
-
-  Pair no_domain = Make(Creds(u"bob", u"", u"s3cret"));
-  Run(no_domain);
-  EXPECT_EQ(no_domain.server->PeerName(), "OTHER\\bob");
-
-  Pair principal = Make(Creds(u"alice@example", u"", u"correct horse:battery"));
-  Run(principal);
-  EXPECT_EQ(principal.server->PeerName(), "EXAMPLE\\alice");
-
-  Pair any_domain = Make(Creds(u"carol", u"SOMEWHERE", u"anywhere"));
-  Run(any_domain);
-  EXPECT_EQ(any_domain.server->PeerName(), "SOMEWHERE\\carol");
+  const struct {
+    ClientCredentials creds;
+    const char* peer;
+  } cases[] = {
+      {Creds(u"BOB", u"other", u"s3cret"), "OTHER\\bob"},  // the account's spelling
+      {Creds(u"bob", u"", u"s3cret"), "OTHER\\bob"},
+      {Creds(u"alice@example", u"", u"correct horse:battery"), "EXAMPLE\\alice"},
+      {Creds(u"carol", u"SOMEWHERE", u"anywhere"), "SOMEWHERE\\carol"},
+  };
+  for (const auto& c : cases) {
+    Pair p = Make(c.creds);
+    Run(p);
+    EXPECT_EQ(p.server->PeerName(), c.peer);
+  }
 }
 
 TEST_F(NtlmHandshake, RejectedCredentialsAreAccessDenied) {
@@ -151,9 +157,7 @@ TEST_F(NtlmHandshake, RejectedCredentialsAreAccessDenied) {
   for (auto& c : cases) {
     Pair p = Make(c.creds);
     std::vector<uint8_t> out;
-    p.client->Step({}, p.negotiate);
-    p.server->Step(p.negotiate, p.challenge);
-    p.client->Step(p.challenge, p.authenticate);
+    ToAuthenticate(p);
     std::string what;
     EXPECT_EQ(StatusOf([&] { p.server->Step(p.authenticate, out); }, &what), kErrorAccessDenied)
         << c.why;
@@ -193,9 +197,7 @@ TEST_F(NtlmHandshake, TamperedAuthenticateFails) {
   for (size_t offset : {kFlagsOffset, kMicOffset, size_t{100}}) {
     Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
     std::vector<uint8_t> out;
-    p.client->Step({}, p.negotiate);
-    p.server->Step(p.negotiate, p.challenge);
-    p.client->Step(p.challenge, p.authenticate);
+    ToAuthenticate(p);
     p.authenticate[offset] ^= 0x04;
     const Status s = StatusOf([&] { p.server->Step(p.authenticate, out); });
     EXPECT_TRUE(s == kSecPkgError || s == kErrorAccessDenied) << offset << " " << s;
@@ -203,21 +205,12 @@ TEST_F(NtlmHandshake, TamperedAuthenticateFails) {
   }
 }
 
-TEST_F(NtlmHandshake, TruncatedTokensFailCleanly) {
+TEST_F(NtlmHandshake, TruncatedAuthenticateFailsCleanly) {
   Pair ref = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
   Run(ref);
-  for (size_t n = 0; n < ref.challenge.size(); n += 3) {
-    auto client = CreateNtlmInitiator(Creds(u"alice", u"EXAMPLE", u"x"), false);
-    std::vector<uint8_t> out;
-    client->Step({}, out);
-    std::vector<uint8_t> cut(ref.challenge.begin(), ref.challenge.begin() + n);
-    EXPECT_EQ(StatusOf([&] { client->Step(cut, out); }), kSecPkgError) << n;
-  }
   for (size_t n = 0; n < ref.authenticate.size(); n += 3) {
     Pair p = Make(Creds(u"alice", u"EXAMPLE", u"correct horse:battery"));
-    p.client->Step({}, p.negotiate);
-    p.server->Step(p.negotiate, p.challenge);
-    p.client->Step(p.challenge, p.authenticate);
+    ToAuthenticate(p);
     std::vector<uint8_t> cut(p.authenticate.begin(), p.authenticate.begin() + n);
     std::vector<uint8_t> out;
     const Status s = StatusOf([&] { p.server->Step(cut, out); });
@@ -274,9 +267,7 @@ TEST_F(NtlmHandshake, ResetIsIgnoredForRawNtlm) {
 TEST(NtlmCredentials, CurrentUserComesFromNtlmUserFile) {
   TempFile users("REALM:dave:pw1\nREALM:erin:pw2\n");
   TempFile server_accounts("REALM:dave:pw1\n");
-  const char* old = getenv("NTLM_USER_FILE");
-  std::string saved = old ? old : "";
-  setenv("NTLM_USER_FILE", users.path().c_str(), 1);
+  testing::ScopedEnv env("NTLM_USER_FILE", users.path());
   auto client = CreateNtlmInitiator(ClientCredentials{}, false);
   auto server = CreateNtlmAcceptor(ServerCredentials{server_accounts.path(), "", ""}, false);
   std::vector<uint8_t> a, b, c, d;
@@ -290,10 +281,6 @@ TEST(NtlmCredentials, CurrentUserComesFromNtlmUserFile) {
   EXPECT_EQ(StatusOf([] { CreateNtlmInitiator(ClientCredentials{}, false); }), kSecPkgError);
   setenv("NTLM_USER_FILE", "/nonexistent/zelqa-users", 1);
   EXPECT_EQ(StatusOf([] { CreateNtlmInitiator(ClientCredentials{}, false); }), kSecPkgError);
-  if (old)
-    setenv("NTLM_USER_FILE", saved.c_str(), 1);
-  else
-    unsetenv("NTLM_USER_FILE");
 }
 
 TEST(NtlmCredentials, AcceptorNeedsAnAccountFile) {

@@ -142,15 +142,6 @@ TEST(NtlmAvPairs, HostileListsAreRejected) {
   EXPECT_EQ(AvPairs::Parse(Hex("0000000000000000")).pairs().size(), 0u);
 }
 
-TEST(NtlmAvPairs, SetReplacesAndEncodeTerminates) {
-  AvPairs p;
-  p.Set(kAvFlags, {1, 0, 0, 0});
-  p.Set(kAvFlags, {2, 0, 0, 0});
-  EXPECT_EQ(p.pairs().size(), 1u);
-  EXPECT_EQ(p.Flags(), 2u);
-  EXPECT_EQ(p.Encode(), testing::Hex("06000400020000000000 0000"));
-}
-
 TEST(NtlmClientBlob, HostileBlobsAreRejected) {
   const Challenge cc{};
   auto blob = MakeClientBlob(5, cc, AvPairs().Encode());

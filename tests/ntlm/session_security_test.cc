@@ -83,21 +83,14 @@ TEST_F(NtlmSessionSecurity, AFlippedByteIsRejectedAndLosesNothing) {
   for (size_t i = 0; i < m.signature.size(); ++i) {
     Sealed bad = m;
     bad.signature[i] ^= 0x01;
-    ASSERT_EQ(UnsealOne(server_, bad), kSecPkgError) << i;
+    IoBuffer b{IoBuffer::Kind::kData, bad.data};
+    ASSERT_EQ(StatusOf([&] { server_.Unseal({&b, 1}, bad.signature); }), kSecPkgError) << i;
+    ASSERT_EQ(bad.data, m.data) << "a refused message is left as it came";
   }
   // The failures rewound the receive state: the genuine message still opens.
   std::string plain;
   EXPECT_EQ(UnsealOne(server_, m, &plain), kOk);
   EXPECT_EQ(plain, "a sealed request body");
-}
-
-TEST_F(NtlmSessionSecurity, FailedUnsealLeavesTheCiphertext) {
-  Sealed m = SealOne(client_, "keep me");
-  Sealed bad = m;
-  bad.signature[5] ^= 1;
-  IoBuffer b{IoBuffer::Kind::kData, bad.data};
-  EXPECT_EQ(StatusOf([&] { server_.Unseal({&b, 1}, bad.signature); }), kSecPkgError);
-  EXPECT_EQ(bad.data, m.data);
 }
 
 TEST_F(NtlmSessionSecurity, SignOnlyBuffersAreCoveredButNotEncrypted) {
