@@ -35,6 +35,14 @@ HostileOptions Options(bool header_sign = true) {
   return o;
 }
 
+Pdu FaultFor(const Pdu& request, const AuthVerifier* auth) {
+  Pdu fault;
+  fault.call_id = request.call_id;
+  fault.body = Fault{0, std::get<Request>(request.body).context_id, 0, 0, 0x0badf00du, {}};
+  if (auth != nullptr) fault.auth = *auth;
+  return fault;
+}
+
 struct Case {
   const char* name;
   std::function<Action(Session&, const Pdu&)> misbehave;
@@ -82,13 +90,16 @@ const Case kCases[] = {
        return Action{s.Encode(s.DefaultResponse(req))};
      },
      kSecPkgError},
-    // Faults come unverified: their status ends the call, the connection goes.
+    // Faults come unverified, with a verifier or without: their status ends the call, the
+    // connection goes.
     {"UnprotectedFault",
+     [](Session&, const Pdu& req) { return Action{EncodePdu(FaultFor(req, nullptr))}; },
+     0x0badf00du},
+    {"FaultWithAVerifier",
      [](Session&, const Pdu& req) {
-       Pdu fault;
-       fault.call_id = req.call_id;
-       fault.body = Fault{0, std::get<Request>(req.body).context_id, 0, 0, 0x0badf00du, {}};
-       return Action{EncodePdu(fault)};
+       AuthVerifier junk{{AuthnService::kWinNt, AuthnLevel::kPktPrivacy, 0, 0, 0},
+                         std::vector<uint8_t>(16, 0xee)};
+       return Action{EncodePdu(FaultFor(req, &junk))};
      },
      0x0badf00du},
 };
