@@ -71,15 +71,6 @@ TEST(NdrWriterTest, ContextHandleIsTwentyBytes) {
   EXPECT_TRUE(r.at_end());
 }
 
-TEST(NdrWriterTest, PatchRewritesAnEarlierCount) {
-  NdrWriter w;
-  w.WriteU32(0);
-  w.WriteU32(7);
-  w.PatchU32(0, 0xaabbccdd);
-  EXPECT_EQ(w.bytes(), Hex("ddccbbaa 07000000"));
-  EXPECT_EQ(StatusOf([&] { w.PatchU32(5, 1); }), kErrorInvalidParameter);
-}
-
 TEST(NdrReaderTest, ReadsBackWhatTheWriterWrote) {
   for (bool big_endian : {false, true}) {
     NdrWriter w(big_endian);

@@ -223,9 +223,6 @@ TEST(PduEncodeTest, StublessPdus) {
   pdu.body = Shutdown{};
   EXPECT_EQ(RoundTrip(pdu, Hex("05 00 11 03 10000000 1000 0000 03000000")).type(),
             PduType::kShutdown);
-  pdu.body = Orphaned{};
-  EXPECT_EQ(RoundTrip(pdu, Hex("05 00 13 03 10000000 1000 0000 03000000")).type(),
-            PduType::kOrphaned);
 }
 
 TEST(PduEncodeTest, BigEndianPeersAreDecodedInTheirOrder) {
