@@ -5,6 +5,7 @@
 
 #include "exc/exceptions.h"
 #include "platform/registry.h"
+#include "tests/exc/what_of.h"
 #include "tests/logging/test_support.h"
 
 namespace win {
@@ -25,17 +26,6 @@ class RegKeyTest : public testing::Test {
   boost::shared_ptr<win_reg_key_t> open() {
     return win_reg_key_t::open_subkey(u"SOFTWARE\\Zelqa\\Test", {});
   }
-  // The whole what() of the failure of `read`.
-  template <class F>
-  std::string failure(F read) {
-    try {
-      read();
-    } catch (const std::exception& e) {
-      return e.what();
-    }
-    return "<no failure>";
-  }
-
   logtest::registry_file_t reg_{kKey};
 };
 
@@ -49,13 +39,13 @@ TEST_F(RegKeyTest, ReadsStringsAndNumbers) {
 
 TEST_F(RegKeyTest, WrongTypesNameTheType) {
   auto key = open();
-  EXPECT_EQ(failure([&] { key->get_string("Number"); }),
+  EXPECT_EQ(exctest::WhatOf([&] { key->get_string("Number"); }),
             "Unexpected registry type: [4].\nCannot retrieve a registry value. Value name: "
             "[Number].");
-  EXPECT_EQ(failure([&] { key->get_dword("Text"); }),
+  EXPECT_EQ(exctest::WhatOf([&] { key->get_dword("Text"); }),
             "Unexpected registry type: [1].\nCannot retrieve a registry value. Value name: "
             "[Text].");
-  EXPECT_THAT(failure([&] { key->get_string("Binary"); }),
+  EXPECT_THAT(exctest::WhatOf([&] { key->get_string("Binary"); }),
               HasSubstr("Unexpected registry type: [3]."));
 }
 
@@ -74,7 +64,7 @@ TEST_F(RegKeyTest, MissingValueCarriesTheStatus) {
 
 TEST_F(RegKeyTest, EmptyKeyAndAddressOfRules) {
   win_reg_key_t empty;
-  EXPECT_EQ(failure([&] { empty.get_string("Text"); }),
+  EXPECT_EQ(exctest::WhatOf([&] { empty.get_string("Text"); }),
             "Registry key object is not initialized.\nCannot retrieve a registry value. Value "
             "name: [Text].");
   EXPECT_EQ(empty.close(), 0);
@@ -83,7 +73,7 @@ TEST_F(RegKeyTest, EmptyKeyAndAddressOfRules) {
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zelqa\\Test", 0, KEY_READ, &key),
             static_cast<LSTATUS>(ERROR_SUCCESS));
   EXPECT_EQ(key.get_dword("Number"), 42u);
-  EXPECT_EQ(failure([&] { (void)&key; }),
+  EXPECT_EQ(exctest::WhatOf([&] { (void)&key; }),
             "operator& cannot be called because registry key already initialized.");
   EXPECT_EQ(key.close(), static_cast<LSTATUS>(ERROR_SUCCESS));
   EXPECT_EQ(key.get(), nullptr);
