@@ -18,19 +18,27 @@ std::unique_ptr<SecurityContext> CreateNegotiateInitiator(const ClientCredential
                                                           AuthnLevel level) {
   std::vector<std::unique_ptr<Mechanism>> candidates;
   std::optional<RpcError> kerberos_error;
-  try {
-    // A KDC that refuses the password ends it here (access denied); only a Kerberos that
-    // cannot be used at all (no KDC, no ticket cache, user unknown there) leaves it to NTLM.
-    candidates.push_back(
-        CreateKerberosInitiator(AcquireKerberosCredential(credentials), principal, level));
-  } catch (const KerberosUnavailable& e) {
-    kerberos_error = e;
+  const bool kerberos_known_unusable =
+      credentials.kerberos_unusable && credentials.kerberos_unusable->load();
+  if (!kerberos_known_unusable) {
+    try {
+      // A KDC that refuses the password ends it here (access denied); only a Kerberos that
+      // cannot be used at all (no KDC, no ticket cache, user unknown there) leaves it to NTLM.
+      candidates.push_back(
+          CreateKerberosInitiator(AcquireKerberosCredential(credentials), principal, level));
+    } catch (const KerberosUnavailable& e) {
+      kerberos_error = e;
+      if (credentials.kerberos_unusable) credentials.kerberos_unusable->store(true);
+    }
   }
   try {
     candidates.push_back(CreateNtlmInitiator(credentials, /*under_spnego=*/true, principal));
   } catch (const RpcError&) {
     // Without Kerberos either, the Kerberos reason is the one worth reporting.
-    if (candidates.empty()) throw *kerberos_error;
+    if (candidates.empty()) {
+      if (kerberos_error) throw *kerberos_error;
+      throw;
+    }
   }
   return std::make_unique<spnego::SpnegoInitiator>(std::move(candidates));
 }

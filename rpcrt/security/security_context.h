@@ -6,6 +6,7 @@
 // looks inside a token.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -52,6 +53,11 @@ struct Identity {
 // What a client authenticates with: explicit credentials, or (none) the current user's.
 struct ClientCredentials {
   std::optional<Identity> identity;
+  // Shared by every copy, that is by the connections of one binding: set once Negotiate has
+  // found Kerberos unusable with these credentials, so that later connections go straight to
+  // NTLM instead of looking for a KDC again (a look-up that takes seconds where name servers
+  // are slow or drop queries).
+  std::shared_ptr<std::atomic<bool>> kerberos_unusable = std::make_shared<std::atomic<bool>>();
 };
 
 // What a server accepts with.

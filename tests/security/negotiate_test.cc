@@ -93,6 +93,20 @@ TEST_F(NegotiateTest, NtlmWhenTheDomainHasNoKdc) {
   EXPECT_TRUE(oids::Equal(Negotiated(*server), oids::kNtlm));
   EXPECT_EQ(server->PeerName(), "WORKGROUP\\carol");
   ExpectSealedTraffic(*client, *server);
+
+  // The copies a binding hands its later connections know it already: no second KDC look-up,
+  // and NTLM still works for them. Other credentials look again.
+  const ClientCredentials carol = Carol();
+  CreateClientContext(AuthnService::kGssNegotiate, carol, u"zelqa/localhost",
+                      AuthnLevel::kPktPrivacy);
+  const ClientCredentials later = carol;
+  EXPECT_TRUE(later.kerberos_unusable->load());
+  auto again = CreateClientContext(AuthnService::kGssNegotiate, later, u"zelqa/localhost",
+                                   AuthnLevel::kPktPrivacy);
+  auto server2 = CreateServerContext(AuthnService::kGssNegotiate, Server(true, true));
+  EXPECT_EQ(Establish(*again, *server2).size(), 4u);
+  EXPECT_FALSE(Carol().kerberos_unusable->load());
+  EXPECT_FALSE(Alice().kerberos_unusable->load());
 }
 
 TEST_F(NegotiateTest, ServerWithoutKeytabSteersAKerberosClientToNtlm) {
