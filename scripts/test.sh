@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds from scratch and runs every test: a plain build with warnings
 # as errors, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
-# a short run of every fuzz target.
+# the concurrency tests under ThreadSanitizer, then a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 jobs=$(nproc)
-build() {  # build DIR [cmake args...]
-  local dir=$1; shift
+build() {  # build DIR [cmake args...] [-- targets...]
+  local dir=$1 args=() targets=(all); shift
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=("$1"); shift; done
+  [ $# -gt 1 ] && targets=("${@:2}")
   rm -rf "$dir"
-  cmake -S . -B "$dir" -DZELQA_WERROR=ON "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake -S . -B "$dir" -DZELQA_WERROR=ON "${args[@]}" >/dev/null
+  cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 }
 
 build build/ci
@@ -20,6 +22,14 @@ ctest --test-dir build/ci --output-on-failure -j "$jobs"
 build build/ci-asan -DZELQA_SANITIZE=address,undefined -DZELQA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/ci-asan --output-on-failure -j "$jobs"
+
+# ThreadSanitizer, on the tests that are about threads meeting: many host threads on shared
+# and separate connections, disconnects racing calls, loggers and receivers coming and going.
+build build/ci-tsan -DZELQA_SANITIZE=thread -DZELQA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
+  -- load_storm_tests logging_concurrency_tests client_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build/ci-tsan --output-on-failure --no-tests=error -j "$jobs" \
+  -R '^(StormTest\.|ConcurrencyTest\.|CallTest\.(ManyThreads|DisconnectDuring))'
 
 if [ -d fuzz ] && ls fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   build build/ci-fuzz -DZELQA_FUZZ=ON -DZELQA_BENCH=OFF -DCMAKE_C_COMPILER=clang \
