@@ -18,6 +18,7 @@
 
 #include "bench/rpcrt/plain_tcp_echo.h"
 #include "rpc/do_rpc_interface.h"
+#include "rpc/proxy_rpc_invoker.h"
 #include "rpc/rpc_binding.h"
 #include "rpcrt/ndr/ndr_writer.h"
 #include "rpcrt/server/server.h"
@@ -28,8 +29,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr char16_t kUser[] = u"user";
-constexpr char16_t kDomain[] = u"BENCH";
 constexpr char16_t kAccount[] = u"BENCH\\user";
 constexpr char16_t kPassword[] = u"bench-password";
 constexpr char16_t kService[] = u"bench";
@@ -84,17 +83,13 @@ class ExportsConnection {
 };
 
 // The same call on the run time alone: a binding configured as the library configures its
-// own, and the DoRpc client stub on it.
+// own (with the identity of a logon made as the library makes it), and the DoRpc client stub
+// on it.
 class DirectConnection {
  public:
   explicit DirectConnection(uint16_t port) {
-    identity_.User = reinterpret_cast<unsigned short*>(user_.data());
-    identity_.UserLength = static_cast<ULONG>(user_.size());
-    identity_.Domain = reinterpret_cast<unsigned short*>(domain_.data());
-    identity_.DomainLength = static_cast<ULONG>(domain_.size());
-    identity_.Password = reinterpret_cast<unsigned short*>(password_.data());
-    identity_.PasswordLength = static_cast<ULONG>(password_.size());
-    identity_.Flags = SEC_WINNT_AUTH_IDENTITY_UNICODE;
+    logon_.LogonUser(kAccount, kPassword);
+    identity_ = logon_.identity();
     wrap::invoker::rpc_connection_spec_t settings;
     settings.Host = u"127.0.0.1";
     settings.Port = port;
@@ -110,7 +105,7 @@ class DirectConnection {
   }
 
  private:
-  std::u16string user_ = kUser, domain_ = kDomain, password_ = kPassword;
+  wrap::invoker::CProxyRpcInvoker logon_;  // holds the texts that identity_ points into
   SEC_WINNT_AUTH_IDENTITY_W identity_{};
   std::unique_ptr<wrap::invoker::rpc_binding_t> binding_;
 };
