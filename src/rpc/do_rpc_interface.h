@@ -13,7 +13,7 @@ struct DoRpcResult {
   char16_t* errorMessage;  // [unique, string], from MIDL_user_allocate; may be null
 };
 
-// The client interface specification handle of the interface.
+// The client interface handle (RPC_IF_HANDLE) of the interface.
 RPC_IF_HANDLE DoRpcInterfaceSpec();
 
 // Operation numbers of the interface; the library calls only DoRpc.
