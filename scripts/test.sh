@@ -19,9 +19,16 @@ build() {  # build DIR [cmake args...] [-- targets...]
 build build/ci
 ctest --test-dir build/ci --output-on-failure -j "$jobs"
 
-build build/ci-asan -DZELQA_SANITIZE=address,undefined -DZELQA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+# The sanitizer build is also the coverage build: what the suite protects is the share of the
+# library's, the run time's and the programs' lines that it runs.
+build build/ci-asan -DZELQA_SANITIZE=address,undefined -DZELQA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug \
+  -DZELQA_COVERAGE=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/ci-asan --output-on-failure -j "$jobs"
+echo "Line coverage of src/, rpcrt/, server/ and tools/:"
+gcovr --root . --object-directory build/ci-asan --filter 'src/' --filter 'rpcrt/' \
+  --filter 'server/' --filter 'tools/' --print-summary --output /dev/null -j "$jobs" |
+  grep -E '^(lines|functions|branches):' || true
 
 # ThreadSanitizer, on the tests that are about threads meeting: many host threads on shared
 # and separate connections, disconnects racing calls, loggers and receivers coming and going.
