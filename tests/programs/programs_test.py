@@ -27,6 +27,7 @@ LOG_LINE = re.compile(
 
 # The handler used by the --exec tests: behaves as its first request says.
 EXEC_SCRIPT = r"""
+set -- "$ZELQA_REQUEST1" "$ZELQA_REQUEST2"
 case "$1" in
   echo) printf '%s|%s|%s' "$1" "$2" "$ZELQA_CALLER_ACCOUNT" ;;
   fail) echo "no such record: $2" >&2; exit 3 ;;
