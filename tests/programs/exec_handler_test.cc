@@ -49,8 +49,8 @@ TEST(ExecHandler, RequestsAndCallerReachTheCommandAsUtf8) {
 }
 
 TEST(ExecHandler, RequestsShapedLikeOptionsStayData) {
-  // Given as arguments, these would make sort write its (empty) output to a file of the
-  // caller's choosing.
+  // Given as arguments, these would make sort write its output to a file of the caller's
+  // choosing.
   const std::string dir = ::testing::TempDir();
   const std::string planted = dir + "/sorted-by-request";
   std::remove(planted.c_str());
@@ -59,7 +59,6 @@ TEST(ExecHandler, RequestsShapedLikeOptionsStayData) {
   DoRpcOutcome outcome = handler.Call(u"--output=" + std::u16string(planted.begin(), planted.end()),
                                       u"/dev/null", {}, summary);
   EXPECT_TRUE(outcome.succeeded) << summary;
-  EXPECT_EQ(outcome.answer, u"");
   EXPECT_NE(::access(planted.c_str(), F_OK), 0) << "a request reached sort as an option";
   ExpectNoChildLeft();
 }
