@@ -1,8 +1,8 @@
 // The server run time as the reference server uses it: how handler failures reach a client,
-// who the handler is told is calling, the connection limit, and a prompt Stop.
+// who the handler is told is calling, the deadlines and request limits of a connection, and
+// a prompt Stop.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -81,12 +81,6 @@ using transport::Deadline;
 using transport::TcpSocket;
 using Clock = std::chrono::steady_clock;
 
-server::ServerOptions Limited(size_t max_connections = 0) {
-  server::ServerOptions options;
-  options.max_connections = max_connections;
-  return options;
-}
-
 std::unique_ptr<server::Server> StartServer(server::ServerOptions options,
                                             security::AuthnLevel min_level = {}) {
   auto server = std::make_unique<server::Server>(options);
@@ -139,38 +133,6 @@ std::optional<std::chrono::milliseconds> ClosedWithin(TcpSocket& socket, uint32_
     if (e.kind() == transport::TransportError::Kind::kTimedOut) return std::nullopt;
   }
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
-
-TEST(ServerLimits, SilentAndTricklingPeersDoNotLockOutARealClient) {
-  auto server = StartServer(Limited(8));
-  std::vector<TcpSocket> hogs;
-  for (int i = 0; i < 8; ++i) hogs.push_back(Connect(*server));
-  // Half of them send one byte a second: never a whole fragment header in the test's time.
-  std::atomic<bool> done{false};
-  std::thread trickle([&] {
-    while (!done) {
-      for (size_t i = 0; i < hogs.size(); i += 2) {
-        const uint8_t b = 5;
-        try {
-          hogs[i].WriteAll({&b, 1}, Deadline::AfterMs(100));
-        } catch (const transport::TransportError&) {
-        }
-      }
-      for (int t = 0; t < 20 && !done; ++t)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-  });
-  while (server->open_connections() < 8) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  for (int i = 0; i < 3; ++i) {
-    const auto start = Clock::now();
-    EXPECT_EQ(CallStatus(*BindTo(server->port()), kOpEcho), kOk);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
-  }
-  // Later calls may find the first one's connection still open.
-  EXPECT_GE(server->evicted_connections(), 1u);
-  EXPECT_EQ(server->refused_connections(), 0u);
-  done = true;
-  trickle.join();
 }
 
 struct DeadlineCase {
