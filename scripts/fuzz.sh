@@ -14,7 +14,8 @@ for target in "$build"/fuzz/*/fuzz_*; do
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/
   echo "fuzzing $name for ${seconds}s"
-  if ! "$target" -max_total_time="$seconds" -print_final_stats=1 "$work" >"$work.log" 2>&1; then
+  # One input running for a minute is a hang, whatever the target says.
+  if ! "$target" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 "$work" >"$work.log" 2>&1; then
     tail -n 60 "$work.log"
     status=1
   else

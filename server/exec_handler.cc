@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <utility>
 
 #include "platform/utf_convert.h"
 
@@ -31,16 +34,23 @@ std::string WithoutTrailingLineBreaks(std::string text) {
 ExecHandler::ExecHandler(std::vector<std::string> command, ChildLimits limits)
     : command_(std::move(command)), limits_(limits) {}
 
-std::vector<std::string> ExecHandler::Environment(const rpcrt::server::CallContext& call) const {
+std::vector<std::string> ExecHandler::Environment(const std::u16string& request1,
+                                                  const std::u16string& request2,
+                                                  const rpcrt::server::CallContext& call) const {
+  const std::pair<const char*, std::string> ours[] = {
+      {"ZELQA_REQUEST1=", platform::Utf16ToUtf8(request1)},
+      {"ZELQA_REQUEST2=", platform::Utf16ToUtf8(request2)},
+      {"ZELQA_CALLER_ADDRESS=", call.client_address},
+      {"ZELQA_CALLER_ACCOUNT=", call.peer_name},
+  };
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string_view entry(*e);
-    if (entry.starts_with("ZELQA_CALLER_ADDRESS=") || entry.starts_with("ZELQA_CALLER_ACCOUNT="))
-      continue;
-    env.emplace_back(entry);
+    if (std::none_of(std::begin(ours), std::end(ours),
+                     [&](const auto& o) { return entry.starts_with(o.first); }))
+      env.emplace_back(entry);
   }
-  env.push_back("ZELQA_CALLER_ADDRESS=" + call.client_address);
-  env.push_back("ZELQA_CALLER_ACCOUNT=" + call.peer_name);
+  for (const auto& [name, value] : ours) env.push_back(name + value);
   return env;
 }
 
@@ -49,12 +59,9 @@ DoRpcOutcome ExecHandler::Call(const std::u16string& request1, const std::u16str
   if (request1.find(u'\0') != std::u16string::npos ||
       request2.find(u'\0') != std::u16string::npos) {
     summary = "a request holds a NUL character";
-    return Failure("A request holds a NUL character, which a command argument cannot carry.");
+    return Failure("A request holds a NUL character, which a command cannot be given.");
   }
-  std::vector<std::string> argv = command_;
-  argv.push_back(platform::Utf16ToUtf8(request1));
-  argv.push_back(platform::Utf16ToUtf8(request2));
-  ChildResult r = children_.Run(argv, Environment(call), limits_);
+  ChildResult r = children_.Run(command_, Environment(request1, request2, call), limits_);
 
   using End = ChildResult::End;
   std::string text;

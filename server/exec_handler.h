@@ -1,6 +1,7 @@
 // A DoRpc handler that answers with the output of a command: the command runs with the two
-// requests (UTF-8) as its last two arguments, and its standard output (exit status 0) is the
-// answer; otherwise its standard error, or what stopped it, is the call's error text.
+// requests (UTF-8) in its environment, and its standard output (exit status 0) is the answer;
+// otherwise its standard error, or what stopped it, is the call's error text. Requests never
+// reach the command line, where one starting with a dash would be read as an option.
 #pragma once
 
 #include <string>
@@ -13,8 +14,8 @@ namespace zelqa::server {
 
 class ExecHandler {
  public:
-  // `command` is the program and its leading arguments. The child gets the server's
-  // environment plus ZELQA_CALLER_ADDRESS and ZELQA_CALLER_ACCOUNT.
+  // `command` is the program and all its arguments. The child gets the server's environment
+  // plus ZELQA_REQUEST1, ZELQA_REQUEST2, ZELQA_CALLER_ADDRESS and ZELQA_CALLER_ACCOUNT.
   ExecHandler(std::vector<std::string> command, ChildLimits limits);
 
   // Runs one call. `summary` receives how it ended in words fit for the call log: never the
@@ -26,7 +27,9 @@ class ExecHandler {
   void CancelAll() { children_.CancelAll(); }
 
  private:
-  std::vector<std::string> Environment(const rpcrt::server::CallContext& call) const;
+  std::vector<std::string> Environment(const std::u16string& request1,
+                                       const std::u16string& request2,
+                                       const rpcrt::server::CallContext& call) const;
 
   std::vector<std::string> command_;
   ChildLimits limits_;

@@ -65,13 +65,24 @@ int Run(const ServerArgs& args) {
     exec.emplace(args.exec, zelqa::server::ChildLimits{args.exec_timeout_ms, args.exec_max_output});
   }
 
+  // The limits every listener shares, the endpoint mapper's included.
+  rpcrt::server::ServerOptions limits;
+  limits.credentials = credentials;
+  limits.max_connections = args.max_connections;
+  limits.bind_timeout_ms = args.bind_timeout_ms;
+  limits.pdu_timeout_ms = args.pdu_timeout_ms;
+  limits.idle_timeout_ms = args.idle_timeout_ms;
+  // Mapper requests take a few hundred bytes and DoRpc takes none without privacy, so an
+  // unauthenticated connection is held to 64 KiB; all requests together to eight of the
+  // largest an authenticated caller may send.
+  limits.max_unauthenticated_request = size_t{64} << 10;
+  limits.max_requests_held = 8 * limits.max_request;
+
   std::vector<std::unique_ptr<rpcrt::server::Server>> servers;
   for (const auto& listen : args.listen) {
-    rpcrt::server::ServerOptions options;
+    rpcrt::server::ServerOptions options = limits;
     options.address = listen.address;
     options.port = listen.port;
-    options.credentials = credentials;
-    options.max_connections = args.max_connections;
     auto server = std::make_unique<rpcrt::server::Server>(options);
     zelqa::server::RegisterDoRpc(*server, LoggedHandler(log, exec ? &*exec : nullptr),
                                  /*require_privacy=*/true);
@@ -82,12 +93,10 @@ int Run(const ServerArgs& args) {
 
   std::unique_ptr<rpcrt::server::EndpointMapperServer> epm;
   if (args.epm_port) {
-    rpcrt::server::ServerOptions options;
+    // Lookups may come anonymous or authenticated; with credentials the mapper takes both.
+    rpcrt::server::ServerOptions options = limits;
     options.address = args.listen.front().address;
     options.port = *args.epm_port;
-    // Lookups may come anonymous or authenticated; with credentials the mapper takes both.
-    options.credentials = credentials;
-    options.max_connections = args.max_connections;
     epm = std::make_unique<rpcrt::server::EndpointMapperServer>(options);
     epm->Register(zelqa::server::kDoRpcInterface, servers.front()->port(), "Zelqa DoRpc");
     epm->Start();

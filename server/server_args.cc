@@ -9,8 +9,10 @@ namespace zelqa::server {
 const char kServerUsage[] =
     "usage: zelqa-rpc-server --listen ADDRESS:PORT [--listen ...] --accounts FILE\n"
     "                        [--keytab FILE --principal NAME] [--epm-port PORT | --no-epm]\n"
-    "                        [--max-connections N] [--exec-timeout SECONDS]\n"
-    "                        [--exec-max-output BYTES] [--exec COMMAND [ARG...]]\n"
+    "                        [--max-connections N] [--bind-timeout SECONDS]\n"
+    "                        [--pdu-timeout SECONDS] [--idle-timeout SECONDS]\n"
+    "                        [--exec-timeout SECONDS] [--exec-max-output BYTES]\n"
+    "                        [--exec COMMAND [ARG...]]\n"
     "\n"
     "Serves DoRpc (interface d1c2c07a-d989-48cc-a423-b73ecd518d40 v1.0) over ncacn_ip_tcp,\n"
     "authenticated with Negotiate (NTLM accounts from FILE in DOMAIN:user:password lines,\n"
@@ -19,15 +21,20 @@ const char kServerUsage[] =
     "default).\n"
     "\n"
     "The answer is request1 followed by request2, unless --exec (the last option: everything\n"
-    "after it is the command) names a command to run, without a shell, with the two requests\n"
-    "as its last two arguments. Its standard output is the answer when it exits with 0;\n"
-    "otherwise its standard error is the error text. A command that runs longer than\n"
-    "--exec-timeout (30 s) or writes more than --exec-max-output bytes (1048576) is killed\n"
-    "with everything it started. It sees the caller in ZELQA_CALLER_ADDRESS and\n"
-    "ZELQA_CALLER_ACCOUNT.\n"
+    "after it is the command) names a command to run, without a shell and with exactly the\n"
+    "arguments given; the two requests reach it in ZELQA_REQUEST1 and ZELQA_REQUEST2, never as\n"
+    "arguments (sh -c '... \"$ZELQA_REQUEST1\"' passes them on where a command needs them).\n"
+    "Its standard output is the answer when it exits with 0; otherwise its standard error is\n"
+    "the error text. A command that runs longer than --exec-timeout (30 s) or writes more\n"
+    "than --exec-max-output bytes (1048576) is killed with everything it started. It sees the\n"
+    "caller in ZELQA_CALLER_ADDRESS and ZELQA_CALLER_ACCOUNT.\n"
     "\n"
-    "Each call is logged on standard error. More than --max-connections (64) connections at\n"
-    "once on one address are closed at once. SIGTERM or SIGINT stops the server.\n";
+    "A connection is closed when its bind (with authentication) is not done within\n"
+    "--bind-timeout (10 s), when a fragment that has begun is not whole within --pdu-timeout\n"
+    "(10 s), or when no call comes for --idle-timeout (300 s). With --max-connections (64)\n"
+    "connections open on one address, a new one takes the place of the oldest that is not\n"
+    "authenticated or is idle between calls; when every one is busy in a call, the new one is\n"
+    "closed at once. Each call is logged on standard error. SIGTERM or SIGINT stops the server.\n";
 
 namespace {
 
@@ -113,6 +120,12 @@ ServerArgs ParseServerArgs(const std::vector<std::string>& args) {
       result.epm_port.reset();
     } else if (arg == "--max-connections") {
       result.max_connections = ParseCount(arg, value(), 1, 100000);
+    } else if (arg == "--bind-timeout") {
+      result.bind_timeout_ms = ParseSeconds(arg, value());
+    } else if (arg == "--pdu-timeout") {
+      result.pdu_timeout_ms = ParseSeconds(arg, value());
+    } else if (arg == "--idle-timeout") {
+      result.idle_timeout_ms = ParseSeconds(arg, value());
     } else if (arg == "--exec-timeout") {
       result.exec_timeout_ms = ParseSeconds(arg, value());
     } else if (arg == "--exec-max-output") {

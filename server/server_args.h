@@ -20,7 +20,11 @@ struct ServerArgs {
   std::string principal;
   std::optional<uint16_t> epm_port = 135;  // nullopt: no endpoint mapper
   size_t max_connections = 64;             // per listening address
-  std::vector<std::string> exec;           // empty: answer with request1 + request2
+  // Connection deadlines (see the usage text for why these defaults).
+  uint32_t bind_timeout_ms = 10000;   // from accept to an authenticated (or anonymous) bind
+  uint32_t pdu_timeout_ms = 10000;    // from a fragment's first byte to its last
+  uint32_t idle_timeout_ms = 300000;  // between calls
+  std::vector<std::string> exec;      // empty: answer with request1 + request2
   uint32_t exec_timeout_ms = 30000;
   size_t exec_max_output = size_t{1} << 20;
   bool help = false;

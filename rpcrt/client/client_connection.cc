@@ -266,6 +266,9 @@ Reply ClientConnection::Call(const SyntaxId& iface, uint16_t opnum, std::span<co
   if (broken_) throw RpcError(kCallFailedDne, "connection is broken");
   const uint16_t context_id = ContextFor(iface, call_timeout_ms);
   const uint32_t call_id = next_call_id_++;
+  // One deadline from the request's first byte to the reply's last: a server that trickles
+  // fragments must not stretch the call beyond its time-out.
+  const Deadline deadline = Deadline::AfterMs(call_timeout_ms);
 
   size_t fixed = kCommonHeaderSize + 8 + (object ? 16 : 0);
   size_t max_stub =
@@ -273,16 +276,15 @@ Reply ClientConnection::Call(const SyntaxId& iface, uint16_t opnum, std::span<co
                   : max_xmit_frag_ - fixed;
   if (max_stub == 0) Fail(CallFailure::kProtocolError, "negotiated fragment too small");
 
-  Deadline send_deadline = Deadline::AfterMs(call_timeout_ms);
   transport::FragmentWriter writer(socket_);
   try {
-    SendRequest(writer, call_id, context_id, opnum, stub, object, max_stub, send_deadline);
+    SendRequest(writer, call_id, context_id, opnum, stub, object, max_stub, deadline);
   } catch (const TransportError& e) {
     // The server cannot act on a request whose last byte never left us.
     if (e.kind() == TransportError::Kind::kTimedOut) Fail(CallFailure::kCallTimeout, e.what());
     Fail(CallFailure::kNotExecuted, e.what());
   }
-  return ReadReply(call_id, context_id, call_timeout_ms);
+  return ReadReply(call_id, context_id, deadline);
 }
 
 void ClientConnection::SendRequest(transport::FragmentWriter& writer, uint32_t call_id,
@@ -313,13 +315,16 @@ void ClientConnection::SendRequest(transport::FragmentWriter& writer, uint32_t c
   writer.Flush(deadline);
 }
 
-Reply ClientConnection::ReadReply(uint32_t call_id, uint16_t context_id, uint32_t call_timeout_ms) {
+Reply ClientConnection::ReadReply(uint32_t call_id, uint16_t context_id, Deadline deadline) {
   Reply reply;
   bool first = true;
   for (;;) {
-    // The time-out restarts with every fragment that arrives.
-    transport::Fragment f = Receive(Deadline::AfterMs(call_timeout_ms));
-    if (f.header.call_id != call_id)
+    transport::Fragment f = Receive(deadline);
+    // A reply to an earlier call of this connection (sent twice, or late) is not this call's:
+    // it is passed over. Only ids we have used can be stale; any other id is a broken stream.
+    const bool stale = f.header.call_id < call_id &&
+                       (f.header.type == PduType::kResponse || f.header.type == PduType::kFault);
+    if (f.header.call_id != call_id && !stale)
       Fail(CallFailure::kProtocolError, "reply for call " + std::to_string(f.header.call_id) +
                                             " while waiting for " + std::to_string(call_id));
     Pdu pdu;
@@ -333,6 +338,13 @@ Reply ClientConnection::ReadReply(uint32_t call_id, uint16_t context_id, uint32_
       if (e.status() == kProtocolError) Fail(CallFailure::kProtocolError, e.what());
       if (e.status() == kErrorAccessDenied) Fail(CallFailure::kProtectionDowngraded, e.what());
       Fail(CallFailure::kBadSignature, e.what());
+    }
+    // A protected stale response was verified above, which keeps the sequence numbers in
+    // step. A stale fault on a protected connection was not, so the connection is retired
+    // once this call ends, as after any fault there.
+    if (stale) {
+      if (protection_ && std::holds_alternative<Fault>(pdu.body)) broken_ = true;
+      continue;
     }
     if (auto* fault = std::get_if<Fault>(&pdu.body)) {
       // Status 0 would read as a successful call that has no reply.

@@ -47,8 +47,9 @@ class ClientConnection {
   ClientConnection& operator=(const ClientConnection&) = delete;
 
   // Calls operation `opnum` of `iface` (adding a presentation context first if this
-  // connection has none for it). call_timeout_ms bounds the wait for each reply fragment
-  // (0: none); expiring fails the call with 1818 and breaks the connection.
+  // connection has none for it). call_timeout_ms bounds the call from the request's first
+  // byte to the reply's last (0: none); expiring fails the call with 1818 and breaks the
+  // connection. Replies to earlier calls that arrive meanwhile are passed over.
   Reply Call(const SyntaxId& iface, uint16_t opnum, std::span<const uint8_t> stub,
              const std::optional<Uuid>& object, uint32_t call_timeout_ms);
 
@@ -71,7 +72,7 @@ class ClientConnection {
   void SendRequest(transport::FragmentWriter& writer, uint32_t call_id, uint16_t context_id,
                    uint16_t opnum, std::span<const uint8_t> stub, const std::optional<Uuid>& object,
                    size_t max_stub, transport::Deadline deadline);
-  Reply ReadReply(uint32_t call_id, uint16_t context_id, uint32_t call_timeout_ms);
+  Reply ReadReply(uint32_t call_id, uint16_t context_id, transport::Deadline deadline);
 
   transport::TcpSocket socket_;
   transport::FragmentReader reader_{socket_};

@@ -25,6 +25,8 @@ namespace {
 
 constexpr uint16_t kMinFragSize = 1432;
 constexpr size_t kMaxReserve = size_t{1} << 20;
+// What one receive asks for on a connection that may only send small requests.
+constexpr size_t kSmallBlockSize = size_t{16} << 10;
 // A client that stops reading its replies for this long loses its connection.
 constexpr uint32_t kSendTimeoutMs = 60000;
 
@@ -60,25 +62,43 @@ uint32_t HandlerFaultStatus(Status status) {
 }
 
 struct Server::Connection {
+  // What the accept loop may close to make room: unauthenticated connections and idle ones.
+  enum class State : uint8_t { kUnauthenticated, kIdle, kBusy };
   transport::TcpSocket socket;
   std::jthread thread;
   std::atomic<bool> finished{false};
+  std::atomic<bool> evicted{false};
+  std::atomic<State> state{State::kUnauthenticated};
 };
 
 // The protocol state of one connection: its presentation contexts, its security context and
 // the request being assembled.
 class Server::Session {
  public:
-  Session(Server& server, transport::TcpSocket& socket)
+  Session(Server& server, Connection& connection)
       : server_(server),
-        socket_(socket),
-        reader_(socket),
-        client_address_(PeerAddress(socket.fd())) {}
+        socket_(connection.socket),
+        state_(connection.state),
+        reader_(connection.socket, kSmallBlockSize),
+        client_address_(PeerAddress(connection.socket.fd())) {}
+  ~Session() { ReleaseHeld(); }
 
   void Run() {
+    const ServerOptions& o = server_.options_;
+    const Deadline bind_deadline = Deadline::AfterMs(o.bind_timeout_ms);
     for (;;) {
       if (server_.faults_.drop_before_read.load()) return;
-      transport::Fragment f = reader_.Next(Deadline::Never());
+      // Until the bind is done its deadline bounds every wait. Then a call must begin within
+      // the idle time, and the next fragment of a request within the fragment time.
+      const Deadline begin =
+          !settled_ ? bind_deadline
+                    : Deadline::AfterMs(pending_ ? o.pdu_timeout_ms : o.idle_timeout_ms);
+      SetState(pending_ ? Connection::State::kBusy : Connection::State::kIdle);
+      reader_.Await(begin);
+      SetState(Connection::State::kBusy);
+      Deadline whole = Deadline::AfterMs(o.pdu_timeout_ms);
+      if (!settled_) whole = Deadline::Earlier(whole, bind_deadline);
+      transport::Fragment f = reader_.Next(whole);
       drep_ = f.header.drep;
       switch (f.header.type) {
         case PduType::kBind:
@@ -98,6 +118,7 @@ class Server::Session {
         case PduType::kCoCancel:
         case PduType::kOrphaned:
           pending_.reset();
+          ReleaseHeld();
           break;
         default:
           return;  // nothing else may come from a client
@@ -118,7 +139,60 @@ class Server::Session {
     DataRep drep;
     std::vector<uint8_t> stub;
     bool rejected = false;  // answered with a fault before its last fragment came
+    const Interface* iface = nullptr;
   };
+
+  bool Authenticated() const { return security_ && !auth_failed_ && security_->IsEstablished(); }
+
+  // The bind, with its authentication, is done: the bind deadline no longer applies, and the
+  // receive buffer may grow to what this connection may send.
+  void Settle() {
+    settled_ = true;
+    reader_.set_block_size(
+        std::clamp(RequestLimit(), kSmallBlockSize, transport::kDefaultBlockSize));
+  }
+
+  // Connections without an authenticated context stay closable whatever they do.
+  void SetState(Connection::State state) {
+    if (Authenticated()) state_.store(state);
+  }
+
+  size_t RequestLimit() const {
+    const ServerOptions& o = server_.options_;
+    return Authenticated() ? o.max_request : std::min(o.max_request, o.max_unauthenticated_request);
+  }
+
+  // Counts `n` more request bytes against the server-wide limit; false when they do not fit.
+  bool Hold(size_t n) {
+    const size_t limit = server_.options_.max_requests_held;
+    const size_t before = server_.held_.fetch_add(n);
+    if (limit != 0 && before + n > limit) {
+      server_.held_.fetch_sub(n);
+      return false;
+    }
+    held_ += n;
+    return true;
+  }
+  void ReleaseHeld() {
+    server_.held_.fetch_sub(held_);
+    held_ = 0;
+  }
+
+  AuthnLevel EffectiveLevel() const {
+    return protection_ ? level_ : (security_ ? AuthnLevel::kConnect : AuthnLevel::kNone);
+  }
+
+  // The fault status a call is refused with from its first fragment on, or 0 when it may run.
+  uint32_t Admit(PendingCall& call) const {
+    auto it = std::find_if(contexts_.begin(), contexts_.end(),
+                           [&](const Context& c) { return c.id == call.context_id; });
+    if (it == contexts_.end()) return kNcaUnknownIf;
+    if (call.opnum >= it->iface->opnum_count) return kNcaOpRangeError;
+    if (static_cast<uint8_t>(EffectiveLevel()) < static_cast<uint8_t>(it->iface->min_level))
+      return kErrorAccessDenied;
+    call.iface = it->iface;
+    return 0;
+  }
 
   void Send(const Pdu& pdu) { socket_.WriteAll(EncodePdu(pdu), Deadline::AfterMs(kSendTimeoutMs)); }
 
@@ -183,6 +257,7 @@ class Server::Session {
       level_ = AuthnLevel::kPktIntegrity;
     if (level_ == AuthnLevel::kPktIntegrity || level_ == AuthnLevel::kPktPrivacy)
       protection_.emplace(*security_, service_, level_, auth_context_id_, header_sign_);
+    Settle();
   }
 
   void OnBind(const transport::Fragment& f) {
@@ -222,6 +297,7 @@ class Server::Session {
     ack.results = NegotiateContexts(bind.contexts);
     reply.body = std::move(ack);
     bound_ = true;
+    if (!pdu.auth) Settle();
     Send(reply);
   }
 
@@ -300,9 +376,17 @@ class Server::Session {
     }
     auto& req = std::get<Request>(pdu.body);
     if (pdu.flags & kPfcFirstFrag) {
-      pending_ =
-          PendingCall{pdu.call_id, req.context_id, req.opnum, req.object, pdu.drep, {}, false};
-      pending_->stub.reserve(std::min<size_t>(req.alloc_hint, kMaxReserve));
+      pending_.reset();
+      ReleaseHeld();
+      pending_ = PendingCall{pdu.call_id, req.context_id, req.opnum, req.object, pdu.drep, {}};
+      // Refused before anything of it is held: a caller below the interface's level, or
+      // calling what this connection has not bound, cannot make us gather its request.
+      if (uint32_t refusal = Admit(*pending_)) {
+        SendFault(pdu.call_id, req.context_id, refusal, true);
+        pending_->rejected = true;
+      } else {
+        pending_->stub.reserve(std::min({size_t{req.alloc_hint}, kMaxReserve, RequestLimit()}));
+      }
     } else if (!pending_ || pending_->call_id != pdu.call_id) {
       throw DropConnection{};  // a middle fragment of a call we never saw begin
     }
@@ -311,11 +395,17 @@ class Server::Session {
       if (pdu.flags & kPfcLastFrag) pending_.reset();
       return;
     }
-    if (req.stub.size() > server_.options_.max_request - pending_->stub.size()) {
-      SendFault(pdu.call_id, req.context_id, kNcaOutArgsTooBig, true);
+    uint32_t refusal = 0;
+    if (req.stub.size() > RequestLimit() - pending_->stub.size())
+      refusal = kNcaOutArgsTooBig;
+    else if (!Hold(req.stub.size()))
+      refusal = HandlerFaultStatus(kServerTooBusy);
+    if (refusal != 0) {
       pending_->rejected = true;
       std::vector<uint8_t>().swap(pending_->stub);
+      ReleaseHeld();
       if (pdu.flags & kPfcLastFrag) pending_.reset();
+      SendFault(pdu.call_id, req.context_id, refusal, true);
       return;
     }
     pending_->stub.insert(pending_->stub.end(), req.stub.begin(), req.stub.end());
@@ -323,6 +413,11 @@ class Server::Session {
 
     PendingCall call = std::move(*pending_);
     pending_.reset();
+    // The request is counted as held until it has been answered.
+    struct Held {
+      Session& session;
+      ~Held() { session.ReleaseHeld(); }
+    } held{*this};
     if (server_.faults_.drop_after_read.load()) throw DropConnection{};
     if (uint32_t delay = server_.faults_.delay_reply_ms.load()) server_.WaitOrStop(delay);
     if (uint32_t status = server_.faults_.fault_status.load()) {
@@ -333,23 +428,7 @@ class Server::Session {
   }
 
   void Dispatch(const PendingCall& call) {
-    auto it = std::find_if(contexts_.begin(), contexts_.end(),
-                           [&](const Context& c) { return c.id == call.context_id; });
-    if (it == contexts_.end()) {
-      SendFault(call.call_id, call.context_id, kNcaUnknownIf, true);
-      return;
-    }
-    const Interface& iface = *it->iface;
-    if (call.opnum >= iface.opnum_count) {
-      SendFault(call.call_id, call.context_id, kNcaOpRangeError, true);
-      return;
-    }
-    AuthnLevel effective =
-        protection_ ? level_ : (security_ ? AuthnLevel::kConnect : AuthnLevel::kNone);
-    if (static_cast<uint8_t>(effective) < static_cast<uint8_t>(iface.min_level)) {
-      SendFault(call.call_id, call.context_id, kErrorAccessDenied, true);
-      return;
-    }
+    const Interface& iface = *call.iface;
     CallContext ctx;
     ctx.opnum = call.opnum;
     ctx.stub = call.stub;
@@ -357,7 +436,7 @@ class Server::Session {
     ctx.object = call.object;
     ctx.peer_name = peer_name_;
     ctx.client_address = client_address_;
-    ctx.level = effective;
+    ctx.level = EffectiveLevel();
     std::vector<uint8_t> out;
     try {
       out = iface.handler(ctx);
@@ -407,7 +486,10 @@ class Server::Session {
 
   Server& server_;
   transport::TcpSocket& socket_;
+  std::atomic<Connection::State>& state_;
   transport::FragmentReader reader_;
+  bool settled_ = false;
+  size_t held_ = 0;  // of server_.held_, for the request being assembled
   DataRep drep_;
   bool bound_ = false;
   uint16_t max_xmit_ = kDefaultMaxFrag;
@@ -536,9 +618,7 @@ void Server::AcceptLoop() {
     }
     std::lock_guard lock(mutex_);
     if (stopping_) return;
-    const auto serving = std::count_if(connections_.begin(), connections_.end(),
-                                       [](const auto& c) { return !c->finished.load(); });
-    if (options_.max_connections != 0 && static_cast<size_t>(serving) >= options_.max_connections) {
+    if (!MakeRoom()) {
       ++refused_;
       socket->Abort();
       continue;
@@ -551,9 +631,27 @@ void Server::AcceptLoop() {
   }
 }
 
+bool Server::MakeRoom() {
+  if (options_.max_connections == 0) return true;
+  auto open = [](const auto& c) { return !c->finished.load() && !c->evicted.load(); };
+  if (static_cast<size_t>(std::count_if(connections_.begin(), connections_.end(), open)) <
+      options_.max_connections)
+    return true;
+  // Accept order is list order: the first closable one is the oldest.
+  for (auto& c : connections_) {
+    if (open(c) && c->state.load() != Connection::State::kBusy) {
+      c->evicted.store(true);
+      c->socket.Shutdown();
+      ++evicted_;
+      return true;
+    }
+  }
+  return false;
+}
+
 void Server::Serve(Connection& connection) {
   try {
-    Session session(*this, connection.socket);
+    Session session(*this, connection);
     session.Run();
   } catch (const TransportError&) {
   } catch (const RpcError&) {

@@ -52,8 +52,21 @@ struct ServerOptions {
   // Accept authenticated binds with these credentials; without, binds that carry a security
   // trailer are refused.
   std::optional<security::ServerCredentials> credentials;
-  // Connections open at once; one more is closed as soon as it is accepted. 0: no limit.
+  // Connections open at once. 0: no limit. At the limit a new connection takes the place of
+  // the oldest one that is not authenticated or waits between calls; with none such, the new
+  // one is closed as soon as it is accepted.
   size_t max_connections = 0;
+  // Deadlines in milliseconds, 0 for none: from accept until the bind, and its
+  // authentication when it asks for one, is done; from a fragment's first byte to its last;
+  // for the next call to begin. A connection that misses one is closed.
+  uint32_t bind_timeout_ms = 10000;
+  uint32_t pdu_timeout_ms = 10000;
+  uint32_t idle_timeout_ms = 300000;
+  // The largest request stub assembled on a connection without an authenticated security
+  // context, and the bytes of requests being assembled on all connections together (0: no
+  // limit). Beyond either the call fails at once and its remaining fragments are read past.
+  size_t max_unauthenticated_request = size_t{64} << 20;
+  size_t max_requests_held = 0;
 };
 
 // The fault status a handler's RpcError goes out with, chosen so that a client maps it back
@@ -96,8 +109,12 @@ class Server {
   // Connections currently open, and accepted since construction.
   size_t open_connections() const;
   size_t accepted_connections() const { return accepted_.load(); }
-  // Connections closed at once because max_connections were open.
+  // Connections closed at once because max_connections were open and busy, and connections
+  // closed to make room for a new one.
   size_t refused_connections() const { return refused_.load(); }
+  size_t evicted_connections() const { return evicted_.load(); }
+  // Bytes of requests being assembled now, on all connections.
+  size_t requests_held() const { return held_.load(); }
   // Association groups issued since construction.
   size_t association_groups();
 
@@ -112,6 +129,8 @@ class Server {
   class Session;
 
   void AcceptLoop();
+  // Makes room for one more connection at the limit; false when every connection is busy.
+  bool MakeRoom();
   void Serve(Connection& connection);
   void ReapFinished();
   void WaitOrStop(uint32_t ms);
@@ -130,6 +149,8 @@ class Server {
   bool stopping_ = false;
   std::atomic<size_t> accepted_{0};
   std::atomic<size_t> refused_{0};
+  std::atomic<size_t> evicted_{0};
+  std::atomic<size_t> held_{0};
   std::mutex groups_mutex_;
   std::vector<uint32_t> assoc_groups_;
   uint32_t next_assoc_group_ = 0x1000;

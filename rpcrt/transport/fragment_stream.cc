@@ -1,14 +1,9 @@
 #include "rpcrt/transport/fragment_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace rpcrt::transport {
-namespace {
-
-// One receive or send moves up to this much.
-constexpr size_t kBlockSize = 256 * 1024;
-
-}  // namespace
 
 void FragmentReader::Fill(size_t wanted, Deadline deadline) {
   if (end_ - begin_ >= wanted) return;
@@ -17,7 +12,8 @@ void FragmentReader::Fill(size_t wanted, Deadline deadline) {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (buffer_.size() < kBlockSize) buffer_.resize(kBlockSize);
+  if (const size_t size = std::max(wanted, block_size_); buffer_.size() < size)
+    buffer_.resize(size);
   while (end_ < wanted) {
     end_ += socket_.ReadSome(std::span<uint8_t>(buffer_).subspan(end_), deadline);
   }
@@ -39,7 +35,7 @@ Fragment FragmentReader::Next(Deadline deadline) {
 
 void FragmentWriter::Add(std::span<const uint8_t> fragment, Deadline deadline) {
   pending_.insert(pending_.end(), fragment.begin(), fragment.end());
-  if (pending_.size() >= kBlockSize) Flush(deadline);
+  if (pending_.size() >= kDefaultBlockSize) Flush(deadline);
 }
 
 void FragmentWriter::Flush(Deadline deadline) {

@@ -19,14 +19,24 @@ struct Fragment {
   std::vector<uint8_t> bytes;  // the whole fragment, header included
 };
 
+// One receive or send moves up to this much.
+inline constexpr size_t kDefaultBlockSize = 256 * 1024;
+
 class FragmentReader {
  public:
-  explicit FragmentReader(TcpSocket& socket) : socket_(socket) {}
+  // `block_size` is the most one receive asks for; the buffer grows beyond it only to hold
+  // a whole fragment.
+  explicit FragmentReader(TcpSocket& socket, size_t block_size = kDefaultBlockSize)
+      : socket_(socket), block_size_(block_size) {}
 
   // Reads one fragment: the common header, checked, then exactly frag_length - 16 more bytes.
   // A malformed header throws RpcError(kProtocolError); the stream failing throws
   // TransportError.
   Fragment Next(Deadline deadline);
+  // Waits until the next fragment has begun to arrive (a byte of it is buffered).
+  void Await(Deadline deadline) { Fill(1, deadline); }
+  // Takes effect with the next receive; a larger block costs memory but fewer system calls.
+  void set_block_size(size_t block_size) { block_size_ = block_size; }
 
   // Bytes received but not yet handed out (the peer spoke ahead of us).
   bool HasBuffered() const { return begin_ != end_; }
@@ -35,6 +45,7 @@ class FragmentReader {
   void Fill(size_t wanted, Deadline deadline);
 
   TcpSocket& socket_;
+  size_t block_size_;
   std::vector<uint8_t> buffer_;
   size_t begin_ = 0;
   size_t end_ = 0;

@@ -180,7 +180,7 @@ void HostileServer::RunSession(transport::TcpSocket& socket, int index) {
       Action action = script_(session, pdu);
       if (f.header.type == PduType::kRequest) session.CountRequest();
       if (action.then == Action::Then::kTrickle) {
-        Trickle(socket, action.bytes);
+        Trickle(socket, action.bytes, action.chunk);
         return;
       }
       if (!action.bytes.empty()) socket.WriteAll(action.bytes, Deadline::AfterMs(kWriteTimeoutMs));
@@ -210,10 +210,12 @@ bool HostileServer::Stall(transport::TcpSocket& socket) {
   return true;
 }
 
-void HostileServer::Trickle(transport::TcpSocket& socket, const std::vector<uint8_t>& bytes) {
-  for (uint8_t b : bytes) {
+void HostileServer::Trickle(transport::TcpSocket& socket, const std::vector<uint8_t>& bytes,
+                            size_t chunk) {
+  for (size_t at = 0; at < bytes.size(); at += chunk) {
     try {
-      socket.WriteAll({&b, 1}, Deadline::AfterMs(kWriteTimeoutMs));
+      socket.WriteAll(std::span(bytes).subspan(at, std::min(chunk, bytes.size() - at)),
+                      Deadline::AfterMs(kWriteTimeoutMs));
     } catch (const TransportError&) {
       return;
     }

@@ -2,7 +2,7 @@
 //
 // It accepts connections one after another on its own thread, reads each PDU with the run
 // time's decoder and hands it to a script, which answers with bytes to send and what to do
-// next: carry on, close, stall until the client gives up, or trickle the bytes one per
+// next: carry on, close, stall until the client gives up, or trickle the bytes a few per
 // second. A script builds its answers with the PDU encoders and then breaks them; the
 // session's Behave() is the well-behaved answer (a real NTLM or SPNEGO acceptor for the bind
 // legs, an echo, sealed as agreed, for requests) that scripts fall back on.
@@ -27,8 +27,9 @@ namespace rpcrt::hostile {
 
 struct Action {
   enum class Then { kContinue, kClose, kStall, kTrickle };
-  std::vector<uint8_t> bytes;  // sent first (one per second with kTrickle)
+  std::vector<uint8_t> bytes;  // sent first (`chunk` bytes a second with kTrickle)
   Then then = Then::kContinue;
+  size_t chunk = 1;
 };
 
 // One accepted connection, as the script sees it.
@@ -107,7 +108,7 @@ class HostileServer {
   void RunSession(transport::TcpSocket& socket, int index);
   // Returns false once the client closed the stream.
   bool Stall(transport::TcpSocket& socket);
-  void Trickle(transport::TcpSocket& socket, const std::vector<uint8_t>& bytes);
+  void Trickle(transport::TcpSocket& socket, const std::vector<uint8_t>& bytes, size_t chunk);
 
   Script script_;
   HostileOptions options_;

@@ -2,6 +2,8 @@
 // time-out with the status Windows reports for it, and the connection is not used again.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "tests/hostile/call_probe.h"
 #include "tests/hostile/hostile_server.h"
 
@@ -71,6 +73,20 @@ const Case kCases[] = {
      kCallCancelled},
     {"OneBytePerSecond", OnFirstRequest([](Session& s, const Pdu& request) {
        return Action{s.Encode(s.DefaultResponse(request)), Then::kTrickle};
+     }),
+     kCallCancelled},
+    // Whole fragments, one a second, never the last: the call time-out bounds the whole
+    // reply, not each fragment.
+    {"FragmentsOneASecond", OnFirstRequest([](Session& s, const Pdu& request) {
+       Action a{{}, Then::kTrickle};
+       for (int i = 0; i < 10; ++i) {
+         Pdu fragment = s.ResponseTo(request, std::vector<uint8_t>(16, 0x7e));
+         fragment.flags = i == 0 ? kPfcFirstFrag : 0;
+         const std::vector<uint8_t> bytes = s.Encode(fragment);
+         a.chunk = bytes.size();
+         a.bytes.insert(a.bytes.end(), bytes.begin(), bytes.end());
+       }
+       return a;
      }),
      kCallCancelled},
     {"BindAckWithNoResults", OnFirstBind([](Session& s, const Pdu& bind) {
@@ -165,6 +181,28 @@ TEST(HostileReply, BytesAfterTheReplyRetireTheConnection) {
     EXPECT_EQ(next.stub, stub);
     EXPECT_EQ(server.accepted(), 2) << (duplicate ? "duplicate reply" : "shutdown");
   }
+}
+
+TEST(HostileReply, LateDuplicateReplyIsPassedOver) {
+  // The first reply comes again, late: just ahead of the second call's own reply.
+  auto first_reply = std::make_shared<std::vector<uint8_t>>();
+  HostileServer server([first_reply](Session& s, const Pdu& pdu) {
+    Action a = s.Behave(pdu);
+    if (pdu.type() != PduType::kRequest) return a;
+    if (s.requests() == 0) {
+      *first_reply = a.bytes;
+    } else {
+      a.bytes.insert(a.bytes.begin(), first_reply->begin(), first_reply->end());
+    }
+    return a;
+  });
+  auto binding = BindTo(server.port());
+  const auto one = std::vector<uint8_t>(24, 1), two = std::vector<uint8_t>(40, 2);
+  EXPECT_EQ(CallOnce(*binding, one).stub, one);
+  Outcome next = CallOnce(*binding, two);
+  EXPECT_EQ(next.status, kOk);
+  EXPECT_EQ(next.stub, two);
+  EXPECT_EQ(server.accepted(), 1);
 }
 
 }  // namespace

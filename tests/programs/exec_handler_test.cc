@@ -2,9 +2,11 @@
 // back, and that limits and cancellation end the command and everything it started.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,14 +37,29 @@ void ExpectNoChildLeft() {
   EXPECT_EQ(errno, ECHILD);
 }
 
-TEST(ExecHandler, ArgumentsAndCallerReachTheCommandAsUtf8) {
+TEST(ExecHandler, RequestsAndCallerReachTheCommandAsUtf8) {
   Ran ran = RunScript(
-      "printf '%s/%s/%s/%s' \"$1\" \"$2\" \"$ZELQA_CALLER_ADDRESS\" "
-      "\"$ZELQA_CALLER_ACCOUNT\"",
+      "[ $# -eq 0 ] && printf '%s/%s/%s/%s' \"$ZELQA_REQUEST1\" \"$ZELQA_REQUEST2\" "
+      "\"$ZELQA_CALLER_ADDRESS\" \"$ZELQA_CALLER_ACCOUNT\"",
       u"h\u00e9 'quoted' $HOME", std::u16string(u"lone ") + char16_t{0xd800});
   ASSERT_TRUE(ran.outcome.succeeded);
   EXPECT_EQ(ran.outcome.answer, u"h\u00e9 'quoted' $HOME/lone \ufffd/192.0.2.7:4242/ZELQA\\alice");
   EXPECT_EQ(ran.summary, "succeeded");
+  ExpectNoChildLeft();
+}
+
+TEST(ExecHandler, RequestsShapedLikeOptionsStayData) {
+  // Given as arguments, these would make sort write its output to a file of the caller's
+  // choosing.
+  const std::string dir = ::testing::TempDir();
+  const std::string planted = dir + "/sorted-by-request";
+  std::remove(planted.c_str());
+  ExecHandler handler({"sort"}, {});
+  std::string summary;
+  DoRpcOutcome outcome = handler.Call(u"--output=" + std::u16string(planted.begin(), planted.end()),
+                                      u"/dev/null", {}, summary);
+  EXPECT_TRUE(outcome.succeeded) << summary;
+  EXPECT_NE(::access(planted.c_str(), F_OK), 0) << "a request reached sort as an option";
   ExpectNoChildLeft();
 }
 

@@ -11,10 +11,14 @@ import secrets
 import shutil
 import signal
 import socket
+import struct
 import subprocess
+import sys
 import tempfile
+import threading
 import time
 import unittest
+import uuid
 
 SERVER = os.environ["ZELQA_RPC_SERVER"]
 CLIENT = os.environ["ZELQA_RPC"]
@@ -27,6 +31,7 @@ LOG_LINE = re.compile(
 
 # The handler used by the --exec tests: behaves as its first request says.
 EXEC_SCRIPT = r"""
+set -- "$ZELQA_REQUEST1" "$ZELQA_REQUEST2"
 case "$1" in
   echo) printf '%s|%s|%s' "$1" "$2" "$ZELQA_CALLER_ACCOUNT" ;;
   fail) echo "no such record: $2" >&2; exit 3 ;;
@@ -36,6 +41,37 @@ case "$1" in
   *) exit 9 ;;
 esac
 """
+
+
+EPM_UUID = "e1af8308-5d1f-11c9-91a4-08002b14a0fa"
+NDR_UUID = "8a885d04-1ceb-11c9-9fe8-08002b104860"
+
+
+def pdu(ptype, flags, body, call_id=1):
+    return (bytes([5, 0, ptype, flags, 0x10, 0, 0, 0]) +
+            struct.pack("<HHI", 16 + len(body), 0, call_id) + body)
+
+
+def bind_pdu(iface_uuid, major, minor):
+    body = struct.pack("<HHIB3x", 5840, 5840, 0, 1)
+    body += struct.pack("<HBx", 0, 1) + uuid.UUID(iface_uuid).bytes_le + struct.pack(
+        "<HH", major, minor)
+    body += uuid.UUID(NDR_UUID).bytes_le + struct.pack("<I", 2)
+    return pdu(11, 0x03, body)
+
+
+def request_pdu(flags, stub_size):
+    return pdu(0, flags, struct.pack("<IHH", 64 << 20, 0, 0) + bytes(stub_size), call_id=2)
+
+
+def read_exact(s, n):
+    data = b""
+    while len(data) < n:
+        more = s.recv(n - len(data))
+        if not more:
+            raise ConnectionError("closed")
+        data += more
+    return data
 
 
 def free_port():
@@ -233,9 +269,22 @@ class ProgramsTest(unittest.TestCase):
     def exec_server(self, *limits):
         return self.start_server(*limits, "--exec", "sh", "-c", EXEC_SCRIPT, "handler")
 
-    def call(self, server, request1, request2):
-        return self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port),
-                              request1, request2)
+    def call(self, server, request1, request2, port=None):
+        return self.zelqa_rpc("call", "--host", "127.0.0.1", "--port",
+                              str(server.port if port is None else port), request1, request2)
+
+    def start_call(self, server, request1, request2):
+        return subprocess.Popen(
+            [CLIENT, "call", "--library", LIBRARY, "--host", "127.0.0.1", "--port",
+             str(server.port), "--user", USER, "--password-file", self.password_file, request1,
+             request2], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
+
+    @staticmethod
+    def wait_for_file(path):
+        for _ in range(200):
+            if os.path.exists(path) and os.path.getsize(path) > 0:
+                return
+            time.sleep(0.05)
 
     def test_exec_answers_with_standard_output_or_fails_with_standard_error(self):
         server = self.exec_server()
@@ -280,14 +329,8 @@ class ProgramsTest(unittest.TestCase):
         server = self.exec_server()
         idle = [socket.create_connection(("127.0.0.1", server.port)) for _ in range(3)]
         pid_file = os.path.join(self.dir, "slow.pid")
-        slow = subprocess.Popen(
-            [CLIENT, "call", "--library", LIBRARY, "--host", "127.0.0.1", "--port",
-             str(server.port), "--user", USER, "--password-file", self.password_file, "slow",
-             pid_file], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
-        for _ in range(200):
-            if os.path.exists(pid_file) and os.path.getsize(pid_file) > 0:
-                break
-            time.sleep(0.05)
+        slow = self.start_call(server, "slow", pid_file)
+        self.wait_for_file(pid_file)
         code, took = server.stop()
         self.assertEqual(code, 0)
         self.assertLess(took, 5)
@@ -298,19 +341,78 @@ class ProgramsTest(unittest.TestCase):
         for s in idle:
             s.close()
 
-    def test_connections_beyond_the_limit_are_closed(self):
-        server = self.start_server("--max-connections", "1")
-        holder = socket.create_connection(("127.0.0.1", server.port))
-        time.sleep(0.2)  # accepted and counted before the call comes
-        refused = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port), "a",
-                                 "b")
+    # --- peers that do not play along ----------------------------------------------------------
+
+    def test_silent_and_trickling_peers_give_way_busy_callers_keep_their_slot(self):
+        server = self.exec_server("--max-connections", "4")
+        # Every slot of both listeners taken by peers that send nothing, or a byte a second.
+        hogs = [socket.create_connection(("127.0.0.1", port))
+                for port in (server.port, self.epm_port) for _ in range(4)]
+        stop = threading.Event()
+
+        def trickle():
+            while not stop.wait(1):
+                for s in hogs[::2]:
+                    try:
+                        s.send(b"\x05")
+                    except OSError:
+                        pass
+        trickler = threading.Thread(target=trickle)
+        trickler.start()
+        try:
+            time.sleep(0.2)  # accepted and counted before the call comes
+            start = time.monotonic()
+            served = self.call(server, "echo", "x", port=0)
+            took = time.monotonic() - start
+            self.assertEqual((served.returncode, served.stdout), (0, f"echo|x|{USER}\n"),
+                             served.stderr)
+            self.assertLess(took, 1.0)
+        finally:
+            stop.set()
+            trickler.join()
+            for s in hogs:
+                s.close()
+        # Authenticated callers in a call are not closed for a newcomer: it is refused.
+        slow = [self.start_call(server, "slow", os.path.join(self.dir, f"slow{i}.pid"))
+                for i in range(4)]
+        for i in range(4):
+            self.wait_for_file(os.path.join(self.dir, f"slow{i}.pid"))
+        refused = self.call(server, "echo", "x")
         self.assertEqual(refused.returncode, 1)
         self.assertIn("The RPC server is unavailable", refused.stderr)
-        holder.close()
-        time.sleep(0.2)
-        served = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port), "a",
-                                "b")
-        self.assertEqual((served.returncode, served.stdout), (0, "ab\n"), served.stderr)
+        server.stop()
+        for p in slow:
+            p.communicate(timeout=60)
+
+    def test_anonymous_streams_hold_little_memory(self):
+        # 64 anonymous connections, half on each listener, each streaming 4 MiB of one request
+        # that never ends: the server's resident set grows by less than 32 MiB.
+        server = self.start_server()
+
+        def kib(field):
+            with open(f"/proc/{server.proc.pid}/status") as f:
+                return int(re.search(rf"^{field}:\s+(\d+) kB", f.read(), re.M).group(1))
+        before = kib("VmRSS")
+        streams = []
+        for i in range(64):
+            port, iface = ((server.port, (DOIRPC_UUID, 1, 0)) if i % 2 else
+                           (self.epm_port, (EPM_UUID, 3, 0)))
+            s = socket.create_connection(("127.0.0.1", port))
+            s.sendall(bind_pdu(*iface))
+            header = read_exact(s, 16)
+            read_exact(s, int.from_bytes(header[8:10], "little") - 16)
+            self.assertEqual(header[2], 12, "bind_ack")
+            s.sendall(request_pdu(0x01, 5816))
+            streams.append(s)
+        chunk = request_pdu(0, 5816) * 16
+        for _ in range(4 * 2**20 // len(chunk)):
+            for s in streams:
+                s.sendall(chunk)
+        growth_mib = (kib("VmHWM") - before) / 1024
+        print(f"server resident set grew by {growth_mib:.1f} MiB", file=sys.stderr)
+        self.assertLess(growth_mib, 32)
+        for s in streams:
+            s.close()
 
 
 if __name__ == "__main__":

@@ -27,6 +27,18 @@ TEST(ServerArgs, ExecTakesEverythingAfterIt) {
   EXPECT_EQ(Parse({"--exec-timeout", "2"}).exec_timeout_ms, 2000u);
 }
 
+TEST(ServerArgs, ConnectionDeadlines) {
+  const ServerArgs defaults = Parse({});
+  EXPECT_EQ(defaults.bind_timeout_ms, 10000u);
+  EXPECT_EQ(defaults.pdu_timeout_ms, 10000u);
+  EXPECT_EQ(defaults.idle_timeout_ms, 300000u);
+  const ServerArgs set =
+      Parse({"--bind-timeout", "0.5", "--pdu-timeout", "2", "--idle-timeout", "60"});
+  EXPECT_EQ(set.bind_timeout_ms, 500u);
+  EXPECT_EQ(set.pdu_timeout_ms, 2000u);
+  EXPECT_EQ(set.idle_timeout_ms, 60000u);
+}
+
 TEST(ServerArgs, LimitsOutOfRangeAreRefused) {
   for (const auto& bad : std::vector<std::vector<std::string>>{
            {"--exec"},
@@ -37,6 +49,8 @@ TEST(ServerArgs, LimitsOutOfRangeAreRefused) {
            {"--exec-max-output", "0"},
            {"--exec-max-output", "12k"},
            {"--max-connections", "0"},
+           {"--idle-timeout", "0"},
+           {"--bind-timeout"},
            {"--max-connections", "99999999999999999999"},
        }) {
     EXPECT_THROW(Parse(bad), std::invalid_argument) << bad.front();
