@@ -72,6 +72,7 @@ int Run(const ServerArgs& args) {
     options.port = listen.port;
     options.credentials = credentials;
     options.max_connections = args.max_connections;
+    options.on_rejected = [&log](const rpcrt::server::Rejection& r) { log.Record(r); };
     auto server = std::make_unique<rpcrt::server::Server>(options);
     zelqa::server::RegisterDoRpc(*server, LoggedHandler(log, exec ? &*exec : nullptr),
                                  /*require_privacy=*/true);
@@ -88,6 +89,7 @@ int Run(const ServerArgs& args) {
     // Lookups may come anonymous or authenticated; with credentials the mapper takes both.
     options.credentials = credentials;
     options.max_connections = args.max_connections;
+    options.on_rejected = [&log](const rpcrt::server::Rejection& r) { log.Record(r); };
     epm = std::make_unique<rpcrt::server::EndpointMapperServer>(options);
     epm->Register(zelqa::server::kDoRpcInterface, servers.front()->port(), "Zelqa DoRpc");
     epm->Start();

@@ -120,6 +120,20 @@ class Server::Session {
     bool rejected = false;  // answered with a fault before its last fragment came
   };
 
+  void Reject(const char* what, std::string reason) {
+    if (server_.options_.on_rejected)
+      server_.options_.on_rejected(Rejection{what, client_address_, std::move(reason)});
+  }
+
+  // Refuses the bind and ends the connection.
+  [[noreturn]] void Nak(Pdu& reply, BindRejectReason reason, std::string why) {
+    Reject("bind refused", std::move(why));
+    reply.body = BindNak{reason, {{5, 0}}};
+    reply.auth.reset();
+    Send(reply);
+    throw DropConnection{};
+  }
+
   void Send(const Pdu& pdu) { socket_.WriteAll(EncodePdu(pdu), Deadline::AfterMs(kSendTimeoutMs)); }
 
   std::vector<ContextResult> NegotiateContexts(const std::vector<PresentationContext>& offered) {
@@ -192,24 +206,22 @@ class Server::Session {
     Pdu reply;
     reply.call_id = pdu.call_id;
     if (bind.max_recv_frag < kMinFragSize || bind.max_xmit_frag < kMinFragSize) {
-      reply.body = BindNak{BindRejectReason::kLocalLimitExceeded, {{5, 0}}};
-      Send(reply);
-      throw DropConnection{};
+      Nak(reply, BindRejectReason::kLocalLimitExceeded,
+          "fragment sizes " + std::to_string(bind.max_xmit_frag) + "/" +
+              std::to_string(bind.max_recv_frag) + " below " + std::to_string(kMinFragSize));
     }
     if (pdu.auth) {
+      const std::string type =
+          "authentication type " + std::to_string(static_cast<int>(pdu.auth->trailer.auth_type));
       if (!server_.options_.credentials) {
-        reply.body = BindNak{BindRejectReason::kAuthenticationTypeNotRecognized, {{5, 0}}};
-        Send(reply);
-        throw DropConnection{};
+        Nak(reply, BindRejectReason::kAuthenticationTypeNotRecognized,
+            type + " offered to a server without credentials");
       }
       header_sign_ = (pdu.flags & kPfcSupportHeaderSign) != 0;
       try {
         AuthLeg(pdu, reply.auth);
-      } catch (const RpcError&) {
-        reply.body = BindNak{BindRejectReason::kAuthenticationTypeNotRecognized, {{5, 0}}};
-        reply.auth.reset();
-        Send(reply);
-        throw DropConnection{};
+      } catch (const RpcError& e) {
+        Nak(reply, BindRejectReason::kAuthenticationTypeNotRecognized, type + ": " + e.what());
       }
       if (header_sign_) reply.flags |= kPfcSupportHeaderSign;
     }
@@ -236,6 +248,7 @@ class Server::Session {
       try {
         AuthLeg(pdu, reply.auth);
       } catch (const RpcError& e) {
+        Reject("authentication failed", e.what());
         Fault fault;
         fault.status =
             StatusToFaultStatus(e.status() == kSecPkgError ? kErrorAccessDenied : e.status());
@@ -261,8 +274,9 @@ class Server::Session {
     std::optional<AuthVerifier> ignored;
     try {
       AuthLeg(pdu, ignored);
-    } catch (const RpcError&) {
+    } catch (const RpcError& e) {
       // auth3 has no answer: the failure shows on the first request.
+      Reject("authentication failed", e.what());
       auth_failed_ = true;
     }
   }
@@ -282,6 +296,7 @@ class Server::Session {
     if (!bound_) throw DropConnection{};
     Pdu pdu;
     if (security_ && (auth_failed_ || !security_->IsEstablished())) {
+      if (!auth_failed_) Reject("request refused", "authentication was not completed");
       SendFault(f.header.call_id, 0, kErrorAccessDenied, true);
       throw DropConnection{};
     }
@@ -290,6 +305,7 @@ class Server::Session {
         pdu = protection_->Unprotect(f.bytes);
       } catch (const RpcError& e) {
         // Unprotected, downgraded or forged: refuse and end the association.
+        Reject("request refused", e.what());
         SendFault(f.header.call_id, 0,
                   e.status() == kErrorAccessDenied ? kErrorAccessDenied : kNcaInvalidChecksumFault,
                   true);
@@ -347,6 +363,9 @@ class Server::Session {
     AuthnLevel effective =
         protection_ ? level_ : (security_ ? AuthnLevel::kConnect : AuthnLevel::kNone);
     if (static_cast<uint8_t>(effective) < static_cast<uint8_t>(iface.min_level)) {
+      Reject("request refused", "authentication level " +
+                                    std::to_string(static_cast<int>(effective)) + " below " +
+                                    std::to_string(static_cast<int>(iface.min_level)));
       SendFault(call.call_id, call.context_id, kErrorAccessDenied, true);
       return;
     }

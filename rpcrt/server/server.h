@@ -44,6 +44,13 @@ struct CallContext {
 // fault of nca_s_fault_unspec.
 using Handler = std::function<std::vector<uint8_t>(const CallContext&)>;
 
+// A bind refused, an authentication that failed or a protected request that did not verify.
+struct Rejection {
+  std::string what;            // "bind refused", "authentication failed", "request refused"
+  std::string client_address;  // as in CallContext
+  std::string reason;
+};
+
 struct ServerOptions {
   std::string address = "127.0.0.1";      // empty: every local address of both families
   uint16_t port = 0;                      // 0: a free port
@@ -54,6 +61,8 @@ struct ServerOptions {
   std::optional<security::ServerCredentials> credentials;
   // Connections open at once; one more is closed as soon as it is accepted. 0: no limit.
   size_t max_connections = 0;
+  // Told of every rejection, from the connection's thread (so from several at once).
+  std::function<void(const Rejection&)> on_rejected;
 };
 
 // The fault status a handler's RpcError goes out with, chosen so that a client maps it back
