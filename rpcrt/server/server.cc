@@ -50,6 +50,12 @@ std::string PeerAddress(int fd) {
   return {};
 }
 
+// "d1c2c07a-d989-48cc-a423-b73ecd518d40 v1.0"
+std::string Describe(const SyntaxId& id) {
+  return id.uuid.ToString() + " v" + std::to_string(id.version_major) + "." +
+         std::to_string(id.version_minor);
+}
+
 }  // namespace
 
 uint32_t HandlerFaultStatus(Status status) {
@@ -138,6 +144,7 @@ class Server::Session {
 
   std::vector<ContextResult> NegotiateContexts(const std::vector<PresentationContext>& offered) {
     std::vector<ContextResult> results;
+    std::string refused;  // the reasons of the refused contexts
     for (const auto& pc : offered) {
       ContextResult r;
       const Interface* iface = server_.FindInterface(pc.abstract_syntax);
@@ -149,9 +156,11 @@ class Server::Session {
       } else if (iface == nullptr) {
         r.result = ContextResultCode::kProviderRejection;
         r.reason = static_cast<uint16_t>(ProviderReason::kAbstractSyntaxNotSupported);
+        refused += ", " + Describe(pc.abstract_syntax) + " is not served here";
       } else if (!ndr) {
         r.result = ContextResultCode::kProviderRejection;
         r.reason = static_cast<uint16_t>(ProviderReason::kProposedTransferSyntaxesNotSupported);
+        refused += ", " + Describe(pc.abstract_syntax) + " is offered without NDR";
       } else {
         r.result = ContextResultCode::kAcceptance;
         r.transfer_syntax = kNdrSyntax;
@@ -163,6 +172,14 @@ class Server::Session {
           it->iface = iface;
       }
       results.push_back(r);
+    }
+    // Windows clients offer more contexts than they need: only a request that gets none is
+    // worth a line.
+    if (!refused.empty() &&
+        std::none_of(results.begin(), results.end(), [](const ContextResult& r) {
+          return r.result == ContextResultCode::kAcceptance;
+        })) {
+      Reject("presentation contexts refused", refused.substr(2));
     }
     return results;
   }

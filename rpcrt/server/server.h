@@ -46,7 +46,8 @@ using Handler = std::function<std::vector<uint8_t>(const CallContext&)>;
 
 // A bind refused, an authentication that failed or a protected request that did not verify.
 struct Rejection {
-  std::string what;            // "bind refused", "authentication failed", "request refused"
+  // "bind refused", "presentation contexts refused", "authentication failed", "request refused"
+  std::string what;
   std::string client_address;  // as in CallContext
   std::string reason;
 };
