@@ -218,7 +218,11 @@ class Server::Session {
 
   void OnBind(const transport::Fragment& f) {
     Pdu pdu = DecodePdu(f.bytes);
-    if (bound_) throw DropConnection{};  // a second bind on one connection
+    if (bound_) {
+      // Not answered: the connection's state belongs to the first.
+      Reject("bind refused", "a second bind on one connection");
+      throw DropConnection{};
+    }
     auto& bind = std::get<Bind>(pdu.body);
     Pdu reply;
     reply.call_id = pdu.call_id;

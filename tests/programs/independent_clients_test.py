@@ -140,12 +140,19 @@ class IndependentClients(unittest.TestCase):
                                       dce=self.connect(self.epm_port)),
                          f"ncacn_ip_tcp:{ADDRESS}[{self.port}]")
 
-    def test_wrong_password_is_refused_and_logged(self):
+    def test_refusals_are_logged_with_peer_and_reason(self):
         with self.assertRaises(rpcrt.DCERPCException) as refused:
             self.call(self.connect(self.port, DORPC, password="wrong"), "a", "b")
         self.assertIn("access_denied", str(refused.exception).lower())
-        self.assertRegex(self.log(), r"authentication failed from 127\.0\.0\.\d+:\d+: "
-                                     r".*wrong password")
+        with self.assertRaisesRegex(rpcrt.DCERPCException, "abstract_syntax_not_supported"):
+            self.connect(self.epm_port, DORPC)
+        bound = self.connect(self.port, DORPC)
+        with self.assertRaises(Exception):
+            bound.bind(uuidtup_to_bin(DORPC))
+        for line in (r"authentication failed from {}: .*wrong password",
+                     r"presentation contexts refused from {}: d1c2c07a-.* v1\.0 is not served",
+                     r"bind refused from {}: a second bind on one connection"):
+            self.assertRegex(self.log(), line.format(r"127\.0\.0\.\d+:\d+"))
 
     def test_rpcclient_epmlookup_sealed(self):
         for auth in ("spnego", "ntlm"):
