@@ -26,13 +26,11 @@ DOMAIN, USER = "ZELQA", "alice"
 DORPC = ("d1c2c07a-d989-48cc-a423-b73ecd518d40", "1.0")
 
 
-class NegotiateCarryingNtlm(int):
-    """impacket speaks bare NTLM only as auth type 10. This auth type goes on the wire as 9
-    (Negotiate) while impacket's branches take it for 10: the three legs and whole-PDU
-    signatures of a Windows-family Negotiate client that went to NTLM at once."""
-
-    def __new__(cls):
-        return super().__new__(cls, rpcrt.RPC_C_AUTHN_GSS_NEGOTIATE)
+class CarryingNtlm(int):
+    """impacket speaks bare NTLM only as auth type 10. An auth type made with this goes on the
+    wire as another number while impacket's branches take it for 10: as 9 (Negotiate), the
+    three legs and whole-PDU signatures of a Windows-family Negotiate client that went to NTLM
+    at once."""
 
     def __eq__(self, other):
         return other == rpcrt.RPC_C_AUTHN_WINNT
@@ -121,7 +119,7 @@ class IndependentClients(unittest.TestCase):
         return do_rpc_answer(dce.recv())
 
     def test_do_rpc_sealed_by_impacket(self):
-        for auth_type in (rpcrt.RPC_C_AUTHN_WINNT, NegotiateCarryingNtlm()):
+        for auth_type in (rpcrt.RPC_C_AUTHN_WINNT, CarryingNtlm(rpcrt.RPC_C_AUTHN_GSS_NEGOTIATE)):
             with self.subTest(auth_type=int(auth_type)):
                 dce = self.connect(self.port, DORPC, auth_type)
                 self.assertEqual(self.call(dce, "hello, ", "world"), "hello, world")
@@ -144,6 +142,9 @@ class IndependentClients(unittest.TestCase):
         with self.assertRaises(rpcrt.DCERPCException) as refused:
             self.call(self.connect(self.port, DORPC, password="wrong"), "a", "b")
         self.assertIn("access_denied", str(refused.exception).lower())
+        # Kerberos, which this server has no keytab for.
+        with self.assertRaises(rpcrt.DCERPCException):
+            self.connect(self.port, DORPC, CarryingNtlm(rpcrt.RPC_C_AUTHN_GSS_KERBEROS))
         with self.assertRaisesRegex(rpcrt.DCERPCException, "abstract_syntax_not_supported"):
             self.connect(self.epm_port, DORPC)
         bound = self.connect(self.port, DORPC)
@@ -151,6 +152,7 @@ class IndependentClients(unittest.TestCase):
             bound.bind(uuidtup_to_bin(DORPC))
         for line in (r"authentication failed from {}: .*wrong password",
                      r"presentation contexts refused from {}: d1c2c07a-.* v1\.0 is not served",
+                     r"bind refused from {}: authentication type 16: .*keytab",
                      r"bind refused from {}: a second bind on one connection"):
             self.assertRegex(self.log(), line.format(r"127\.0\.0\.\d+:\d+"))
 
