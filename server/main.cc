@@ -65,6 +65,7 @@ int Run(const ServerArgs& args) {
     exec.emplace(args.exec, zelqa::server::ChildLimits{args.exec_timeout_ms, args.exec_max_output});
   }
 
+  const auto log_rejection = [&log](const rpcrt::server::Rejection& r) { log.Record(r); };
   std::vector<std::unique_ptr<rpcrt::server::Server>> servers;
   for (const auto& listen : args.listen) {
     rpcrt::server::ServerOptions options;
@@ -72,7 +73,7 @@ int Run(const ServerArgs& args) {
     options.port = listen.port;
     options.credentials = credentials;
     options.max_connections = args.max_connections;
-    options.on_rejected = [&log](const rpcrt::server::Rejection& r) { log.Record(r); };
+    options.on_rejected = log_rejection;
     auto server = std::make_unique<rpcrt::server::Server>(options);
     zelqa::server::RegisterDoRpc(*server, LoggedHandler(log, exec ? &*exec : nullptr),
                                  /*require_privacy=*/true);
@@ -89,7 +90,7 @@ int Run(const ServerArgs& args) {
     // Lookups may come anonymous or authenticated; with credentials the mapper takes both.
     options.credentials = credentials;
     options.max_connections = args.max_connections;
-    options.on_rejected = [&log](const rpcrt::server::Rejection& r) { log.Record(r); };
+    options.on_rejected = log_rejection;
     epm = std::make_unique<rpcrt::server::EndpointMapperServer>(options);
     epm->Register(zelqa::server::kDoRpcInterface, servers.front()->port(), "Zelqa DoRpc");
     epm->Start();
