@@ -7,29 +7,62 @@
 
 namespace zelqa::server {
 
-std::string FormatCallLine(std::chrono::system_clock::time_point when,
-                           const rpcrt::server::CallContext& call, std::chrono::milliseconds took,
-                           std::string_view outcome) {
+namespace {
+
+std::string Stamp(std::chrono::system_clock::time_point when) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
   std::tm utc{};
   gmtime_r(&seconds, &utc);
   char stamp[32] = {};
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  std::string line = stamp;
+  return stamp;
+}
+
+std::string_view Address(std::string_view address) {
+  return address.empty() ? std::string_view("unknown") : address;
+}
+
+// Ends the line; a line break in the text would forge the next record.
+void AppendLast(std::string& line, std::string_view text) {
+  for (char c : text) line += (c == '\n' || c == '\r') ? ' ' : c;
+  line += '\n';
+}
+
+}  // namespace
+
+std::string FormatCallLine(std::chrono::system_clock::time_point when,
+                           const rpcrt::server::CallContext& call, std::chrono::milliseconds took,
+                           std::string_view outcome) {
+  std::string line = Stamp(when);
   line += " call from ";
-  line += call.client_address.empty() ? "unknown" : call.client_address;
+  line += Address(call.client_address);
   line += " account ";
   line += call.peer_name.empty() ? "-" : call.peer_name;
   line += " op " + std::to_string(call.opnum) + " " + std::to_string(took.count()) + " ms ";
-  // A line break in an outcome would forge the next record.
-  for (char c : outcome) line += (c == '\n' || c == '\r') ? ' ' : c;
-  line += '\n';
+  AppendLast(line, outcome);
+  return line;
+}
+
+std::string FormatRejectionLine(std::chrono::system_clock::time_point when,
+                                const rpcrt::server::Rejection& rejection) {
+  std::string line = Stamp(when);
+  line += " " + rejection.what + " from ";
+  line += Address(rejection.client_address);
+  line += ": ";
+  AppendLast(line, rejection.reason);
   return line;
 }
 
 void CallLog::Record(const rpcrt::server::CallContext& call, std::chrono::milliseconds took,
                      std::string_view outcome) {
-  const std::string line = FormatCallLine(std::chrono::system_clock::now(), call, took, outcome);
+  Write(FormatCallLine(std::chrono::system_clock::now(), call, took, outcome));
+}
+
+void CallLog::Record(const rpcrt::server::Rejection& rejection) {
+  Write(FormatRejectionLine(std::chrono::system_clock::now(), rejection));
+}
+
+void CallLog::Write(const std::string& line) {
   std::lock_guard lock(mutex_);
   for (size_t done = 0; done < line.size();) {
     const ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);

@@ -77,6 +77,7 @@ int Run(const ServerArgs& args) {
   // largest an authenticated caller may send.
   limits.max_unauthenticated_request = size_t{64} << 10;
   limits.max_requests_held = 8 * limits.max_request;
+  limits.on_rejected = [&log](const rpcrt::server::Rejection& r) { log.Record(r); };
 
   std::vector<std::unique_ptr<rpcrt::server::Server>> servers;
   for (const auto& listen : args.listen) {

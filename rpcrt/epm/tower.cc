@@ -55,6 +55,12 @@ bool IsProtocolFloor(const TowerFloor& f, uint8_t protocol, size_t rhs_size) {
   return f.lhs.size() == 1 && f.lhs[0] == protocol && f.rhs.size() == rhs_size;
 }
 
+// The connection-oriented protocol floor's right-hand side (its minor version) is two octets,
+// or none: Wine's RPCRT4 sends it empty.
+bool IsNcacnFloor(const TowerFloor& f) {
+  return IsProtocolFloor(f, kProtocolNcacn, 2) || IsProtocolFloor(f, kProtocolNcacn, 0);
+}
+
 }  // namespace
 
 std::vector<uint8_t> EncodeTowerFloors(const std::vector<TowerFloor>& floors) {
@@ -100,8 +106,8 @@ std::optional<TcpTower> DecodeTcpTower(std::span<const uint8_t> octets) {
   auto iface = ParseSyntaxFloor(floors[0]);
   auto transfer = ParseSyntaxFloor(floors[1]);
   if (!iface || !transfer) return std::nullopt;
-  if (!IsProtocolFloor(floors[2], kProtocolNcacn, 2) ||
-      !IsProtocolFloor(floors[3], kProtocolTcp, 2) || !IsProtocolFloor(floors[4], kProtocolIp, 4)) {
+  if (!IsNcacnFloor(floors[2]) || !IsProtocolFloor(floors[3], kProtocolTcp, 2) ||
+      !IsProtocolFloor(floors[4], kProtocolIp, 4)) {
     return std::nullopt;
   }
   TcpTower t;

@@ -102,6 +102,11 @@ class SecurityContext {
   virtual void Sign(std::span<const IoBuffer> buffers, std::span<uint8_t> signature) = 0;
   virtual void Verify(std::span<const IoBuffer> buffers, std::span<const uint8_t> signature) = 0;
 
+  // Whether the signature of a protected request or response covers the whole PDU (headers
+  // and security trailer too) even without header signing. NTLM's does, as every
+  // Windows-family peer computes it; other packages cover those parts only with header signing.
+  virtual bool SignsWholePdu() const { return false; }
+
   // Server side, once established: the authenticated client as "DOMAIN\\user" (UTF-8).
   virtual std::string PeerName() const = 0;
 };

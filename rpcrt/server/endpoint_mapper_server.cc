@@ -97,11 +97,13 @@ std::vector<uint8_t> EndpointMapperServer::Lookup(const CallContext& call) {
     const Entry& e = entries_[next++];
     response.entries.push_back(epm::EptEntry{e.object, TowerOf(e), e.annotation});
   }
-  if (next < entries_.size()) {
-    response.entry_handle = HandleFor(next);
-  } else {
-    // The last batch comes with "no more entries", as Windows sends it.
+  // A full batch leaves the lookup open even when nothing is left, and the next call ends it
+  // with "no more entries" (Samba's rpcclient reads one entry a call and stops only there); a
+  // shorter one closes it with success (impacket stops at the closed handle).
+  if (response.entries.empty()) {
     response.status = epm::kEptSNotRegistered;
+  } else if (response.entries.size() == request.max_ents) {
+    response.entry_handle = HandleFor(next);
   }
   return epm::EncodeEptLookupResponse(response);
 }

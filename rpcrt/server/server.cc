@@ -52,6 +52,12 @@ std::string PeerAddress(int fd) {
   return {};
 }
 
+// "d1c2c07a-d989-48cc-a423-b73ecd518d40 v1.0"
+std::string Describe(const SyntaxId& id) {
+  return id.uuid.ToString() + " v" + std::to_string(id.version_major) + "." +
+         std::to_string(id.version_minor);
+}
+
 }  // namespace
 
 uint32_t HandlerFaultStatus(Status status) {
@@ -183,21 +189,41 @@ class Server::Session {
   }
 
   // The fault status a call is refused with from its first fragment on, or 0 when it may run.
-  uint32_t Admit(PendingCall& call) const {
+  uint32_t Admit(PendingCall& call) {
     auto it = std::find_if(contexts_.begin(), contexts_.end(),
                            [&](const Context& c) { return c.id == call.context_id; });
     if (it == contexts_.end()) return kNcaUnknownIf;
     if (call.opnum >= it->iface->opnum_count) return kNcaOpRangeError;
-    if (static_cast<uint8_t>(EffectiveLevel()) < static_cast<uint8_t>(it->iface->min_level))
+    const AuthnLevel effective = EffectiveLevel();
+    if (static_cast<uint8_t>(effective) < static_cast<uint8_t>(it->iface->min_level)) {
+      Reject("request refused", "authentication level " +
+                                    std::to_string(static_cast<int>(effective)) + " below " +
+                                    std::to_string(static_cast<int>(it->iface->min_level)));
       return kErrorAccessDenied;
+    }
     call.iface = it->iface;
     return 0;
+  }
+
+  void Reject(const char* what, std::string reason) {
+    if (server_.options_.on_rejected)
+      server_.options_.on_rejected(Rejection{what, client_address_, std::move(reason)});
+  }
+
+  // Refuses the bind and ends the connection.
+  [[noreturn]] void Nak(Pdu& reply, BindRejectReason reason, std::string why) {
+    Reject("bind refused", std::move(why));
+    reply.body = BindNak{reason, {{5, 0}}};
+    reply.auth.reset();
+    Send(reply);
+    throw DropConnection{};
   }
 
   void Send(const Pdu& pdu) { socket_.WriteAll(EncodePdu(pdu), Deadline::AfterMs(kSendTimeoutMs)); }
 
   std::vector<ContextResult> NegotiateContexts(const std::vector<PresentationContext>& offered) {
     std::vector<ContextResult> results;
+    std::string refused;  // the reasons of the refused contexts
     for (const auto& pc : offered) {
       ContextResult r;
       const Interface* iface = server_.FindInterface(pc.abstract_syntax);
@@ -209,9 +235,11 @@ class Server::Session {
       } else if (iface == nullptr) {
         r.result = ContextResultCode::kProviderRejection;
         r.reason = static_cast<uint16_t>(ProviderReason::kAbstractSyntaxNotSupported);
+        refused += ", " + Describe(pc.abstract_syntax) + " is not served here";
       } else if (!ndr) {
         r.result = ContextResultCode::kProviderRejection;
         r.reason = static_cast<uint16_t>(ProviderReason::kProposedTransferSyntaxesNotSupported);
+        refused += ", " + Describe(pc.abstract_syntax) + " is offered without NDR";
       } else {
         r.result = ContextResultCode::kAcceptance;
         r.transfer_syntax = kNdrSyntax;
@@ -223,6 +251,14 @@ class Server::Session {
           it->iface = iface;
       }
       results.push_back(r);
+    }
+    // Windows clients offer more contexts than they need: only a request that gets none is
+    // worth a line.
+    if (!refused.empty() &&
+        std::none_of(results.begin(), results.end(), [](const ContextResult& r) {
+          return r.result == ContextResultCode::kAcceptance;
+        })) {
+      Reject("presentation contexts refused", refused.substr(2));
     }
     return results;
   }
@@ -262,29 +298,31 @@ class Server::Session {
 
   void OnBind(const transport::Fragment& f) {
     Pdu pdu = DecodePdu(f.bytes);
-    if (bound_) throw DropConnection{};  // a second bind on one connection
+    if (bound_) {
+      // Not answered: the connection's state belongs to the first.
+      Reject("bind refused", "a second bind on one connection");
+      throw DropConnection{};
+    }
     auto& bind = std::get<Bind>(pdu.body);
     Pdu reply;
     reply.call_id = pdu.call_id;
     if (bind.max_recv_frag < kMinFragSize || bind.max_xmit_frag < kMinFragSize) {
-      reply.body = BindNak{BindRejectReason::kLocalLimitExceeded, {{5, 0}}};
-      Send(reply);
-      throw DropConnection{};
+      Nak(reply, BindRejectReason::kLocalLimitExceeded,
+          "fragment sizes " + std::to_string(bind.max_xmit_frag) + "/" +
+              std::to_string(bind.max_recv_frag) + " below " + std::to_string(kMinFragSize));
     }
     if (pdu.auth) {
+      const std::string type =
+          "authentication type " + std::to_string(static_cast<int>(pdu.auth->trailer.auth_type));
       if (!server_.options_.credentials) {
-        reply.body = BindNak{BindRejectReason::kAuthenticationTypeNotRecognized, {{5, 0}}};
-        Send(reply);
-        throw DropConnection{};
+        Nak(reply, BindRejectReason::kAuthenticationTypeNotRecognized,
+            type + " offered to a server without credentials");
       }
       header_sign_ = (pdu.flags & kPfcSupportHeaderSign) != 0;
       try {
         AuthLeg(pdu, reply.auth);
-      } catch (const RpcError&) {
-        reply.body = BindNak{BindRejectReason::kAuthenticationTypeNotRecognized, {{5, 0}}};
-        reply.auth.reset();
-        Send(reply);
-        throw DropConnection{};
+      } catch (const RpcError& e) {
+        Nak(reply, BindRejectReason::kAuthenticationTypeNotRecognized, type + ": " + e.what());
       }
       if (header_sign_) reply.flags |= kPfcSupportHeaderSign;
     }
@@ -312,6 +350,7 @@ class Server::Session {
       try {
         AuthLeg(pdu, reply.auth);
       } catch (const RpcError& e) {
+        Reject("authentication failed", e.what());
         Fault fault;
         fault.status =
             StatusToFaultStatus(e.status() == kSecPkgError ? kErrorAccessDenied : e.status());
@@ -337,8 +376,9 @@ class Server::Session {
     std::optional<AuthVerifier> ignored;
     try {
       AuthLeg(pdu, ignored);
-    } catch (const RpcError&) {
+    } catch (const RpcError& e) {
       // auth3 has no answer: the failure shows on the first request.
+      Reject("authentication failed", e.what());
       auth_failed_ = true;
     }
   }
@@ -358,6 +398,7 @@ class Server::Session {
     if (!bound_) throw DropConnection{};
     Pdu pdu;
     if (security_ && (auth_failed_ || !security_->IsEstablished())) {
+      if (!auth_failed_) Reject("request refused", "authentication was not completed");
       SendFault(f.header.call_id, 0, kErrorAccessDenied, true);
       throw DropConnection{};
     }
@@ -366,6 +407,7 @@ class Server::Session {
         pdu = protection_->Unprotect(f.bytes);
       } catch (const RpcError& e) {
         // Unprotected, downgraded or forged: refuse and end the association.
+        Reject("request refused", e.what());
         SendFault(f.header.call_id, 0,
                   e.status() == kErrorAccessDenied ? kErrorAccessDenied : kNcaInvalidChecksumFault,
                   true);

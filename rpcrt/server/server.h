@@ -44,6 +44,14 @@ struct CallContext {
 // fault of nca_s_fault_unspec.
 using Handler = std::function<std::vector<uint8_t>(const CallContext&)>;
 
+// A bind refused, an authentication that failed or a protected request that did not verify.
+struct Rejection {
+  // "bind refused", "presentation contexts refused", "authentication failed", "request refused"
+  std::string what;
+  std::string client_address;  // as in CallContext
+  std::string reason;
+};
+
 struct ServerOptions {
   std::string address = "127.0.0.1";      // empty: every local address of both families
   uint16_t port = 0;                      // 0: a free port
@@ -67,6 +75,8 @@ struct ServerOptions {
   // limit). Beyond either the call fails at once and its remaining fragments are read past.
   size_t max_unauthenticated_request = size_t{64} << 20;
   size_t max_requests_held = 0;
+  // Told of every rejection, from the connection's thread (so from several at once).
+  std::function<void(const Rejection&)> on_rejected;
 };
 
 // The fault status a handler's RpcError goes out with, chosen so that a client maps it back

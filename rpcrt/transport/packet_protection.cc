@@ -17,7 +17,7 @@ PacketProtection::PacketProtection(security::SecurityContext& context,
       service_(service),
       level_(level),
       auth_context_id_(auth_context_id),
-      header_sign_(header_sign) {}
+      whole_pdu_(header_sign || context.SignsWholePdu()) {}
 
 size_t PacketProtection::MaxStub(PduType type, bool object_uuid, size_t max_frag) const {
   // The signature's size may depend on the data size; the largest one bounds them all.
@@ -27,9 +27,9 @@ size_t PacketProtection::MaxStub(PduType type, bool object_uuid, size_t max_frag
 
 namespace {
 
-// Without header signing only the data is covered by the signature.
-std::span<IoBuffer> Covered(std::array<IoBuffer, 3>& all, bool header_sign) {
-  if (header_sign) return all;
+// Otherwise only the data is covered by the signature.
+std::span<IoBuffer> Covered(std::array<IoBuffer, 3>& all, bool whole_pdu) {
+  if (whole_pdu) return all;
   return std::span<IoBuffer>(&all[1], 1);
 }
 
@@ -53,9 +53,9 @@ std::vector<uint8_t> PacketProtection::Protect(const Pdu& pdu) {
   auto buffers = layout.Buffers(fragment);
   auto signature = layout.Signature(fragment);
   if (level_ == AuthnLevel::kPktPrivacy)
-    context_.Seal(Covered(buffers, header_sign_), signature);
+    context_.Seal(Covered(buffers, whole_pdu_), signature);
   else
-    context_.Sign(Covered(buffers, header_sign_), signature);
+    context_.Sign(Covered(buffers, whole_pdu_), signature);
   return fragment;
 }
 
@@ -77,9 +77,9 @@ Pdu PacketProtection::Unprotect(std::vector<uint8_t>& fragment) {
   auto buffers = layout.Buffers(fragment);
   auto signature = layout.Signature(fragment);
   if (level_ == AuthnLevel::kPktPrivacy)
-    context_.Unseal(Covered(buffers, header_sign_), signature);
+    context_.Unseal(Covered(buffers, whole_pdu_), signature);
   else
-    context_.Verify(Covered(buffers, header_sign_), signature);
+    context_.Verify(Covered(buffers, whole_pdu_), signature);
   return DecodePdu(fragment);
 }
 

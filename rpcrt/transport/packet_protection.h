@@ -1,6 +1,6 @@
 // Per-fragment protection of request and response PDUs with an established security context:
 // sealed (packet privacy) or signed (packet integrity), the header and trailer signed too when
-// both ends agreed on header signing.
+// both ends agreed on header signing or the package always signs them (NTLM).
 //
 // One object serves one connection; fragments go through it in the order they travel, since
 // the security context numbers them.
@@ -39,7 +39,7 @@ class PacketProtection {
   security::AuthnService service_;
   security::AuthnLevel level_;
   uint32_t auth_context_id_;
-  bool header_sign_;
+  bool whole_pdu_;  // the signature covers header and trailer too
 };
 
 }  // namespace rpcrt::transport

@@ -125,8 +125,8 @@ INSTANTIATE_TEST_SUITE_P(Hostile, SealedReply,
                          });
 
 TEST(SealedReplyMisc, ReplayedReplyIsRefused) {
-  // Without header signing only the stub is signed, so a recorded reply with the call id
-  // patched would pass, were it not for the sequence number inside its signature.
+  // A recorded reply with the call id patched fails on the sequence number inside its
+  // signature, whatever the signature covers.
   std::vector<uint8_t> recorded;
   HostileServer server(
       [&recorded](Session& s, const Pdu& pdu) {
@@ -148,6 +148,25 @@ TEST(SealedReplyMisc, ReplayedReplyIsRefused) {
   EXPECT_TRUE(server.WaitClosed(1));
   EXPECT_EQ(CallOnce(*binding, stub).status, kOk);
   EXPECT_EQ(server.accepted(), 2);
+}
+
+TEST(SealedReplyMisc, NtlmSignsTheHeaderWithoutHeaderSigning) {
+  // Windows-family peers cover the whole PDU with an NTLM signature, header signing or not:
+  // a reply whose header changed after sealing is refused.
+  for (AuthnService service : {AuthnService::kWinNt, AuthnService::kGssNegotiate}) {
+    HostileServer server(
+        [](Session& s, const Pdu& pdu) {
+          if (pdu.type() != PduType::kRequest || s.index() != 0) return s.Behave(pdu);
+          std::vector<uint8_t> bytes = s.Encode(s.DefaultResponse(pdu));
+          bytes[16] ^= 0x01;  // alloc_hint
+          return Action{bytes};
+        },
+        Options(/*header_sign=*/false));
+    auto binding = BindTo(server.port(), Alice(service), kSealedTimeoutMs);
+    EXPECT_EQ(CallOnce(*binding, std::vector<uint8_t>(48, 0x22)).status, kSecPkgError)
+        << static_cast<int>(service);
+    EXPECT_EQ(CallOnce(*binding, std::vector<uint8_t>(48, 0x22)).status, kOk);
+  }
 }
 
 TEST(SealedReplyMisc, AuthenticationLegAnsweredWithAFault) {

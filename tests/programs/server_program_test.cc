@@ -57,7 +57,7 @@ TEST(ServerArgs, LimitsOutOfRangeAreRefused) {
   }
 }
 
-TEST(CallLog, LineNamesCallerOperationDurationAndOutcome) {
+TEST(CallLog, LinesNameCallerAndOutcome) {
   rpcrt::server::CallContext call;
   call.client_address = "[::1]:50432";
   call.peer_name = "ZELQA\\alice";
@@ -69,6 +69,8 @@ TEST(CallLog, LineNamesCallerOperationDurationAndOutcome) {
   // Anonymous callers, and an outcome that tries to start a line of its own.
   EXPECT_EQ(FormatCallLine(when, {}, std::chrono::milliseconds(0), "failed: a\nforged"),
             "2026-12-05T18:40:00Z call from unknown account - op 0 0 ms failed: a forged\n");
+  EXPECT_EQ(FormatRejectionLine(when, {"bind refused", "127.0.0.1:50432", "wrong\npassword"}),
+            "2026-12-05T18:40:00Z bind refused from 127.0.0.1:50432: wrong password\n");
 }
 
 }  // namespace

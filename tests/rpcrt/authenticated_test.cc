@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
+#include <utility>
 
 #include "rpcrt/client/binding.h"
 #include "rpcrt/client/endpoint_mapper.h"
@@ -49,6 +51,10 @@ class Authenticated : public ::testing::Test {
   void SetUp() override {
     server::ServerOptions options;
     options.credentials = security::ServerCredentials{accounts_.path(), "", ""};
+    options.on_rejected = [this](const server::Rejection& r) {
+      std::lock_guard lock(rejections_mutex_);
+      rejections_.push_back(r);
+    };
     server_ = std::make_unique<server::Server>(options);
     server_->RegisterInterface(
         testing::kEchoInterface, testing::kEchoOpCount,
@@ -78,7 +84,14 @@ class Authenticated : public ::testing::Test {
     }
   }
 
+  std::vector<server::Rejection> TakeRejections() {
+    std::lock_guard lock(rejections_mutex_);
+    return std::exchange(rejections_, {});
+  }
+
   AccountFile accounts_;
+  std::mutex rejections_mutex_;
+  std::vector<server::Rejection> rejections_;
   std::unique_ptr<server::Server> server_;
 };
 
@@ -129,6 +142,37 @@ TEST_F(Authenticated, ConnectLevelIsBelowWhatTheInterfaceDemands) {
   EXPECT_EQ(StatusOf(*b), kErrorAccessDenied);
   auto anonymous = Bind({});
   EXPECT_EQ(StatusOf(*anonymous), kErrorAccessDenied);
+}
+
+TEST_F(Authenticated, RejectionsAreReportedWithThePeerAndTheReason) {
+  const struct {
+    client::AuthInfo auth;
+    SyntaxId iface;
+    const char* what;
+    const char* reason;
+  } rows[] = {
+      {Ntlm(AuthnLevel::kPktPrivacy, u"wrong"), testing::kEchoInterface, "authentication failed",
+       "wrong password"},
+      {Ntlm(AuthnLevel::kPktPrivacy, u"wrong", AuthnService::kGssNegotiate),
+       testing::kEchoInterface, "authentication failed", "wrong password"},
+      {Ntlm(AuthnLevel::kConnect), testing::kEchoInterface, "request refused",
+       "authentication level 2 below 5"},
+      {Ntlm(AuthnLevel::kPktPrivacy), testing::kOtherInterface, "presentation contexts refused",
+       " v2.1 is not served here"},
+  };
+  for (const auto& row : rows) {
+    auto b = Bind(row.auth);
+    EXPECT_THROW(b->Call(row.iface, testing::kOpEcho, {}), RpcError) << row.what;
+    const auto rejections = TakeRejections();
+    ASSERT_FALSE(rejections.empty()) << row.what;
+    EXPECT_EQ(rejections[0].what, row.what);
+    EXPECT_NE(rejections[0].reason.find(row.reason), std::string::npos) << rejections[0].reason;
+    EXPECT_EQ(rejections[0].client_address.rfind("127.0.0.1:", 0), 0u)
+        << rejections[0].client_address;
+  }
+  // What succeeds is not reported.
+  EXPECT_EQ(StatusOf(*Bind(Ntlm(AuthnLevel::kPktPrivacy))), kOk);
+  EXPECT_TRUE(TakeRejections().empty());
 }
 
 TEST_F(Authenticated, ForgedSignatureFailsTheCallAndDropsTheConnection) {

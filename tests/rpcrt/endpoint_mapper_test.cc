@@ -61,8 +61,12 @@ TEST_F(EndpointMapper, MapperDownIsServerUnavailable) {
 
 TEST_F(EndpointMapper, LookupListsEveryEntryAcrossBatches) {
   EXPECT_TRUE(client::EptLookup("127.0.0.1", {}).empty());
-  // More than one batch, so the last batch comes with "no more entries" and entries.
+  // More than one batch: a full one leaves the lookup open, the shorter last one closes it.
   for (uint16_t i = 0; i < 150; ++i) {
+    // Two full batches, then one with nothing left.
+    if (i == 128) {
+      EXPECT_EQ(client::EptLookup("127.0.0.1", {}).size(), 128u);
+    }
     SyntaxId id = testing::kOtherInterface;
     id.uuid.data1 = i;
     mapper_->Register(id, static_cast<uint16_t>(20000 + i), "entry " + std::to_string(i));

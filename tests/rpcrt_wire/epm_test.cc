@@ -60,6 +60,13 @@ TEST(TowerTest, OtherProtocolsAreNotTcp) {
   auto connectionless = floors;
   connectionless[2].lhs = {0x0a};
   EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(connectionless)), std::nullopt);
+
+  // Wine writes the connection-oriented floor with an empty right-hand side ("01 00 0b 00 00").
+  auto empty_minor = floors;
+  empty_minor[2].rhs.clear();
+  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(empty_minor)), DoRpcTower());
+  empty_minor[2].rhs = {0};
+  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(empty_minor)), std::nullopt);
 }
 
 TEST(TowerTest, MalformedFloorsAreBadStubData) {

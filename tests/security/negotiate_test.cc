@@ -148,6 +148,21 @@ TEST_F(NegotiateTest, RawServicesAndTheirFailures) {
   EXPECT_EQ(Establish(*ntlm_client, *ntlm_server), (std::vector<std::string>{"C", "S", "C"}));
   ExpectSealedTraffic(*ntlm_client, *ntlm_server);
 
+  // Windows-family Negotiate clients may open with bare NTLM instead of SPNEGO: the acceptor
+  // answers in kind, in the same three legs, unless it has no NTLM accounts.
+  auto bare_client = CreateClientContext(AuthnService::kWinNt, Carol(), u"zelqa/localhost",
+                                         AuthnLevel::kPktPrivacy);
+  auto negotiate_server = CreateServerContext(AuthnService::kGssNegotiate, Server(true, true));
+  EXPECT_EQ(Establish(*bare_client, *negotiate_server), (std::vector<std::string>{"C", "S", "C"}));
+  EXPECT_EQ(negotiate_server->PeerName(), "WORKGROUP\\carol");
+  EXPECT_TRUE(negotiate_server->SignsWholePdu());
+  ExpectSealedTraffic(*bare_client, *negotiate_server);
+  auto refused_client = CreateClientContext(AuthnService::kWinNt, Carol(), u"zelqa/localhost",
+                                            AuthnLevel::kPktPrivacy);
+  auto kerberos_only = CreateServerContext(AuthnService::kGssNegotiate, Server(true, false));
+  EXPECT_EQ(StatusOf([&] { Establish(*refused_client, *kerberos_only); }), rpcrt::kSecPkgError);
+  EXPECT_FALSE(krb_server->SignsWholePdu());
+
   EXPECT_EQ(StatusOf([&] {
               CreateClientContext(AuthnService::kNone, Alice(), u"x/y", AuthnLevel::kPktPrivacy);
             }),

@@ -16,6 +16,7 @@ class ContextBase : public Mechanism {
 
   bool IsEstablished() const override { return security_.has_value(); }
   size_t SignatureSize(size_t data_size) const override;
+  bool SignsWholePdu() const override { return true; }
   void Seal(std::span<IoBuffer> buffers, std::span<uint8_t> signature) override;
   void Unseal(std::span<IoBuffer> buffers, std::span<const uint8_t> signature) override;
   void Sign(std::span<const IoBuffer> buffers, std::span<uint8_t> signature) override;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "rpcrt/security/ntlm/byte_io.h"
+#include "rpcrt/security/ntlm/ntlm.h"
 #include "rpcrt/security/ntlm/text.h"
 
 namespace rpcrt::security::ntlm {
@@ -185,3 +187,12 @@ AuthenticateMessage ParseAuthenticate(std::span<const uint8_t> token) {
 }
 
 }  // namespace rpcrt::security::ntlm
+
+namespace rpcrt::security {
+
+bool IsNtlmToken(std::span<const uint8_t> token) {
+  return token.size() >= sizeof ntlm::kSignature &&
+         std::equal(std::begin(ntlm::kSignature), std::end(ntlm::kSignature), token.begin());
+}
+
+}  // namespace rpcrt::security

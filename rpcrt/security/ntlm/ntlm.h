@@ -2,7 +2,9 @@
 // mechanism that SPNEGO negotiates, or on its own as the WinNT authentication service.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "rpcrt/security/mechanism.h"
@@ -22,5 +24,9 @@ std::unique_ptr<Mechanism> CreateNtlmInitiator(const ClientCredentials& credenti
 // A wrong password or unknown user makes Step throw RpcError(kErrorAccessDenied).
 std::unique_ptr<Mechanism> CreateNtlmAcceptor(const ServerCredentials& credentials,
                                               bool under_spnego);
+
+// Whether `token` is a bare NTLM message (it starts with the NTLMSSP signature), which Windows
+// Negotiate clients may send in place of a SPNEGO token.
+bool IsNtlmToken(std::span<const uint8_t> token);
 
 }  // namespace rpcrt::security

@@ -26,6 +26,10 @@ size_t NegotiatedContext::SignatureSize(size_t data_size) const {
   return Established().SignatureSize(data_size);
 }
 
+bool NegotiatedContext::SignsWholePdu() const {
+  return Established().SignsWholePdu();
+}
+
 void NegotiatedContext::Seal(std::span<IoBuffer> buffers, std::span<uint8_t> signature) {
   Established().Seal(buffers, signature);
 }

@@ -14,6 +14,7 @@ class NegotiatedContext : public SecurityContext {
  public:
   bool IsEstablished() const override { return established_; }
   size_t SignatureSize(size_t data_size) const override;
+  bool SignsWholePdu() const override;
   void Seal(std::span<IoBuffer> buffers, std::span<uint8_t> signature) override;
   void Unseal(std::span<IoBuffer> buffers, std::span<const uint8_t> signature) override;
   void Sign(std::span<const IoBuffer> buffers, std::span<uint8_t> signature) override;

@@ -1,5 +1,7 @@
 #include "rpcrt/security/spnego/spnego_acceptor.h"
 
+#include "rpcrt/security/ntlm/ntlm.h"
+#include "rpcrt/security/oids.h"
 #include "rpcrt/security/spnego/negotiation_token.h"
 #include "rpcrt/status.h"
 
@@ -22,6 +24,7 @@ StepResult SpnegoAcceptor::Step(std::span<const uint8_t> input, std::vector<uint
   CheckUsable();
   output.clear();
   try {
+    if (bare_) return Bare(input, output);
     return started_ ? Next(input, output) : First(input, output);
   } catch (...) {
     failed_ = true;
@@ -32,6 +35,15 @@ StepResult SpnegoAcceptor::Step(std::span<const uint8_t> input, std::vector<uint
 
 StepResult SpnegoAcceptor::First(std::span<const uint8_t> input, std::vector<uint8_t>& output) {
   started_ = true;
+  if (IsNtlmToken(input)) {
+    for (const auto& m : mechs_) {
+      if (MatchesOid(*m, oids::kNtlm)) mech_ = m.get();
+    }
+    if (mech_ == nullptr)
+      Fail(kSecPkgError, "the client sent NTLM, which this server does not offer");
+    bare_ = true;
+    return Bare(input, output);
+  }
   const NegTokenInit init = DecodeInit(input);
   mech_types_der_ = init.mech_types_der;
 
@@ -77,6 +89,12 @@ StepResult SpnegoAcceptor::Next(std::span<const uint8_t> input, std::vector<uint
     Fail(kSecPkgError, "the client sent no mechListMIC");
   }
   return Reply(std::move(token), output);
+}
+
+StepResult SpnegoAcceptor::Bare(std::span<const uint8_t> input, std::vector<uint8_t>& output) {
+  const StepResult result = mech_->Step(input, output);
+  established_ = result == StepResult::kComplete;
+  return result;
 }
 
 StepResult SpnegoAcceptor::Reply(std::vector<uint8_t> token, std::vector<uint8_t>& output) {
