@@ -182,7 +182,6 @@ std::optional<std::string> PipeBinding(std::span<const TowerFloor> f) {
   if (f.size() == 3) {
     if (!Is(f[2], kProtocolNetbiosHost)) return std::nullopt;
     host = FloorText(f[2].rhs);
-    if (host.rfind("\\\\", 0) == 0) host.erase(0, 2);
   }
   return "ncacn_np:" + host + "[" + FloorText(f[1].rhs) + "]";
 }

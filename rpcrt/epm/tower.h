@@ -61,7 +61,7 @@ std::string ToStringBinding(const TcpTower& tower);
 // Any tower as a listing shows it: the interface of its first floor (none when that is not a
 // syntax floor) and the string binding of the floors after the syntax floors:
 // "ncacn_ip_tcp:ADDRESS[port]" (IPv4 or IPv6), "ncacn_http:ADDRESS[port]",
-// "ncadg_ip_udp:ADDRESS[port]", "ncacn_np:HOST[\pipe\name]", "ncalrpc:[name]", and for
+// "ncadg_ip_udp:ADDRESS[port]", "ncacn_np:\\HOST[\pipe\name]", "ncalrpc:[name]", and for
 // anything else "unknown:[LHS:RHS ...]", each floor's octets in hexadecimal. Names keep only
 // printable ASCII (others become '?'). Throws RpcError(kBadStubData) when malformed.
 struct TowerSummary {

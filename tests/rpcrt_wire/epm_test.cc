@@ -84,7 +84,7 @@ TEST(TowerTest, EveryProtocolReadsAsAStringBinding) {
       {{{{0x0a}, {0, 0}}, {{0x08}, {0, 135}}, {{0x09}, {10, 1, 2, 3}}},
        "ncadg_ip_udp:10.1.2.3[135]"},
       {{{{0x0b}, {0, 0}}, {{0x0f}, text("\\PIPE\\epmapper")}, {{0x11}, text("\\\\DC1")}},
-       "ncacn_np:DC1[\\PIPE\\epmapper]"},
+       "ncacn_np:\\\\DC1[\\PIPE\\epmapper]"},
       {{{{0x0b}, {0, 0}}, {{0x0f}, text("\\pipe\\lsass")}}, "ncacn_np:[\\pipe\\lsass]"},
       {{{{0x0c}, {0, 0}}, {{0x10}, text("EPMAPPER")}}, "ncalrpc:[EPMAPPER]"},
       // Names stop at their NUL and keep printable characters only.
