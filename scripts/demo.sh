@@ -42,4 +42,4 @@ echo "call through the endpoint mapper:"
 "$build/tools/zelqa-rpc" call --host 127.0.0.1 --user 'DEMO\alice' \
   --password-file "$dir/password" "Hello again, " "world"
 echo "endpoints registered:"
-"$build/tools/zelqa-rpc" lookup --host 127.0.0.1 --epm-port "$epm_port"
+"$build/tools/zelqa-rpc" lookup --host 127.0.0.1 --epm-port "$epm_port" --anonymous

@@ -6,7 +6,7 @@ packages=(
   libboost-dev libboost-thread-dev libboost-system-dev libboost-filesystem-dev
   zlib1g-dev nettle-dev libkrb5-dev krb5-kdc krb5-admin-server krb5-user
   gss-ntlmssp gss-ntlmssp-dev libgtest-dev libgmock-dev libfmt-dev libbenchmark-dev libspdlog-dev
-  python3 python3-pytest gcovr python3-impacket smbclient
+  python3 python3-pytest gcovr python3-impacket smbclient samba winbind
 )
 missing=()
 for p in "${packages[@]}"; do

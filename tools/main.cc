@@ -34,13 +34,16 @@ constexpr char kCallUsage[] =
     "client library's log records to standard error.\n";
 
 constexpr char kLookupUsage[] =
-    "usage: zelqa-rpc lookup --host HOST [--epm-port PORT] [--user USER\n"
-    "                        [--password-file FILE]] [--verbose]\n"
+    "usage: zelqa-rpc lookup --host HOST [--epm-port PORT]\n"
+    "                        [--anonymous | --user USER [--password-file FILE]] [--verbose]\n"
     "\n"
     "Lists what the host's endpoint mapper has registered, one line per entry: interface\n"
-    "UUID, version, string binding, annotation. The mapper's port is --epm-port, else\n"
-    "RpcEndpointMapperPort in the registry store, else 135. Anonymous unless --user is given;\n"
-    "then Negotiate at packet privacy, the password read as for call.\n";
+    "UUID, version, string binding (ncacn_ip_tcp, ncacn_http, ncacn_np, ncalrpc, ...; a\n"
+    "protocol without a string form as unknown:[floor octets]), annotation. The mapper's port\n"
+    "is --epm-port, else RpcEndpointMapperPort in the registry store, else 135. The lookup is\n"
+    "authenticated with Negotiate at packet privacy (service principal host/HOST) as the\n"
+    "current user (Kerberos ticket cache, or NTLM_USER_FILE), or as --user with the password\n"
+    "read as for call; --anonymous asks without authentication.\n";
 
 constexpr char kExitCodes[] =
     "\n"
@@ -70,6 +73,7 @@ struct Args {
   std::vector<std::string> positional;
   bool help = false;
   bool verbose = false;
+  bool anonymous = false;
 };
 
 // A mistake on the command line: reported with the usage of the command it concerns.
@@ -110,6 +114,8 @@ Args Parse(int argc, char** argv) {
       args.help = true;
     } else if (arg == "--verbose" || arg == "-v") {
       args.verbose = true;
+    } else if (arg == "--anonymous") {
+      args.anonymous = true;
     } else if (arg == "--host") {
       args.host = value();
     } else if (arg == "--port") {
@@ -148,10 +154,19 @@ std::string ReadPassword(const std::string& file) {
   return line;
 }
 
+// A mapper's text as it may reach a terminal: control characters become '?'.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return text;
+}
+
 int Call(const Args& args) {
   if (args.host.empty() || args.positional.size() != 2) {
     throw UsageError("call needs --host and exactly two requests");
   }
+  if (args.anonymous) throw UsageError("call is always authenticated: --anonymous is for lookup");
   const std::string password = args.user.empty() ? std::string() : ReadPassword(args.password_file);
   // Set up before the library loads: it reads the registry store once.
   std::optional<zelqa::tools::VerboseLog> verbose;
@@ -182,10 +197,18 @@ int Call(const Args& args) {
 int Lookup(const Args& args) {
   if (args.host.empty()) throw UsageError("lookup needs --host");
   if (!args.positional.empty()) throw UsageError("lookup takes no requests");
+  if (args.anonymous && !args.user.empty()) {
+    throw UsageError("--anonymous and --user exclude each other");
+  }
   const uint16_t epm_port =
       args.epm_port.value_or(static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort));
   rpcrt::client::SetEndpointMapperPort(epm_port);
   rpcrt::client::AuthInfo auth;
+  if (!args.anonymous) {
+    auth.service = rpcrt::security::AuthnService::kGssNegotiate;
+    auth.level = rpcrt::security::AuthnLevel::kPktPrivacy;
+    auth.principal = platform::Utf8ToUtf16("host/" + args.host);
+  }
   if (!args.user.empty()) {
     const std::u16string account = platform::Utf8ToUtf16(args.user);
     const std::u16string password = platform::Utf8ToUtf16(ReadPassword(args.password_file));
@@ -197,21 +220,19 @@ int Lookup(const Args& args) {
     } else {
       identity = {account, u".", password};
     }
-    auth.service = rpcrt::security::AuthnService::kGssNegotiate;
-    auth.level = rpcrt::security::AuthnLevel::kPktPrivacy;
-    auth.principal = platform::Utf8ToUtf16("host/" + args.host);
     auth.credentials.identity = identity;
   }
   if (args.verbose) {
     std::cerr << "asking the endpoint mapper at " << args.host << " port " << epm_port
-              << (args.user.empty() ? " anonymously"
-                                    : " with Negotiate at packet privacy as " + args.user)
+              << (args.anonymous      ? " anonymously"
+                  : args.user.empty() ? " with Negotiate at packet privacy as the current user"
+                                      : " with Negotiate at packet privacy as " + args.user)
               << std::endl;
   }
   for (const auto& entry : rpcrt::client::EptLookup(args.host, auth)) {
     std::cout << entry.interface_id.uuid.ToString() << " v" << entry.interface_id.version_major
               << "." << entry.interface_id.version_minor << " " << entry.string_binding << " \""
-              << entry.annotation << "\"\n";
+              << Printable(entry.annotation) << "\"\n";
   }
   return 0;
 }

@@ -8,6 +8,7 @@ namespace {
 
 void CheckTower(std::span<const uint8_t> octets) {
   try {
+    (void)rpcrt::epm::SummarizeTower(octets);
     auto tower = rpcrt::epm::DecodeTcpTower(octets);
     if (!tower) return;
     // A TCP tower re-encodes to a tower that decodes to the same endpoint.

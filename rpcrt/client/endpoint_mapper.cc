@@ -12,9 +12,7 @@ namespace {
 
 std::atomic<uint16_t> g_epm_port{epm::kEpmPort};
 
-// Batches of ept_lookup; a host with more entries is asked again with the entry handle.
-constexpr uint32_t kLookupBatch = 64;
-// A mapper that never says "no more entries" is cut off after this many batches.
+// A mapper that never says "no more entries", with empty batches, is cut off after this many.
 constexpr int kMaxLookupBatches = 4096;
 
 std::unique_ptr<Binding> MapperBinding(const std::string& host) {
@@ -69,23 +67,39 @@ std::vector<EndpointEntry> EptLookup(const std::string& host, const AuthInfo& au
   request.inquiry_type = epm::kInquiryAllElements;
   request.vers_option = epm::kVersAll;
   request.max_ents = kLookupBatch;
+  size_t received = 0;  // reply stub octets so far
+  size_t entries = 0;
   for (int batch = 0; batch < kMaxLookupBatches; ++batch) {
     Reply reply = binding->Call(epm::kEpmInterface, epm::kEptLookupOpnum,
                                 epm::EncodeEptLookupRequest(request));
+    received += reply.stub.size();
+    if (received > kMaxLookupBytes) {
+      throw RpcError(kProtocolError, "endpoint mapper sent more than " +
+                                         std::to_string(kMaxLookupBytes) + " octets of entries");
+    }
     epm::EptLookupResponse response = epm::DecodeEptLookupResponse(reply.stub, reply.drep);
+    if (response.entries.size() > request.max_ents || response.max_ents > request.max_ents) {
+      throw RpcError(kProtocolError, "endpoint mapper returned a batch of " +
+                                         std::to_string(response.max_ents) + " entries for " +
+                                         std::to_string(request.max_ents) + " asked");
+    }
+    entries += response.entries.size();
+    if (entries > kMaxLookupEntries) {
+      throw RpcError(kProtocolError, "endpoint mapper returned more than " +
+                                         std::to_string(kMaxLookupEntries) + " entries");
+    }
     if (response.status != 0 && response.status != epm::kEptSNotRegistered)
       throw RpcError(kEptNotRegistered,
                      "endpoint mapper answered status " + std::to_string(response.status));
     // The last batch may carry entries alongside "no more entries": read them first.
     for (const auto& entry : response.entries) {
       if (!entry.tower) continue;
-      auto tower = epm::DecodeTcpTower(*entry.tower);
-      if (!tower) continue;
+      epm::TowerSummary tower = epm::SummarizeTower(*entry.tower);
       EndpointEntry e;
-      e.interface_id = tower->interface_id;
+      e.interface_id = tower.interface_id.value_or(SyntaxId{});
       e.object = entry.object;
-      e.port = tower->port;
-      e.string_binding = epm::ToStringBinding(*tower);
+      e.port = tower.tcp_port;
+      e.string_binding = std::move(tower.string_binding);
       e.annotation = entry.annotation;
       out.push_back(std::move(e));
     }

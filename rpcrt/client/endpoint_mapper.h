@@ -23,15 +23,22 @@ uint16_t EptMap(const std::string& host, const SyntaxId& iface, unsigned com_tim
                 uint32_t call_timeout_ms);
 
 struct EndpointEntry {
-  SyntaxId interface_id;
+  SyntaxId interface_id;  // all zero when the tower names no interface
   Uuid object;
-  uint16_t port = 0;
-  std::string string_binding;  // "ncacn_ip_tcp:1.2.3.4[port]"
+  uint16_t port = 0;           // of an ncacn_ip_tcp endpoint, else 0
+  std::string string_binding;  // "ncacn_ip_tcp:1.2.3.4[port]", "ncalrpc:[name]", ...
   std::string annotation;
 };
 
-// Every ncacn_ip_tcp endpoint registered at `host`, batch by batch; authenticated as `auth`
-// says (level none for an anonymous lookup).
+// What one lookup may take from a mapper: entries, and octets of reply stubs. A mapper that
+// offers more, or more entries in a batch than were asked for, fails the lookup with
+// RPC_S_PROTOCOL_ERROR before it can make the client hold more.
+inline constexpr uint32_t kLookupBatch = 64;
+inline constexpr size_t kMaxLookupEntries = 16384;
+inline constexpr size_t kMaxLookupBytes = size_t{8} << 20;
+
+// Every endpoint registered at `host`, whatever its protocol (epm::SummarizeTower), batch by
+// batch; authenticated as `auth` says (level none for an anonymous lookup).
 std::vector<EndpointEntry> EptLookup(const std::string& host, const AuthInfo& auth);
 
 }  // namespace rpcrt::client

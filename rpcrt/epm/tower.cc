@@ -1,5 +1,7 @@
 #include "rpcrt/epm/tower.h"
 
+#include <arpa/inet.h>
+
 #include <string>
 
 #include "rpcrt/ndr/ndr_reader.h"
@@ -122,6 +124,108 @@ std::string ToStringBinding(const TcpTower& tower) {
   const auto& a = tower.address;
   return "ncacn_ip_tcp:" + std::to_string(a[0]) + "." + std::to_string(a[1]) + "." +
          std::to_string(a[2]) + "." + std::to_string(a[3]) + "[" + std::to_string(tower.port) + "]";
+}
+
+namespace {
+
+std::string Hex(const std::vector<uint8_t>& octets) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (uint8_t b : octets) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0xf];
+  }
+  return out;
+}
+
+// A name floor's text: up to its first NUL, printable ASCII only.
+std::string FloorText(const std::vector<uint8_t>& rhs) {
+  std::string out;
+  for (uint8_t b : rhs) {
+    if (b == 0) break;
+    out += b >= 0x20 && b < 0x7f ? static_cast<char>(b) : '?';
+  }
+  return out;
+}
+
+bool Is(const TowerFloor& f, uint8_t protocol) {
+  return f.lhs.size() == 1 && f.lhs[0] == protocol;
+}
+
+std::optional<std::string> IpAddress(const TowerFloor& f) {
+  if (!Is(f, kProtocolIp)) return std::nullopt;
+  if (f.rhs.size() == 4) {
+    return std::to_string(f.rhs[0]) + "." + std::to_string(f.rhs[1]) + "." +
+           std::to_string(f.rhs[2]) + "." + std::to_string(f.rhs[3]);
+  }
+  if (f.rhs.size() != 16) return std::nullopt;
+  char text[INET6_ADDRSTRLEN];
+  if (inet_ntop(AF_INET6, f.rhs.data(), text, sizeof text) == nullptr) return std::nullopt;
+  return std::string(text);
+}
+
+std::optional<uint16_t> Port(const TowerFloor& f, uint8_t protocol) {
+  if (!Is(f, protocol) || f.rhs.size() != 2) return std::nullopt;
+  return static_cast<uint16_t>(f.rhs[0] << 8 | f.rhs[1]);
+}
+
+// "protseq:ADDRESS[port]" for an RPC floor, a port floor and an address floor.
+std::optional<std::string> AddressBinding(std::span<const TowerFloor> f, uint8_t rpc,
+                                          uint8_t port_protocol, const char* protseq,
+                                          uint16_t* port_out) {
+  if (f.size() != 3 || !Is(f[0], rpc)) return std::nullopt;
+  const auto port = Port(f[1], port_protocol);
+  const auto address = IpAddress(f[2]);
+  if (!port || !address) return std::nullopt;
+  if (port_out != nullptr) *port_out = *port;
+  return std::string(protseq) + ":" + *address + "[" + std::to_string(*port) + "]";
+}
+
+std::optional<std::string> PipeBinding(std::span<const TowerFloor> f) {
+  if (f.size() < 2 || f.size() > 3 || !Is(f[0], kProtocolNcacn) || !Is(f[1], kProtocolSmbPipe))
+    return std::nullopt;
+  std::string host;
+  if (f.size() == 3) {
+    if (!Is(f[2], kProtocolNetbiosHost)) return std::nullopt;
+    host = FloorText(f[2].rhs);
+  }
+  return "ncacn_np:" + host + "[" + FloorText(f[1].rhs) + "]";
+}
+
+std::optional<std::string> LocalBinding(std::span<const TowerFloor> f) {
+  if (f.size() != 2 || !Is(f[0], kProtocolNcalrpc) || !Is(f[1], kProtocolLocalName))
+    return std::nullopt;
+  return "ncalrpc:[" + FloorText(f[1].rhs) + "]";
+}
+
+}  // namespace
+
+TowerSummary SummarizeTower(std::span<const uint8_t> octets) {
+  const std::vector<TowerFloor> floors = DecodeTowerFloors(octets);
+  TowerSummary summary;
+  size_t first = 0;
+  if (!floors.empty()) summary.interface_id = ParseSyntaxFloor(floors[0]);
+  while (first < floors.size() && first < 2 && ParseSyntaxFloor(floors[first])) ++first;
+  const std::span<const TowerFloor> rest(floors.data() + first, floors.size() - first);
+
+  std::optional<std::string> binding =
+      AddressBinding(rest, kProtocolNcacn, kProtocolTcp, "ncacn_ip_tcp", &summary.tcp_port);
+  if (!binding)
+    binding = AddressBinding(rest, kProtocolNcacn, kProtocolHttp, "ncacn_http", nullptr);
+  if (!binding)
+    binding = AddressBinding(rest, kProtocolNcadg, kProtocolUdp, "ncadg_ip_udp", nullptr);
+  if (!binding) binding = PipeBinding(rest);
+  if (!binding) binding = LocalBinding(rest);
+  if (!binding) {
+    std::string text = "unknown:[";
+    for (size_t i = 0; i < rest.size(); ++i) {
+      if (i != 0) text += ' ';
+      text += Hex(rest[i].lhs) + ":" + Hex(rest[i].rhs);
+    }
+    binding = text + "]";
+  }
+  summary.string_binding = std::move(*binding);
+  return summary;
 }
 
 }  // namespace rpcrt::epm

@@ -18,9 +18,16 @@ namespace rpcrt::epm {
 
 // Protocol identifiers of the floors' left-hand sides.
 inline constexpr uint8_t kProtocolUuid = 0x0d;
-inline constexpr uint8_t kProtocolNcacn = 0x0b;  // connection-oriented RPC
+inline constexpr uint8_t kProtocolNcadg = 0x0a;    // connectionless RPC
+inline constexpr uint8_t kProtocolNcacn = 0x0b;    // connection-oriented RPC
+inline constexpr uint8_t kProtocolNcalrpc = 0x0c;  // local RPC
 inline constexpr uint8_t kProtocolTcp = 0x07;
-inline constexpr uint8_t kProtocolIp = 0x09;
+inline constexpr uint8_t kProtocolUdp = 0x08;
+inline constexpr uint8_t kProtocolIp = 0x09;           // 4 octets IPv4, or 16 octets IPv6
+inline constexpr uint8_t kProtocolSmbPipe = 0x0f;      // named pipe name, as "\PIPE\name"
+inline constexpr uint8_t kProtocolLocalName = 0x10;    // ncalrpc endpoint name
+inline constexpr uint8_t kProtocolNetbiosHost = 0x11;  // named pipe host, as "\\HOST"
+inline constexpr uint8_t kProtocolHttp = 0x1f;
 
 struct TowerFloor {
   std::vector<uint8_t> lhs;
@@ -50,5 +57,18 @@ std::optional<TcpTower> DecodeTcpTower(std::span<const uint8_t> octets);
 
 // "ncacn_ip_tcp:1.2.3.4[135]".
 std::string ToStringBinding(const TcpTower& tower);
+
+// Any tower as a listing shows it: the interface of its first floor (none when that is not a
+// syntax floor) and the string binding of the floors after the syntax floors:
+// "ncacn_ip_tcp:ADDRESS[port]" (IPv4 or IPv6), "ncacn_http:ADDRESS[port]",
+// "ncadg_ip_udp:ADDRESS[port]", "ncacn_np:\\HOST[\pipe\name]", "ncalrpc:[name]", and for
+// anything else "unknown:[LHS:RHS ...]", each floor's octets in hexadecimal. Names keep only
+// printable ASCII (others become '?'). Throws RpcError(kBadStubData) when malformed.
+struct TowerSummary {
+  std::optional<SyntaxId> interface_id;
+  uint16_t tcp_port = 0;  // of an ncacn_ip_tcp tower
+  std::string string_binding;
+};
+TowerSummary SummarizeTower(std::span<const uint8_t> octets);
 
 }  // namespace rpcrt::epm

@@ -7,6 +7,7 @@
 #include "exc/string_conv.h"
 #include "platform/guid.h"
 #include "platform/last_error.h"
+#include "platform/rpc_facade.h"
 #include "rpc/do_rpc_method.h"
 
 namespace api {
@@ -23,9 +24,20 @@ std::recursive_mutex& RegistryLock() {
   return lock;
 }
 
+// The order of the process-wide objects. Statics are destroyed at exit (or unload) in the
+// reverse order of their construction, and the registry must go first: the invokers it still
+// holds then free their bindings, close their logon tokens and wipe their password copies,
+// which needs the registry lock, the options record, the log channels and the RPC run time's
+// objects. The channels are built at load time; the others are built here, before the registry.
+// (The platform's binding-handle and logon-token tables are never destroyed.)
 CConnectionRegistry& GetConnectionRegistry() {
   std::lock_guard guard(RegistryLock());
-  static CConnectionRegistry registry;
+  static CConnectionRegistry& registry = [&]() -> CConnectionRegistry& {
+    common::GetOptions();
+    PrepareRpcRunTime();
+    static CConnectionRegistry built;
+    return built;
+  }();
   return registry;
 }
 

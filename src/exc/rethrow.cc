@@ -3,6 +3,7 @@
 #include <boost/system/system_error.hpp>
 
 #include "exc/exceptions.h"
+#include "exc/rpc_exc.h"
 #include "exc/string_conv.h"
 
 namespace exc {
@@ -32,6 +33,13 @@ void rethrow_if_current(const std::exception& e) {
   }
 }
 
+// Throws a copy of `e` of its own class. rpc_exc_t keeps the base rethrow (a copy made through
+// the base interface is a plain exc_base_t), so its status would be lost there.
+void throw_copy_of_own_class(const exc_base_t& e) {
+  if (const auto* rpc = dynamic_cast<const rpc_exc_t*>(&e)) throw rpc_exc_t(*rpc);
+  e.rethrow();
+}
+
 }  // namespace
 
 void rethrow_with_context_ex(std::string context, bool context_is_trace, std::string_view detail,
@@ -41,7 +49,8 @@ void rethrow_with_context_ex(std::string context, bool context_is_trace, std::st
     auto& target = const_cast<exc_base_t&>(*base);
     add_context(target, std::move(context), context_is_trace, detail, properties);
     rethrow_if_current(e);
-    target.rethrow();  // called outside its handler: throw a copy of the same class
+    // Called outside its handler (from a nested one): a copy of the same class travels on.
+    throw_copy_of_own_class(target);
   }
 
   const char* what = e.what();

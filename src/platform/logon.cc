@@ -18,14 +18,16 @@ struct LogonToken {
   ~LogonToken() { explicit_bzero(password.data(), password.size() * sizeof(char16_t)); }
 };
 
-// Live tokens, so that a stale or foreign handle is refused instead of freed.
-std::mutex& TokensMutex() {
-  static std::mutex m;
-  return m;
-}
-std::unordered_set<LogonToken*>& Tokens() {
-  static std::unordered_set<LogonToken*> tokens;
-  return tokens;
+// Live tokens, so that a stale or foreign handle is refused instead of freed. Never destroyed:
+// tokens are closed by objects that are themselves destroyed at exit (a host's, or the
+// library's own connection registry), in whatever order their statics go.
+struct TokenTable {
+  std::mutex mutex;
+  std::unordered_set<LogonToken*> tokens;
+};
+TokenTable& Tokens() {
+  static TokenTable* table = new TokenTable;
+  return *table;
 }
 
 std::u16string Copy(LPCWSTR text) {
@@ -45,8 +47,8 @@ BOOL LogonUserExW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logon_ty
   }
   try {
     auto* t = new LogonToken{Copy(user), Copy(domain), Copy(password)};
-    std::lock_guard lock(TokensMutex());
-    Tokens().insert(t);
+    std::lock_guard lock(Tokens().mutex);
+    Tokens().tokens.insert(t);
     *token = t;
     return TRUE;
   } catch (const std::bad_alloc&) {
@@ -58,12 +60,17 @@ BOOL LogonUserExW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logon_ty
 BOOL CloseTokenHandle(HANDLE token) {
   auto* t = static_cast<LogonToken*>(token);
   {
-    std::lock_guard lock(TokensMutex());
-    if (Tokens().erase(t) == 0) {
+    std::lock_guard lock(Tokens().mutex);
+    if (Tokens().tokens.erase(t) == 0) {
       SetLastError(ERROR_INVALID_HANDLE);
       return FALSE;
     }
   }
   delete t;
   return TRUE;
+}
+
+size_t OpenTokenHandles() {
+  std::lock_guard lock(Tokens().mutex);
+  return Tokens().tokens.size();
 }

@@ -3,6 +3,8 @@
 // network use without verifying them; the token is an opaque handle to that record.
 #pragma once
 
+#include <cstddef>
+
 #include "platform/win_types.h"
 
 inline constexpr DWORD LOGON32_LOGON_NEW_CREDENTIALS = 9;
@@ -18,3 +20,6 @@ BOOL LogonUserExW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logon_ty
 // Closes a token from LogonUserExW; its copy of the password is wiped. FALSE with
 // ERROR_INVALID_HANDLE for anything else.
 BOOL CloseTokenHandle(HANDLE token);
+
+// Tokens open now (for leak checks); valid at any time, also after static destructors ran.
+size_t OpenTokenHandles();

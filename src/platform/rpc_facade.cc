@@ -16,12 +16,13 @@ using rpcrt::client::Binding;
 
 // Live binding handles. A handle is looked up here on every use, so a freed or foreign
 // handle is reported as RPC_S_INVALID_BINDING instead of being dereferenced, and a call in
-// flight keeps its binding alive while another thread frees the handle.
+// flight keeps its binding alive while another thread frees the handle. Never destroyed, so
+// that a handle freed by an object destroyed at exit is still found and closed.
 class HandleTable {
  public:
   static HandleTable& Instance() {
-    static HandleTable table;
-    return table;
+    static HandleTable* table = new HandleTable;
+    return *table;
   }
   RPC_BINDING_HANDLE Add(std::shared_ptr<Binding> binding) {
     RPC_BINDING_HANDLE handle = binding.get();
@@ -208,6 +209,11 @@ RPC_STATUS RpcBindingSetOption(RPC_BINDING_HANDLE Binding, unsigned long Option,
     default:
       return RPC_S_INVALID_ARG;
   }
+}
+
+void PrepareRpcRunTime() {
+  HandleTable::Instance();
+  rpcrt::client::LingeringConnections();
 }
 
 RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* Binding) {

@@ -116,6 +116,11 @@ RPC_STATUS RpcBindingSetOption(RPC_BINDING_HANDLE Binding, unsigned long Option,
                                ULONG_PTR OptionValue);
 RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* Binding);
 
+// Builds the run time's process-wide objects (the cache of lingering connections) now.
+// Statics are destroyed in the reverse order of their construction: an object that holds
+// bindings until exit calls this before it is built, so that it frees them into a live cache.
+void PrepareRpcRunTime();
+
 namespace rpcrt {
 
 // A reply's stub and the data representation it is written in.

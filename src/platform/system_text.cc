@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,27 +33,32 @@ bool EnglishLanguage(DWORD language) {
 }
 
 // Where the message comes from: a caller's format string or one of the built-in tables.
-// Returns null with the last error set when there is no message.
-const char16_t* LookUp(DWORD flags, LPCVOID source, DWORD id, DWORD language, bool& from_table) {
+// Returns none with the last error set when there is no message.
+std::optional<std::u16string> LookUp(DWORD flags, LPCVOID source, DWORD id, DWORD language,
+                                     bool& from_table) {
   from_table = false;
   if (flags & FORMAT_MESSAGE_FROM_STRING) {
-    if (source == nullptr) SetLastError(ERROR_INVALID_PARAMETER);
-    return static_cast<const char16_t*>(source);
+    if (source == nullptr) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return std::nullopt;
+    }
+    return std::u16string(static_cast<const char16_t*>(source));
   }
   if (!EnglishLanguage(language)) {
     SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
-    return nullptr;
+    return std::nullopt;
   }
   from_table = true;
-  const char16_t* text = nullptr;
   // A module is searched first; the system table is the fallback when both are asked for.
   // Only the wininet stand-in has a message table: executables and libraries have none.
   if ((flags & FORMAT_MESSAGE_FROM_HMODULE) && source == platform::WininetModule()) {
-    text = platform::FindWininetText(id);
+    if (const char16_t* text = platform::FindWininetText(id)) return std::u16string(text);
   }
-  if (text == nullptr && (flags & FORMAT_MESSAGE_FROM_SYSTEM)) text = platform::FindSystemText(id);
-  if (text == nullptr) SetLastError(ERROR_MR_MID_NOT_FOUND);
-  return text;
+  if (flags & FORMAT_MESSAGE_FROM_SYSTEM) {
+    if (auto text = platform::FindSystemText(id)) return text;
+  }
+  SetLastError(ERROR_MR_MID_NOT_FOUND);
+  return std::nullopt;
 }
 
 // The insert arguments, read once in index order whatever order the text uses them in.
@@ -185,11 +191,12 @@ DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD message_id, DWORD langua
   if (allocate) *reinterpret_cast<LPWSTR*>(buffer) = nullptr;
 
   bool from_table;
-  const char16_t* message = LookUp(flags, source, message_id, language_id, from_table);
-  if (message == nullptr) return 0;
+  const std::optional<std::u16string> message =
+      LookUp(flags, source, message_id, language_id, from_table);
+  if (!message) return 0;
 
   std::u16string out;
-  std::u16string_view text(message);
+  const std::u16string_view text(*message);
   bool ended = false;
   if (flags & FORMAT_MESSAGE_IGNORE_INSERTS) {
     out = text;

@@ -1,23 +1,23 @@
-// Message texts for the codes the library can meet, in the wording of English (1033)
-// Windows. Covered:
-//   Win32 errors 0-33, 38, 39, 50, 53-55, 59, 64, 67, 80, 87, 109-112, 120-123, 126, 127, 161,
-//     170, 183, 206, 232-234, 258, 259, 267, 317, 487, 995-998, 1004, 1008-1013, 1053, 1113,
-//     1168, 1222, 1225, 1229, 1231, 1232, 1236, 1237, 1311, 1317, 1326-1332, 1355, 1396, 1460;
-//   the RPC run time and its neighbours: 1700-1830 (every assigned code), 1898-1900;
-//   Windows Sockets: 10004, 10013, 10014, 10022, 10024, 10035, 10036, 10038, 10040, 10047,
-//     10048-10061, 10064, 10065, 11001-11004;
-//   HRESULTs: E_NOTIMPL, E_NOINTERFACE, E_POINTER, E_ABORT, E_FAIL (0x80004005),
-//     E_UNEXPECTED, any 0x8007xxxx through its Win32 code, and the security package codes
-//     0x80090300-0x80090312, 0x80090316-0x80090318, 0x80090320-0x80090322, 0x80090324;
-//   wininet (module table): 12001-12033, 12036-12038, 12044, 12045, 12110, 12111, 12150,
-//     12152, 12157, 12175.
+// Message texts in the wording of English (1033) Windows.
+//
+// The system table is data: system_texts.inc, every Win32 error code and HRESULT of the
+// Windows SDK's winerror.h with its text, made by make_system_texts.py beside it (which says
+// how). The wininet module's table below covers 12001-12033, 12036-12038, 12044, 12045, 12110,
+// 12111, 12150, 12152, 12157 and 12175.
 #include "platform/system_text_table.h"
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
 namespace platform {
 namespace {
+
+// The system texts are ASCII, kept narrow to halve their size; they are widened when found.
+struct SystemEntry {
+  DWORD code;
+  const char* text;
+};
 
 struct Entry {
   DWORD code;
@@ -25,359 +25,8 @@ struct Entry {
 };
 
 // Sorted by code: looked up by binary search.
-constexpr Entry kSystem[] = {
-    {0, u"The operation completed successfully."},
-    {1, u"Incorrect function."},
-    {2, u"The system cannot find the file specified."},
-    {3, u"The system cannot find the path specified."},
-    {4, u"The system cannot open the file."},
-    {5, u"Access is denied."},
-    {6, u"The handle is invalid."},
-    {7, u"The storage control blocks were destroyed."},
-    {8, u"Not enough memory resources are available to process this command."},
-    {9, u"The storage control block address is invalid."},
-    {10, u"The environment is incorrect."},
-    {11, u"An attempt was made to load a program with an incorrect format."},
-    {12, u"The access code is invalid."},
-    {13, u"The data is invalid."},
-    {14, u"Not enough memory resources are available to complete this operation."},
-    {15, u"The system cannot find the drive specified."},
-    {16, u"The directory cannot be removed."},
-    {17, u"The system cannot move the file to a different disk drive."},
-    {18, u"There are no more files."},
-    {19, u"The media is write protected."},
-    {20, u"The system cannot find the device specified."},
-    {21, u"The device is not ready."},
-    {22, u"The device does not recognize the command."},
-    {23, u"Data error (cyclic redundancy check)."},
-    {24, u"The program issued a command but the command length is incorrect."},
-    {25, u"The drive cannot locate a specific area or track on the disk."},
-    {26, u"The specified disk or diskette cannot be accessed."},
-    {27, u"The drive cannot find the sector requested."},
-    {28, u"The printer is out of paper."},
-    {29, u"The system cannot write to the specified device."},
-    {30, u"The system cannot read from the specified device."},
-    {31, u"A device attached to the system is not functioning."},
-    {32, u"The process cannot access the file because it is being used by another process."},
-    {33,
-     u"The process cannot access the file because another process has locked a portion of the "
-     u"file."},
-    {38, u"Reached the end of the file."},
-    {39, u"The disk is full."},
-    {50, u"The request is not supported."},
-    {53, u"The network path was not found."},
-    {54, u"The network is busy."},
-    {55, u"The specified network resource or device is no longer available."},
-    {59, u"An unexpected network error occurred."},
-    {64, u"The specified network name is no longer available."},
-    {67, u"The network name cannot be found."},
-    {80, u"The file exists."},
-    {87, u"The parameter is incorrect."},
-    {109, u"The pipe has been ended."},
-    {110, u"The system cannot open the device or file specified."},
-    {111, u"The file name is too long."},
-    {112, u"There is not enough space on the disk."},
-    {120, u"This function is not supported on this system."},
-    {121, u"The semaphore timeout period has expired."},
-    {122, u"The data area passed to a system call is too small."},
-    {123, u"The filename, directory name, or volume label syntax is incorrect."},
-    {126, u"The specified module could not be found."},
-    {127, u"The specified procedure could not be found."},
-    {161, u"The specified path is invalid."},
-    {170, u"The requested resource is in use."},
-    {183, u"Cannot create a file when that file already exists."},
-    {206, u"The filename or extension is too long."},
-    {232, u"The pipe is being closed."},
-    {233, u"No process is on the other end of the pipe."},
-    {234, u"More data is available."},
-    {258, u"The wait operation timed out."},
-    {259, u"No more data is available."},
-    {267, u"The directory name is invalid."},
-    {317,
-     u"The system cannot find message text for message number 0x%1 in the message file for %2."},
-    {487, u"Attempt to access invalid address."},
-    {995,
-     u"The I/O operation has been aborted because of either a thread exit or an application "
-     u"request."},
-    {996, u"Overlapped I/O event is not in a signaled state."},
-    {997, u"Overlapped I/O operation is in progress."},
-    {998, u"Invalid access to memory location."},
-    {1004, u"Invalid flags."},
-    {1008, u"An attempt was made to reference a token that does not exist."},
-    {1009, u"The configuration registry database is corrupt."},
-    {1010, u"The configuration registry key is invalid."},
-    {1011, u"The configuration registry key could not be opened."},
-    {1012, u"The configuration registry key could not be read."},
-    {1013, u"The configuration registry key could not be written."},
-    {1053, u"The service did not respond to the start or control request in a timely fashion."},
-    {1113, u"No mapping for the Unicode character exists in the target multi-byte code page."},
-    {1168, u"Element not found."},
-    {1222, u"The network is not present or not started."},
-    {1225, u"The remote computer refused the network connection."},
-    {1229, u"An operation was attempted on a nonexistent network connection."},
-    {1231,
-     u"The network location cannot be reached. For information about network troubleshooting, "
-     u"see Windows Help."},
-    {1232,
-     u"The network location cannot be reached. For information about network troubleshooting, "
-     u"see Windows Help."},
-    {1236, u"The network connection was aborted by the local system."},
-    {1237, u"The operation could not be completed. A retry should be performed."},
-    {1311, u"There are currently no logon servers available to service the logon request."},
-    {1317, u"The specified account does not exist."},
-    {1326, u"The user name or password is incorrect."},
-    {1327,
-     u"Account restrictions are preventing this user from signing in. For example: blank "
-     u"passwords aren't allowed, sign-in times are limited, or a policy restriction has been "
-     u"enforced."},
-    {1328, u"Your account has time restrictions that keep you from signing in right now."},
-    {1329, u"This user isn't allowed to sign in to this computer."},
-    {1330, u"The password for this account has expired."},
-    {1331, u"This user can't sign in because this account is currently disabled."},
-    {1332, u"No mapping between account names and security IDs was done."},
-    {1355, u"The specified domain either does not exist or could not be contacted."},
-    {1396, u"The target account name is incorrect."},
-    {1460, u"This operation returned because the timeout period expired."},
-    {1700, u"The string binding is invalid."},
-    {1701, u"The binding handle is not the correct type."},
-    {1702, u"The binding handle is invalid."},
-    {1703, u"The RPC protocol sequence is not supported."},
-    {1704, u"The RPC protocol sequence is invalid."},
-    {1705, u"The string universal unique identifier (UUID) is invalid."},
-    {1706, u"The endpoint format is invalid."},
-    {1707, u"The network address is invalid."},
-    {1708, u"No endpoint was found."},
-    {1709, u"The timeout value is invalid."},
-    {1710, u"The object universal unique identifier (UUID) was not found."},
-    {1711, u"The object universal unique identifier (UUID) has already been registered."},
-    {1712, u"The type universal unique identifier (UUID) has already been registered."},
-    {1713, u"The RPC server is already listening."},
-    {1714, u"No protocol sequences have been registered."},
-    {1715, u"The RPC server is not listening."},
-    {1716, u"The manager type is unknown."},
-    {1717, u"The interface is unknown."},
-    {1718, u"There are no bindings."},
-    {1719, u"There are no protocol sequences."},
-    {1720, u"The endpoint cannot be created."},
-    {1721, u"Not enough resources are available to complete this operation."},
-    {1722, u"The RPC server is unavailable."},
-    {1723, u"The RPC server is too busy to complete this operation."},
-    {1724, u"The network options are invalid."},
-    {1725, u"There are no remote procedure calls active on this thread."},
-    {1726, u"The remote procedure call failed."},
-    {1727, u"The remote procedure call failed and did not execute."},
-    {1728, u"A remote procedure call (RPC) protocol error occurred."},
-    {1729, u"Access to the HTTP proxy is denied."},
-    {1730, u"The transfer syntax is not supported by the RPC server."},
-    {1732, u"The universal unique identifier (UUID) type is not supported."},
-    {1733, u"The tag is invalid."},
-    {1734, u"The array bounds are invalid."},
-    {1735, u"The binding does not contain an entry name."},
-    {1736, u"The name syntax is invalid."},
-    {1737, u"The name syntax is not supported."},
-    {1739,
-     u"No network address is available to use to construct a universal unique identifier "
-     u"(UUID)."},
-    {1740, u"The endpoint is a duplicate."},
-    {1741, u"The authentication type is unknown."},
-    {1742, u"The maximum number of calls is too small."},
-    {1743, u"The string is too long."},
-    {1744, u"The RPC protocol sequence was not found."},
-    {1745, u"The procedure number is out of range."},
-    {1746, u"The binding does not contain any authentication information."},
-    {1747, u"The authentication service is unknown."},
-    {1748, u"The authentication level is unknown."},
-    {1749, u"The security context is invalid."},
-    {1750, u"The authorization service is unknown."},
-    {1751, u"The entry is invalid."},
-    {1752, u"The server endpoint cannot perform the operation."},
-    {1753, u"There are no more endpoints available from the endpoint mapper."},
-    {1754, u"No interfaces have been exported."},
-    {1755, u"The entry name is incomplete."},
-    {1756, u"The version option is invalid."},
-    {1757, u"There are no more members."},
-    {1758, u"There is nothing to unexport."},
-    {1759, u"The interface was not found."},
-    {1760, u"The entry already exists."},
-    {1761, u"The entry is not found."},
-    {1762, u"The name service is unavailable."},
-    {1763, u"The network address family is invalid."},
-    {1764, u"The requested operation is not supported."},
-    {1765, u"No security context is available to allow impersonation."},
-    {1766, u"An internal error occurred in a remote procedure call (RPC)."},
-    {1767, u"The RPC server attempted an integer division by zero."},
-    {1768, u"An addressing error occurred in the RPC server."},
-    {1769, u"A floating-point operation at the RPC server caused a division by zero."},
-    {1770, u"A floating-point underflow occurred at the RPC server."},
-    {1771, u"A floating-point overflow occurred at the RPC server."},
-    {1772,
-     u"The list of RPC servers available for the binding of auto handles has been "
-     u"exhausted."},
-    {1773, u"Unable to open the character translation table file."},
-    {1774, u"The file containing the character translation table has fewer than 512 bytes."},
-    {1775,
-     u"A null context handle was passed from the client to the host during a remote "
-     u"procedure call."},
-    {1777, u"The context handle changed during a remote procedure call."},
-    {1778, u"The binding handles passed to a remote procedure call do not match."},
-    {1779, u"The stub is unable to get the remote procedure call handle."},
-    {1780, u"A null reference pointer was passed to the stub."},
-    {1781, u"The enumeration value is out of range."},
-    {1782, u"The byte count is too small."},
-    {1783, u"The stub received bad data."},
-    {1784, u"The supplied user buffer is not valid for the requested operation."},
-    {1785, u"The disk media is not recognized. It may not be formatted."},
-    {1786, u"The workstation does not have a trust secret."},
-    {1787,
-     u"The security database on the server does not have a computer account for this "
-     u"workstation trust relationship."},
-    {1788, u"The trust relationship between the primary domain and the trusted domain failed."},
-    {1789, u"The trust relationship between this workstation and the primary domain failed."},
-    {1790, u"The network logon failed."},
-    {1791, u"A remote procedure call is already in progress for this thread."},
-    {1792, u"An attempt was made to logon, but the network logon service was not started."},
-    {1793, u"The user's account has expired."},
-    {1794, u"The redirector is in use and cannot be unloaded."},
-    {1795, u"The specified printer driver is already installed."},
-    {1796, u"The specified port is unknown."},
-    {1797, u"The printer driver is unknown."},
-    {1798, u"The print processor is unknown."},
-    {1799, u"The specified separator file is invalid."},
-    {1800, u"The specified priority is invalid."},
-    {1801, u"The printer name is invalid."},
-    {1802, u"The printer already exists."},
-    {1803, u"The printer command is invalid."},
-    {1804, u"The specified datatype is invalid."},
-    {1805, u"The environment specified is invalid."},
-    {1806, u"There are no more bindings."},
-    {1807,
-     u"The account used is an interdomain trust account. Use your global user account or "
-     u"local user account to access this server."},
-    {1808,
-     u"The account used is a computer account. Use your global user account or local user "
-     u"account to access this server."},
-    {1809,
-     u"The account used is a server trust account. Use your global user account or local "
-     u"user account to access this server."},
-    {1810,
-     u"The name or security ID (SID) of the domain specified is inconsistent with the trust "
-     u"information for that domain."},
-    {1811, u"The server is in use and cannot be unloaded."},
-    {1812, u"The specified image file did not contain a resource section."},
-    {1813, u"The specified resource type cannot be found in the image file."},
-    {1814, u"The specified resource name cannot be found in the image file."},
-    {1815, u"The specified resource language ID cannot be found in the image file."},
-    {1816, u"Not enough quota is available to process this command."},
-    {1817, u"No interfaces have been registered."},
-    {1818, u"The remote procedure call was canceled."},
-    {1819, u"The binding handle does not contain all required information."},
-    {1820, u"A communications failure occurred during a remote procedure call."},
-    {1821, u"The requested authentication level is not supported."},
-    {1822, u"No principal name registered."},
-    {1823, u"The error specified is not a valid Windows RPC error code."},
-    {1824, u"A UUID that is valid only on this computer has been allocated."},
-    {1825, u"A security package specific error occurred."},
-    {1826, u"Thread is not canceled."},
-    {1827, u"Invalid operation on the encoding/decoding handle."},
-    {1828, u"Incompatible version of the serializing package."},
-    {1829, u"Incompatible version of the RPC stub."},
-    {1830, u"The RPC pipe object is invalid or corrupted."},
-    {1898, u"The group member was not found."},
-    {1899, u"The endpoint mapper database entry could not be created."},
-    {1900, u"The object universal unique identifier (UUID) is the nil UUID."},
-    {10004, u"A blocking operation was interrupted by a call to WSACancelBlockingCall."},
-    {10013,
-     u"An attempt was made to access a socket in a way forbidden by its access "
-     u"permissions."},
-    {10014,
-     u"The system detected an invalid pointer address in attempting to use a pointer "
-     u"argument in a call."},
-    {10022, u"An invalid argument was supplied."},
-    {10024, u"Too many open sockets."},
-    {10035, u"A non-blocking socket operation could not be completed immediately."},
-    {10036, u"A blocking operation is currently executing."},
-    {10038, u"An operation was attempted on something that is not a socket."},
-    {10040,
-     u"A message sent on a datagram socket was larger than the internal message buffer "
-     u"or some other network limit, or the buffer used to receive a datagram into was "
-     u"smaller than the datagram itself."},
-    {10047, u"An address incompatible with the requested protocol was used."},
-    {10048,
-     u"Only one usage of each socket address (protocol/network address/port) is normally "
-     u"permitted."},
-    {10049, u"The requested address is not valid in its context."},
-    {10050, u"A socket operation encountered a dead network."},
-    {10051, u"A socket operation was attempted to an unreachable network."},
-    {10052,
-     u"The connection has been broken due to keep-alive activity detecting a failure "
-     u"while the operation was in progress."},
-    {10053, u"An established connection was aborted by the software in your host machine."},
-    {10054, u"An existing connection was forcibly closed by the remote host."},
-    {10055,
-     u"An operation on a socket could not be performed because the system lacked "
-     u"sufficient buffer space or because a queue was full."},
-    {10056, u"A connect request was made on an already connected socket."},
-    {10057,
-     u"A request to send or receive data was disallowed because the socket is not "
-     u"connected and (when sending on a datagram socket using a sendto call) no address "
-     u"was supplied."},
-    {10058,
-     u"A request to send or receive data was disallowed because the socket had already "
-     u"been shut down in that direction with a previous shutdown call."},
-    {10059, u"Too many references to some kernel object."},
-    {10060,
-     u"A connection attempt failed because the connected party did not properly respond "
-     u"after a period of time, or established connection failed because connected host "
-     u"has failed to respond."},
-    {10061, u"No connection could be made because the target machine actively refused it."},
-    {10064, u"A socket operation failed because the destination host was down."},
-    {10065, u"A socket operation was attempted to an unreachable host."},
-    {11001, u"No such host is known."},
-    {11002,
-     u"This is usually a temporary error during hostname resolution and means that the "
-     u"local server did not receive a response from an authoritative server."},
-    {11003, u"A non-recoverable error occurred during a database lookup."},
-    {11004, u"The requested name is valid, but no data of the requested type was found."},
-    {0x80004001, u"Not implemented"},
-    {0x80004002, u"No such interface supported"},
-    {0x80004003, u"Invalid pointer"},
-    {0x80004004, u"Operation aborted"},
-    {0x80004005, u"Unspecified error"},
-    {0x8000FFFF, u"Catastrophic failure"},
-    {0x80090300, u"Not enough memory is available to complete this request"},
-    {0x80090301, u"The handle specified is invalid"},
-    {0x80090302, u"The function requested is not supported"},
-    {0x80090303, u"The specified target is unknown or unreachable"},
-    {0x80090304, u"The Local Security Authority cannot be contacted"},
-    {0x80090305, u"The requested security package does not exist"},
-    {0x80090306, u"The caller is not the owner of the desired credentials"},
-    {0x80090307, u"The security package failed to initialize, and cannot be installed"},
-    {0x80090308, u"The token supplied to the function is invalid"},
-    {0x80090309,
-     u"The security package is not able to marshall the logon buffer, so the logon "
-     u"attempt has failed"},
-    {0x8009030A,
-     u"The per-message Quality of Protection is not supported by the security "
-     u"package"},
-    {0x8009030B, u"The security context does not allow impersonation of the client"},
-    {0x8009030C, u"The logon attempt failed"},
-    {0x8009030D, u"The credentials supplied to the package were not recognized"},
-    {0x8009030E, u"No credentials are available in the security package"},
-    {0x8009030F, u"The message or signature supplied for verification has been altered"},
-    {0x80090310, u"The message supplied for verification is out of sequence"},
-    {0x80090311, u"No authority could be contacted for authentication."},
-    {0x80090312,
-     u"The function completed successfully, but must be called again to complete "
-     u"the context"},
-    {0x80090316, u"The requested security package does not exist"},
-    {0x80090317, u"The context has expired and can no longer be used."},
-    {0x80090318, u"The supplied message is incomplete.  The signature was not verified."},
-    {0x80090320,
-     u"The credentials supplied were not complete, and could not be verified. The "
-     u"context could not be initialized."},
-    {0x80090321, u"The buffers supplied to a function was too small."},
-    {0x80090322, u"The target principal name is incorrect."},
-    {0x80090324, u"The clocks on the client and server machines are skewed."},
+constexpr SystemEntry kSystem[] = {
+#include "platform/system_texts.inc"
 };
 
 constexpr Entry kWininet[] = {
@@ -431,30 +80,37 @@ constexpr Entry kWininet[] = {
     {12175, u"A security error occurred"},
 };
 
-constexpr bool Sorted(const Entry* begin, const Entry* end) {
-  return std::is_sorted(begin, end, [](const Entry& a, const Entry& b) { return a.code < b.code; });
+template <class E, size_t N>
+constexpr bool Sorted(const E (&table)[N]) {
+  return std::is_sorted(std::begin(table), std::end(table),
+                        [](const E& a, const E& b) { return a.code < b.code; });
 }
-static_assert(Sorted(std::begin(kSystem), std::end(kSystem)), "kSystem must be sorted by code");
-static_assert(Sorted(std::begin(kWininet), std::end(kWininet)), "kWininet must be sorted");
+static_assert(Sorted(kSystem), "kSystem must be sorted by code");
+static_assert(Sorted(kWininet), "kWininet must be sorted");
 
-template <size_t N>
-const char16_t* Find(const Entry (&table)[N], DWORD code) {
-  const Entry* it = std::lower_bound(std::begin(table), std::end(table), code,
-                                     [](const Entry& e, DWORD c) { return e.code < c; });
-  return it != std::end(table) && it->code == code ? it->text : nullptr;
+template <class E, size_t N>
+const E* Find(const E (&table)[N], DWORD code) {
+  const E* it = std::lower_bound(std::begin(table), std::end(table), code,
+                                 [](const E& e, DWORD c) { return e.code < c; });
+  return it != std::end(table) && it->code == code ? it : nullptr;
 }
 
 }  // namespace
 
-const char16_t* FindSystemText(DWORD code) {
-  if (const char16_t* text = Find(kSystem, code)) return text;
+std::optional<std::u16string> FindSystemText(DWORD code) {
+  const SystemEntry* entry = Find(kSystem, code);
   // HRESULT_FROM_WIN32: failure bit, facility 7, the Win32 code in the low word.
-  if ((code & 0xFFFF0000u) == 0x80070000u) return Find(kSystem, code & 0xFFFFu);
-  return nullptr;
+  if (entry == nullptr && (code & 0xFFFF0000u) == 0x80070000u) {
+    entry = Find(kSystem, code & 0xFFFFu);
+  }
+  if (entry == nullptr) return std::nullopt;
+  const std::string_view text(entry->text);
+  return std::u16string(text.begin(), text.end());
 }
 
 const char16_t* FindWininetText(DWORD code) {
-  return Find(kWininet, code);
+  const Entry* entry = Find(kWininet, code);
+  return entry != nullptr ? entry->text : nullptr;
 }
 
 }  // namespace platform

@@ -32,6 +32,11 @@ TEST(RpcExc, SystemTextKeepsItsLineBreak) {
   EXPECT_EQ(e.lines()[0], (exc::message_line_t{"The RPC server is unavailable.\r\n", false}));
 }
 
+TEST(RpcExc, HresultOfAnotherFacilityHasItsSystemText) {
+  EXPECT_EQ(exc::rpc_exc_t(0x8001011B).lines().at(0).text, "Access is denied.\r\n");
+  EXPECT_EQ(exc::get_error_text(86), "The specified network password is not correct.");
+}
+
 TEST(RpcExc, StatusWithoutTextIsShownInHex) {
   try {
     try {

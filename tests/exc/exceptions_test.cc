@@ -1,5 +1,6 @@
 #include "exc/exceptions.h"
 
+#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <boost/system/system_error.hpp>
 
 #include "exc/rethrow.h"
+#include "exc/rpc_exc.h"
 #include "platform/thread_id.h"
 
 namespace {
@@ -87,6 +89,42 @@ TEST(RethrowWithContext, LibraryExceptionKeepsItsClassAndObject) {
     return;
   }
   FAIL();
+}
+
+// From a nested handler the exception being handled is another one: the caught object cannot
+// be rethrown itself, but what travels on is still of its class with its code.
+TEST(RethrowWithContext, FromANestedHandlerTheClassAndCodeStay) {
+  const auto rethrow_from_nested_handler = [](const exc_base_t& outer) {
+    try {
+      throw std::runtime_error("cleanup failed");
+    } catch (const std::exception&) {
+      exc::rethrow_with_context("Context Z", outer);
+    }
+  };
+  try {
+    try {
+      throw exc::rpc_exc_t(1722);
+    } catch (const exc::rpc_exc_t& e) {
+      rethrow_from_nested_handler(e);
+    }
+  } catch (const exc::rpc_exc_t& e) {
+    EXPECT_EQ(e.error_code(), 1722u);
+    EXPECT_STREQ(e.what(), "The RPC server is unavailable.\r\n\nContext Z");
+  } catch (...) {
+    ADD_FAILURE() << "rpc_exc_t lost its class";
+  }
+  try {
+    try {
+      throw win_sys_exc_t("inner", 5);
+    } catch (const win_sys_exc_t& e) {
+      rethrow_from_nested_handler(e);
+    }
+  } catch (const win_sys_exc_t& e) {
+    EXPECT_EQ(e.error_code(), 5u);
+    EXPECT_EQ(e.lines().back().text, "Context Z");
+  } catch (...) {
+    ADD_FAILURE() << "win_sys_exc_t lost its class";
+  }
 }
 
 TEST(RethrowWithContext, TraceVariantAddsATraceLine) {

@@ -64,7 +64,7 @@ bool IsRetryTableFailure(const std::string& outcome) {
   static const std::vector<std::string> texts = [] {
     std::vector<std::string> result;
     for (DWORD status : {1722u, 6u, 1753u, 1726u, 1727u}) {
-      result.push_back(platform::Utf16ToUtf8(platform::FindSystemText(status)));
+      result.push_back(platform::Utf16ToUtf8(platform::FindSystemText(status).value()));
     }
     return result;
   }();

@@ -51,6 +51,19 @@ TEST(SystemText, SystemTextsCarryTheWindowsWordingAndLineBreak) {
   EXPECT_EQ(Message(kSystem, nullptr, 0x80004005), "Unspecified error\r\n");
   // An HRESULT wrapping a Win32 code reads as that code.
   EXPECT_EQ(Message(kSystem, nullptr, 0x80070057), "The parameter is incorrect.\r\n");
+  // Codes far from the RPC run time, and HRESULTs of other facilities, have their texts too.
+  EXPECT_EQ(Message(kSystem, nullptr, 86), "The specified network password is not correct.\r\n");
+  EXPECT_EQ(Message(kSystem, nullptr, 65), "Network access is denied.\r\n");
+  EXPECT_EQ(Message(kSystem, nullptr, 1244),
+            "The operation being requested was not performed because the user has not been "
+            "authenticated.\r\n");
+  EXPECT_EQ(Message(kSystem, nullptr, 0x8001011B), "Access is denied.\r\n");
+  EXPECT_EQ(Message(kSystem, nullptr, 0x80090308),
+            "The token supplied to the function is invalid\r\n");
+  // A text of several lines keeps its inner line breaks.
+  EXPECT_EQ(Message(kSystem, nullptr, 34),
+            "The wrong diskette is in the drive.\r\nInsert %2 (Volume Serial Number: %3) into "
+            "drive %1.\r\n");
   // The maximum width flag drops the final line break.
   EXPECT_EQ(Message(kSystem | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr, 1722),
             "The RPC server is unavailable.");

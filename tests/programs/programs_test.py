@@ -223,19 +223,29 @@ class ProgramsTest(unittest.TestCase):
 
     # --- lookup ------------------------------------------------------------------------------
 
-    def test_lookup_anonymous_and_authenticated(self):
+    def test_lookup_anonymous_as_the_current_user_and_as_an_account(self):
         server = self.start_server()
         expected = (f'{DOIRPC_UUID} v1.0 ncacn_ip_tcp:127.0.0.1[{server.port}] "Zelqa DoRpc"\n')
-        anonymous = self.zelqa_rpc("lookup", "--host", "127.0.0.1")
-        self.assertEqual((anonymous.returncode, anonymous.stdout), (0, expected), anonymous.stderr)
-        authenticated = self.zelqa_rpc("lookup", "--host", "127.0.0.1", "--user", USER,
-                                       stdin=self.password + "\n")
-        self.assertEqual((authenticated.returncode, authenticated.stdout), (0, expected),
-                         authenticated.stderr)
-        wrong = self.zelqa_rpc("lookup", "--host", "127.0.0.1", "--user", USER, stdin="nope\n")
-        self.assertEqual((wrong.returncode, wrong.stdout), (1, ""))
-        self.assertIn("status 5", wrong.stderr)
-        self.assert_no_secrets(wrong.stderr)
+        user_file = os.path.join(self.dir, "ntlm_user")
+        with open(user_file, "w") as f:
+            f.write(f"ZELQA:alice:{self.password}\n")
+        no_credentials = dict(self.env, KRB5CCNAME=os.path.join(self.dir, "no-ccache"))
+        no_credentials.pop("NTLM_USER_FILE", None)
+        runs = [
+            (("--anonymous",), no_credentials, None, 0),
+            ((), dict(no_credentials, NTLM_USER_FILE=user_file), None, 0),
+            (("--user", USER), no_credentials, self.password + "\n", 0),
+            (("--user", USER), no_credentials, "nope\n", 1),
+            # The current user without credentials is refused, not silently anonymous.
+            ((), no_credentials, None, 1),
+            (("--anonymous", "--user", USER), no_credentials, None, 2),
+        ]
+        for options, env, stdin, code in runs:
+            r = subprocess.run([CLIENT, "lookup", "--host", "127.0.0.1", *options], input=stdin,
+                               capture_output=True, text=True, env=env, timeout=60)
+            self.assertEqual((r.returncode, r.stdout), (code, expected if code == 0 else ""),
+                             (options, r.stderr))
+            self.assert_no_secrets(r.stderr)
 
     def test_lookup_without_a_mapper_fails(self):
         r = self.zelqa_rpc("lookup", "--host", "127.0.0.1", "--epm-port", str(free_port()))

@@ -69,6 +69,55 @@ TEST(TowerTest, OtherProtocolsAreNotTcp) {
   EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(empty_minor)), std::nullopt);
 }
 
+// Towers as Windows and Samba register them, each shown as its string binding.
+TEST(TowerTest, EveryProtocolReadsAsAStringBinding) {
+  const auto floors = DecodeTowerFloors(DoRpcTowerBytes());
+  const std::vector<TowerFloor> syntax(floors.begin(), floors.begin() + 2);
+  auto text = [](std::string_view s) {
+    std::vector<uint8_t> out(s.begin(), s.end());
+    out.push_back(0);
+    return out;
+  };
+  std::vector<uint8_t> v6(16, 0);
+  v6[15] = 1;
+  const struct {
+    std::vector<TowerFloor> protocol;
+    const char* binding;
+  } cases[] = {
+      {{{{0x0b}, {0, 0}}, {{0x07}, {0, 135}}, {{0x09}, {127, 0, 0, 1}}},
+       "ncacn_ip_tcp:127.0.0.1[135]"},
+      {{{{0x0b}, {0, 0}}, {{0x07}, {0xc0, 0}}, {{0x09}, v6}}, "ncacn_ip_tcp:::1[49152]"},
+      {{{{0x0b}, {0, 0}}, {{0x1f}, {2, 0x51}}, {{0x09}, {0, 0, 0, 0}}}, "ncacn_http:0.0.0.0[593]"},
+      {{{{0x0a}, {0, 0}}, {{0x08}, {0, 135}}, {{0x09}, {10, 1, 2, 3}}},
+       "ncadg_ip_udp:10.1.2.3[135]"},
+      {{{{0x0b}, {0, 0}}, {{0x0f}, text("\\PIPE\\epmapper")}, {{0x11}, text("\\\\DC1")}},
+       "ncacn_np:\\\\DC1[\\PIPE\\epmapper]"},
+      {{{{0x0b}, {0, 0}}, {{0x0f}, text("\\pipe\\lsass")}}, "ncacn_np:[\\pipe\\lsass]"},
+      {{{{0x0c}, {0, 0}}, {{0x10}, text("EPMAPPER")}}, "ncalrpc:[EPMAPPER]"},
+      // Names stop at their NUL and keep printable characters only.
+      {{{{0x0c}, {0, 0}}, {{0x10}, {'a', 0x1b, '[', 'b', 0, 't'}}}, "ncalrpc:[a?[b]"},
+      // Unknown protocols, and known ones with floors that do not fit, by their octets.
+      {{{{0x0b}, {0, 0}}, {{0x12}, {0xab}}}, "unknown:[0b:0000 12:ab]"},
+      {{{{0x0b}, {0, 0}}, {{0x07}, {0, 135}}, {{0x09}, {1, 2, 3}}},
+       "unknown:[0b:0000 07:0087 09:010203]"},
+      {{}, "unknown:[]"},
+  };
+  for (const auto& c : cases) {
+    std::vector<TowerFloor> tower = syntax;
+    tower.insert(tower.end(), c.protocol.begin(), c.protocol.end());
+    const TowerSummary summary = SummarizeTower(EncodeTowerFloors(tower));
+    EXPECT_EQ(summary.string_binding, c.binding);
+    EXPECT_EQ(summary.interface_id, kDoRpcInterface) << c.binding;
+  }
+  EXPECT_EQ(SummarizeTower(DoRpcTowerBytes()).tcp_port, 49152);
+  // A tower that does not begin with a syntax floor names no interface.
+  const TowerSummary bare =
+      SummarizeTower(EncodeTowerFloors({{{0x0c}, {0, 0}}, {{0x10}, text("x")}}));
+  EXPECT_EQ(bare.interface_id, std::nullopt);
+  EXPECT_EQ(bare.string_binding, "ncalrpc:[x]");
+  EXPECT_EQ(StatusOf([] { SummarizeTower(Hex("0100 0500 0d 0000")); }), kBadStubData);
+}
+
 TEST(TowerTest, MalformedFloorsAreBadStubData) {
   EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("e803 0100 0d 0000")); }), kBadStubData);
   EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("0100 0500 0d 0000")); }), kBadStubData);

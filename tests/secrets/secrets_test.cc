@@ -195,5 +195,34 @@ TEST_F(SecretsTest, BuffersThatHeldThePasswordAreWipedBeforeTheyAreFreed) {
   EXPECT_FALSE(errors.empty());
 }
 
+// A host that exits with its connection still registered: the registry is destroyed first,
+// so the binding is freed without an error record and the logon token is closed with its
+// password copy wiped (the host checks the last two itself, after the library's statics).
+TEST_F(SecretsTest, HostExitingWithoutDisconnectLeavesNothingBehind) {
+  ASSERT_NE(server_->port(), 0u);
+  const std::string log = dir_.file("exit_host.log");
+  const std::string registry = dir_.file("exit_host.reg");
+  std::ofstream(dir_.file("exit_host.pw")) << password_ << "\n";
+  std::ofstream(registry) << "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
+                             "\"RpcVerboseLog\"=dword:00000001\r\n"
+                             "\"LogFile\"=\""
+                          << log << "\"\r\n";
+  const std::string port = std::to_string(server_->port());
+  const std::string pw_file = dir_.file("exit_host.pw");
+  std::vector<char*> argv = {const_cast<char*>(ZELQA_EXIT_HOST), const_cast<char*>(port.c_str()),
+                             const_cast<char*>(pw_file.c_str()), nullptr};
+  std::string env_registry = "ZELQA_REGISTRY_FILE=" + registry;
+  std::vector<char*> envp = {env_registry.data(), nullptr};
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  const std::string records = logtest::read_file(log);
+  EXPECT_NE(records.find("Connecting to RPC"), std::string::npos) << records;
+  EXPECT_EQ(records.find("Failed to"), std::string::npos) << records;
+}
+
 }  // namespace
 }  // namespace zelqa::testing
