@@ -7,6 +7,7 @@ packages=(
   zlib1g-dev nettle-dev libkrb5-dev krb5-kdc krb5-admin-server krb5-user
   gss-ntlmssp gss-ntlmssp-dev libgtest-dev libgmock-dev libfmt-dev libbenchmark-dev libspdlog-dev
   python3 python3-pytest
+  samba samba-ad-provision samba-dsdb-modules samba-vfs-modules
 )
 missing=()
 for p in "${packages[@]}"; do
