@@ -87,6 +87,36 @@ TEST_F(NegotiateTest, KerberosIsChosenWhenTheUserCanGetATicket) {
   ExpectSealedTraffic(*client, *server);
 }
 
+TEST_F(NegotiateTest, LaterConnectionsOfOneBindingAskTheKdcNothing) {
+  auto kdc_requests = [] {
+    std::ifstream log(KdcEnvironment::kdc().dir() + "/kdc.log");
+    int n = 0;
+    for (std::string line; std::getline(log, line);)
+      n += line.find("AS_REQ") != std::string::npos || line.find("TGS_REQ") != std::string::npos;
+    return n;
+  };
+  auto connect = [](const ClientCredentials& credentials) {
+    auto client = CreateClientContext(AuthnService::kGssNegotiate, credentials, u"zelqa/localhost",
+                                      AuthnLevel::kPktPrivacy);
+    auto server = CreateServerContext(AuthnService::kGssNegotiate,
+                                      ServerCredentials{"", KdcEnvironment::kdc().keytab(), ""});
+    Establish(*client, *server);
+    ExpectSealedTraffic(*client, *server);
+    EXPECT_EQ(server->PeerName(), "ZELQA.TEST\\alice");
+  };
+  const ClientCredentials binding = Alice();
+  const int before = kdc_requests();
+  connect(binding);
+  const int first = kdc_requests();
+  EXPECT_EQ(first - before, 2) << "a ticket-granting ticket and a service ticket";
+  const ClientCredentials later = binding;  // what the binding hands its next connection
+  connect(later);
+  connect(binding);
+  EXPECT_EQ(kdc_requests(), first);
+  connect(Alice());
+  EXPECT_EQ(kdc_requests(), first + 2) << "other credentials get tickets of their own";
+}
+
 TEST_F(NegotiateTest, NtlmWhenTheDomainHasNoKdc) {
   auto client = CreateClientContext(AuthnService::kGssNegotiate, Carol(), u"zelqa/localhost",
                                     AuthnLevel::kPktPrivacy);

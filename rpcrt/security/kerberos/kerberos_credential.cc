@@ -228,11 +228,30 @@ std::shared_ptr<KerberosClientCredential> TicketForPassword(const Identity& iden
                                                     std::move(cache));
 }
 
+// Seconds the credential's ticket-granting ticket still has (0 when it cannot be told).
+OM_uint32 RemainingLifetime(const KerberosClientCredential& credential) {
+  OM_uint32 minor = 0;
+  OM_uint32 lifetime = 0;
+  const OM_uint32 major =
+      gss_inquire_cred(&minor, credential.get(), nullptr, &lifetime, nullptr, nullptr);
+  return GSS_ERROR(major) ? 0 : lifetime;
+}
+
 }  // namespace
 
 std::shared_ptr<KerberosClientCredential> AcquireKerberosCredential(
     const ClientCredentials& credentials) {
-  if (credentials.identity) return TicketForPassword(*credentials.identity);
+  if (credentials.identity) {
+    // A ticket about to expire is replaced rather than handed to a connection that may
+    // outlive it; the margin covers a long connect.
+    constexpr OM_uint32 kRenewMarginSeconds = 300;
+    KerberosCredentialSlot* slot = credentials.kerberos_credential.get();
+    if (slot == nullptr) return TicketForPassword(*credentials.identity);
+    std::lock_guard lock(slot->mutex);
+    if (!slot->credential || RemainingLifetime(*slot->credential) <= kRenewMarginSeconds)
+      slot->credential = TicketForPassword(*credentials.identity);
+    return slot->credential;
+  }
 
   OM_uint32 minor = 0;
   gss_OID_set_desc mechs = KerberosOnly();
