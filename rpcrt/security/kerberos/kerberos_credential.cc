@@ -92,17 +92,16 @@ std::string RealmForDomain(const std::string& domain) {
   return best.empty() ? upper : best;
 }
 
-// Rethrows a failed acquisition as "use something else" or as a hard failure.
-// `from_cache`: a missing or expired ticket cache is no failure, just no Kerberos.
-[[noreturn]] void AcquisitionFailed(const char* what, OM_uint32 major, OM_uint32 minor,
-                                    bool from_cache) {
+// Rethrows a failed use of the ticket cache as "use something else" or as a hard failure: a
+// missing or expired cache is no failure, just no Kerberos.
+[[noreturn]] void CacheFailed(const char* what, OM_uint32 major, OM_uint32 minor) {
   try {
     gss::Throw(what, major, minor, /*authenticating=*/true);
   } catch (const RpcError& e) {
     const auto code = static_cast<krb5_error_code>(minor);
-    const bool no_cache = from_cache && (code == KRB5_CC_NOTFOUND || code == KRB5_FCC_NOFILE ||
-                                         GSS_ROUTINE_ERROR(major) == GSS_S_NO_CRED ||
-                                         GSS_ROUTINE_ERROR(major) == GSS_S_CREDENTIALS_EXPIRED);
+    const bool no_cache = code == KRB5_CC_NOTFOUND || code == KRB5_FCC_NOFILE ||
+                          GSS_ROUTINE_ERROR(major) == GSS_S_NO_CRED ||
+                          GSS_ROUTINE_ERROR(major) == GSS_S_CREDENTIALS_EXPIRED;
     if (no_cache || gss::IsKdcUnavailable(minor) || code == KRB5KDC_ERR_C_PRINCIPAL_UNKNOWN) {
       throw KerberosUnavailable(
           code == KRB5KDC_ERR_C_PRINCIPAL_UNKNOWN ? kErrorAccessDenied : kSecPkgError, e.what());
@@ -122,7 +121,6 @@ class MemoryTicketCache {
   ~MemoryTicketCache() { krb5_cc_destroy(ctx_.get(), cache_); }
   MemoryTicketCache(const MemoryTicketCache&) = delete;
   MemoryTicketCache& operator=(const MemoryTicketCache&) = delete;
-  krb5_context context() const { return ctx_.get(); }
   krb5_ccache get() const { return cache_; }
   const Krb5Context& krb5() const { return ctx_; }
 
@@ -258,13 +256,13 @@ std::shared_ptr<KerberosClientCredential> AcquireKerberosCredential(
   gss::Credential cred;
   OM_uint32 major = gss_acquire_cred(&minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, &mechs,
                                      GSS_C_INITIATE, cred.out(), nullptr, nullptr);
-  if (GSS_ERROR(major)) AcquisitionFailed("using the ticket cache", major, minor, true);
+  if (GSS_ERROR(major)) CacheFailed("using the ticket cache", major, minor);
 
   // An expired cache still yields a handle; only a remaining lifetime makes it usable.
   gss::Name name;
   OM_uint32 lifetime = 0;
   major = gss_inquire_cred(&minor, cred.get(), name.out(), &lifetime, nullptr, nullptr);
-  if (GSS_ERROR(major)) AcquisitionFailed("inspecting the credentials", major, minor, true);
+  if (GSS_ERROR(major)) CacheFailed("inspecting the credentials", major, minor);
   if (lifetime == 0) {
     throw KerberosUnavailable(kSecPkgError, "kerberos: the ticket cache holds no valid ticket");
   }
