@@ -6,7 +6,8 @@ packages=(
   libboost-dev libboost-thread-dev libboost-system-dev libboost-filesystem-dev
   zlib1g-dev nettle-dev libkrb5-dev krb5-kdc krb5-admin-server krb5-user
   gss-ntlmssp gss-ntlmssp-dev libgtest-dev libgmock-dev libfmt-dev libbenchmark-dev libspdlog-dev
-  python3 python3-pytest gcovr python3-impacket smbclient samba winbind
+  python3 python3-pytest gcovr python3-impacket smbclient
+  samba samba-ad-provision samba-dsdb-modules samba-vfs-modules winbind
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -17,5 +18,15 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $sudo_cmd apt-get -o DPkg::Lock::Timeout=600 update -qq
+  # Samba's and winbind's packages would start their daemons on every interface; the tests
+  # start what they need themselves, on loopback. Keep package scripts from starting services.
+  policy=/usr/sbin/policy-rc.d
+  added_policy=""
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo_cmd tee "$policy" >/dev/null
+    $sudo_cmd chmod 755 "$policy"
+    added_policy=1
+  fi
   $sudo_cmd apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+  [ -z "$added_policy" ] || $sudo_cmd rm -f "$policy"
 fi

@@ -137,19 +137,23 @@ void ClientConnection::Establish(const SyntaxId& iface, Deadline deadline) {
   if (ack_pdu.call_id != call_id) Fail(CallFailure::kProtocolError, "bind answer for another call");
   if (auto* nak = std::get_if<BindNak>(&ack_pdu.body)) {
     switch (nak->reject_reason) {
-      case BindRejectReason::kAuthenticationTypeNotRecognized:
-      case BindRejectReason::kInvalidChecksum:
-        Fail(CallFailure::kAuthRejected, "server rejected the authentication");
       case BindRejectReason::kTemporaryCongestion:
       case BindRejectReason::kLocalLimitExceeded:
         broken_ = true;
         throw RpcError(kServerTooBusy, "server too busy to accept the association");
       case BindRejectReason::kProtocolVersionNotSupported:
         Fail(CallFailure::kProtocolError, "server does not speak protocol version 5.0");
+      case BindRejectReason::kAuthenticationTypeNotRecognized:
+      case BindRejectReason::kInvalidChecksum:
+        Fail(CallFailure::kAuthRejected, "server rejected the authentication");
       default:
-        Fail(CallFailure::kServerUnreachable,
-             "server refused the association, reason " +
-                 std::to_string(static_cast<int>(nak->reject_reason)));
+        // Servers refuse credentials under various reasons (Samba says "not specified" when
+        // it cannot accept a ticket): to a bind that carried credentials, a refusal that is
+        // not about load or version is a refusal of the credentials.
+        const std::string reason = std::to_string(static_cast<int>(nak->reject_reason));
+        if (bind_pdu.auth)
+          Fail(CallFailure::kAuthRejected, "server rejected the authentication, reason " + reason);
+        Fail(CallFailure::kServerUnreachable, "server refused the association, reason " + reason);
     }
   }
   auto* ack = std::get_if<BindAck>(&ack_pdu.body);

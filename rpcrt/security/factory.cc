@@ -2,6 +2,7 @@
 // chooses: Kerberos when credentials for it can be had, NTLM otherwise.
 #include <optional>
 
+#include "rpcrt/security/auth_notes.h"
 #include "rpcrt/security/kerberos/kerberos.h"
 #include "rpcrt/security/ntlm/ntlm.h"
 #include "rpcrt/security/security_context.h"
@@ -20,13 +21,17 @@ std::unique_ptr<SecurityContext> CreateNegotiateInitiator(const ClientCredential
   std::optional<RpcError> kerberos_error;
   const bool kerberos_known_unusable =
       credentials.kerberos_unusable && credentials.kerberos_unusable->load();
-  if (!kerberos_known_unusable) {
+  if (kerberos_known_unusable) {
+    AuthNote("Negotiate: Kerberos is not tried: it was found unusable with these credentials");
+  } else {
     try {
       // A KDC that refuses the password ends it here (access denied); only a Kerberos that
       // cannot be used at all (no KDC, no ticket cache, user unknown there) leaves it to NTLM.
       candidates.push_back(
           CreateKerberosInitiator(AcquireKerberosCredential(credentials), principal, level));
     } catch (const KerberosUnavailable& e) {
+      AuthNote(std::string("Negotiate: Kerberos cannot be used, falling back to NTLM: ") +
+               e.what());
       kerberos_error = e;
       if (credentials.kerberos_unusable) credentials.kerberos_unusable->store(true);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <vector>
 
 #include "rpcrt/security/security_context.h"
@@ -24,6 +25,10 @@ class Mechanism : public SecurityContext {
 
   // The session key, for tests against independent implementations.
   virtual std::vector<uint8_t> SessionKey() const = 0;
+
+  // Client side: the mechanism's name and the account it authenticates as, for the notes on
+  // how a connection authenticated, e.g. "Kerberos as alice@ZAD.TEST".
+  virtual std::string Describe() const = 0;
 };
 
 }  // namespace rpcrt::security

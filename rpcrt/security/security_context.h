@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -50,6 +51,14 @@ struct Identity {
   ~Identity();
 };
 
+class KerberosClientCredential;
+
+// The Kerberos credential acquired for explicit credentials, kept for reuse.
+struct KerberosCredentialSlot {
+  std::mutex mutex;
+  std::shared_ptr<KerberosClientCredential> credential;
+};
+
 // What a client authenticates with: explicit credentials, or (none) the current user's.
 struct ClientCredentials {
   std::optional<Identity> identity;
@@ -58,6 +67,11 @@ struct ClientCredentials {
   // NTLM instead of looking for a KDC again (a look-up that takes seconds where name servers
   // are slow or drop queries).
   std::shared_ptr<std::atomic<bool>> kerberos_unusable = std::make_shared<std::atomic<bool>>();
+  // Shared alike: the ticket-granting ticket got with these credentials, in a memory cache
+  // that also keeps the service tickets, so that later connections ask the KDC nothing until
+  // the tickets near their end (as a Windows logon session reuses its tickets).
+  std::shared_ptr<KerberosCredentialSlot> kerberos_credential =
+      std::make_shared<KerberosCredentialSlot>();
 };
 
 // What a server accepts with.

@@ -12,12 +12,18 @@
 #include "logging/channels.h"
 #include "logging/trace.h"
 #include "rpcrt/client/endpoint_mapper.h"
+#include "rpcrt/security/auth_notes.h"
 
 namespace wrap::invoker {
 namespace {
 
 void RaiseIfFailed(RPC_STATUS status, const char* text) {
   if (status != RPC_S_OK) throw exc::win_sys_exc_t(text, static_cast<uint32_t>(status));
+}
+
+// How Negotiate authenticated each connection, for the verbose log.
+void LogAuthNote(const std::string& note) {
+  if (common::GetOptions().RpcVerboseLog) logging::channels::Rpc().Info(note);
 }
 
 // An optional step: its failure is written to the log and the build goes on.
@@ -63,6 +69,8 @@ rpc_string_t::~rpc_string_t() {
 std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& identity,
                                                 const rpc_connection_spec_t& settings,
                                                 RPC_IF_HANDLE interface_spec) {
+  static const bool notes_received = (rpcrt::security::SetAuthNoteReceiver(&LogAuthNote), true);
+  (void)notes_received;
   const bool verbose = common::GetOptions().RpcVerboseLog;
   const std::string connect_text =
       exc::format_message("Connecting to RPC. Spec: {}", FormatConnectionSpec(settings));

@@ -227,5 +227,39 @@ TEST(SealedReplyMisc, BadChallengesFailTheConnect) {
   }
 }
 
+TEST(SealedReplyMisc, BindNakToCredentialsIsARejectionOfThem) {
+  // Servers refuse a ticket or a password under various reasons (Samba: "not specified");
+  // only load and version say something else. Without credentials, a refusal means no server.
+  struct NakCase {
+    BindRejectReason reason;
+    bool authenticated;
+    Status expected;
+  };
+  const NakCase cases[] = {
+      {BindRejectReason::kNotSpecified, true, kErrorAccessDenied},
+      {BindRejectReason::kAuthenticationTypeNotRecognized, true, kErrorAccessDenied},
+      {BindRejectReason::kInvalidChecksum, true, kErrorAccessDenied},
+      {BindRejectReason::kCalledPaddrUnknown, true, kErrorAccessDenied},
+      {BindRejectReason::kTemporaryCongestion, true, kServerTooBusy},
+      {BindRejectReason::kNotSpecified, false, kServerUnavailable},
+  };
+  for (const NakCase& c : cases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.reason)) +
+                 (c.authenticated ? " with credentials" : " anonymous"));
+    HostileServer server(OnFirstBind([&](Session&, const Pdu& bind) {
+                           Pdu nak;
+                           nak.call_id = bind.call_id;
+                           nak.body = BindNak{c.reason, {{5, 0}}};
+                           return Action{EncodePdu(nak)};
+                         }),
+                         Options());
+    auto binding = BindTo(server.port(),
+                          c.authenticated ? Alice(AuthnService::kGssNegotiate) : client::AuthInfo{},
+                          kSealedTimeoutMs);
+    ExpectFailureThenFreshConnection(*binding, server, c.expected,
+                                     std::chrono::milliseconds(kSealedTimeoutMs));
+  }
+}
+
 }  // namespace
 }  // namespace rpcrt::hostile

@@ -1,5 +1,6 @@
 // The Negotiate package as the factories build it: Kerberos when it can be had, NTLM when
 // not, the acceptor offering what its credentials allow; and NTLM under SPNEGO against MIT's.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -10,6 +11,7 @@
 #include "handshake.h"
 #include "kdc_fixture.h"
 #include "mit_context.h"
+#include "rpcrt/security/auth_notes.h"
 #include "rpcrt/security/oids.h"
 #include "rpcrt/security/spnego/negotiated_context.h"
 #include "rpcrt/status.h"
@@ -32,7 +34,8 @@ class NegotiateTest : public ::testing::Test {
     alice_ = kdc.Password("alice");
     // NTLM accounts: alice under the realm name, and carol of a workgroup that has no KDC.
     accounts_ = kdc.dir() + "/ntlm.accounts";
-    std::ofstream(accounts_) << "ZELQA.TEST:alice:" << alice_ << "\nWORKGROUP:carol:Carol-pw-1\n";
+    std::ofstream(accounts_) << "ZELQA.TEST:alice:" << alice_
+                             << "\nWORKGROUP:carol:Carol-pw-1\nZELQA.TEST:nopw:\n";
     setenv("NTLM_USER_FILE", accounts_.c_str(), 1);
   }
 
@@ -84,6 +87,36 @@ TEST_F(NegotiateTest, KerberosIsChosenWhenTheUserCanGetATicket) {
   ExpectSealedTraffic(*client, *server);
 }
 
+TEST_F(NegotiateTest, LaterConnectionsOfOneBindingAskTheKdcNothing) {
+  auto kdc_requests = [] {
+    std::ifstream log(KdcEnvironment::kdc().dir() + "/kdc.log");
+    int n = 0;
+    for (std::string line; std::getline(log, line);)
+      n += line.find("AS_REQ") != std::string::npos || line.find("TGS_REQ") != std::string::npos;
+    return n;
+  };
+  auto connect = [](const ClientCredentials& credentials) {
+    auto client = CreateClientContext(AuthnService::kGssNegotiate, credentials, u"zelqa/localhost",
+                                      AuthnLevel::kPktPrivacy);
+    auto server = CreateServerContext(AuthnService::kGssNegotiate,
+                                      ServerCredentials{"", KdcEnvironment::kdc().keytab(), ""});
+    Establish(*client, *server);
+    ExpectSealedTraffic(*client, *server);
+    EXPECT_EQ(server->PeerName(), "ZELQA.TEST\\alice");
+  };
+  const ClientCredentials binding = Alice();
+  const int before = kdc_requests();
+  connect(binding);
+  const int first = kdc_requests();
+  EXPECT_EQ(first - before, 2) << "a ticket-granting ticket and a service ticket";
+  const ClientCredentials later = binding;  // what the binding hands its next connection
+  connect(later);
+  connect(binding);
+  EXPECT_EQ(kdc_requests(), first);
+  connect(Alice());
+  EXPECT_EQ(kdc_requests(), first + 2) << "other credentials get tickets of their own";
+}
+
 TEST_F(NegotiateTest, NtlmWhenTheDomainHasNoKdc) {
   auto client = CreateClientContext(AuthnService::kGssNegotiate, Carol(), u"zelqa/localhost",
                                     AuthnLevel::kPktPrivacy);
@@ -107,6 +140,25 @@ TEST_F(NegotiateTest, NtlmWhenTheDomainHasNoKdc) {
   EXPECT_EQ(Establish(*again, *server2).size(), 4u);
   EXPECT_FALSE(Carol().kerberos_unusable->load());
   EXPECT_FALSE(Alice().kerberos_unusable->load());
+}
+
+std::vector<std::string> g_notes;
+
+TEST_F(NegotiateTest, EmptyPasswordInARealmWithAKdcUsesNtlmAndSaysWhy) {
+  g_notes.clear();
+  SetAuthNoteReceiver([](const std::string& note) { g_notes.push_back(note); });
+  const ClientCredentials nopw{Identity(u"nopw", u"ZELQA.TEST", u"")};
+  auto client = CreateClientContext(AuthnService::kGssNegotiate, nopw, u"zelqa/localhost",
+                                    AuthnLevel::kPktPrivacy);
+  auto server = CreateServerContext(AuthnService::kGssNegotiate, Server(true, true));
+  EXPECT_EQ(Establish(*client, *server).size(), 4u);
+  EXPECT_TRUE(oids::Equal(Negotiated(*server), oids::kNtlm));
+  EXPECT_EQ(server->PeerName(), "ZELQA.TEST\\nopw");
+  SetAuthNoteReceiver(nullptr);
+  ASSERT_EQ(g_notes.size(), 2u);
+  EXPECT_THAT(g_notes[0], ::testing::AllOf(::testing::HasSubstr("falling back to NTLM"),
+                                           ::testing::HasSubstr("empty password")));
+  EXPECT_EQ(g_notes[1], "Negotiate: settled on NTLM as ZELQA.TEST\\nopw");
 }
 
 TEST_F(NegotiateTest, ServerWithoutKeytabSteersAKerberosClientToNtlm) {

@@ -63,6 +63,7 @@ class ScriptedMechanism : public Mechanism {
   }
   void ResetAfterMechListMic() override {}
   std::vector<uint8_t> SessionKey() const override { return {}; }
+  std::string Describe() const override { return "fake"; }
 
  private:
   StepResult Emit(std::vector<uint8_t>& out, uint8_t token, StepResult r) {
@@ -205,7 +206,7 @@ TEST(SpnegoNegotiationTest, ProtectionWaitsForEstablishmentAndStepsEnd) {
 TEST(SpnegoNegotiationTest, GarbageAtAnyLegFailsCleanly) {
   for (int leg = 0; leg < 2; ++leg) {
     SCOPED_TRACE(leg);
-      auto client = Initiator();
+    auto client = Initiator();
     auto server = Acceptor(true, true);
     Bytes t1, t2, out;
     client->Step({}, t1);

@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <optional>
 
 #include "rpcrt/security/kerberos/gss_handles.h"
 #include "rpcrt/security/kerberos/kerberos.h"
 #include "rpcrt/security/kerberos/kerberos_credential.h"
+#include "rpcrt/security/kerberos/pac_logon_info.h"
 #include "rpcrt/security/oids.h"
 #include "rpcrt/security/utf8.h"
 
@@ -162,7 +164,9 @@ class KerberosMechanism final : public Mechanism {
   std::string PeerName() const override {
     CheckEstablished();
     if (initiator_) return {};
-    // "alice@ZELQA.TEST" is shown the Windows way, "ZELQA.TEST\alice".
+    // As Windows names the caller: by the logon domain and account of the ticket's PAC.
+    if (auto pac = PacNames()) return pac->domain + "\\" + pac->account;
+    // Without a PAC, "alice@ZELQA.TEST" is shown the Windows way, "ZELQA.TEST\alice".
     const std::string name = peer_.Display();
     const size_t at = name.rfind('@');
     if (at == std::string::npos) return name;
@@ -188,6 +192,11 @@ class KerberosMechanism final : public Mechanism {
     if (GSS_ERROR(major)) gss::Throw("verifying the mechanism list", major, minor);
   }
 
+  std::string Describe() const override {
+    if (!initiator_) return "Kerberos";
+    return "Kerberos as " + credential_->principal() + " for " + target_.Display();
+  }
+
   std::vector<uint8_t> SessionKey() const override {
     CheckEstablished();
     OM_uint32 minor = 0;
@@ -202,6 +211,23 @@ class KerberosMechanism final : public Mechanism {
   }
 
  private:
+  // The names of the PAC's logon information, when the ticket carries a PAC that the KDC
+  // signed (MIT checks the signatures before it calls the attribute authenticated).
+  std::optional<PacLogonNames> PacNames() const {
+    static constexpr char kLogonInfo[] = "urn:mspac:logon-info";
+    gss_buffer_desc attribute{sizeof kLogonInfo - 1, const_cast<char*>(kLogonInfo)};
+    int authenticated = 0;
+    int complete = 0;
+    int more = -1;
+    gss::Buffer value;
+    gss::Buffer display;
+    OM_uint32 minor = 0;
+    const OM_uint32 major = gss_get_name_attribute(&minor, peer_.get(), &attribute, &authenticated,
+                                                   &complete, value.out(), display.out(), &more);
+    if (GSS_ERROR(major) || !authenticated) return std::nullopt;
+    return ParsePacLogonNames(value.bytes());
+  }
+
   // Marks the context unusable, then throws what `fail` throws.
   template <typename F>
   [[noreturn]] void Poisoned(F fail) {

@@ -27,6 +27,7 @@ class ContextBase : public Mechanism {
   void VerifyMic(std::span<const uint8_t> message, std::span<const uint8_t> mic) override;
   void ResetAfterMechListMic() override;
   std::vector<uint8_t> SessionKey() const override;
+  std::string Describe() const override { return "NTLM"; }
 
  protected:
   void Establish(const Key& exported_session_key, uint32_t flags, bool initiator);

@@ -11,6 +11,7 @@
 #include "rpcrt/security/ntlm/messages.h"
 #include "rpcrt/security/ntlm/ntlm.h"
 #include "rpcrt/security/ntlm/text.h"
+#include "rpcrt/security/utf8.h"
 #include "rpcrt/status.h"
 
 namespace rpcrt::security::ntlm {
@@ -67,6 +68,10 @@ class Initiator final : public ContextBase {
 
   std::string PeerName() const override {
     throw RpcError(kSecPkgError, "the NTLM client has no authenticated peer name");
+  }
+
+  std::string Describe() const override {
+    return "NTLM as " + ToUtf8(identity_.domain) + "\\" + ToUtf8(identity_.user);
   }
 
  private:

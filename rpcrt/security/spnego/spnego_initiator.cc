@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "rpcrt/security/auth_notes.h"
 #include "rpcrt/security/spnego/negotiation_token.h"
 #include "rpcrt/status.h"
 
@@ -11,6 +12,16 @@ namespace {
 
 [[noreturn]] void Fail(Status status, const std::string& what) {
   throw RpcError(status, "negotiate: " + what);
+}
+
+// A note for the host's log; `compose` runs only when someone receives notes.
+template <typename F>
+void Note(F compose) noexcept {
+  if (!AuthNotesWanted()) return;
+  try {
+    AuthNote("Negotiate: " + compose());
+  } catch (...) {
+  }
 }
 
 }  // namespace
@@ -46,6 +57,9 @@ StepResult SpnegoInitiator::Start(std::span<const uint8_t> input, std::vector<ui
       result = mechs_.front()->Step({}, token);
       break;
     } catch (const RpcError& e) {
+      Note([&] {
+        return mechs_.front()->Describe() + " could not start, so it is not offered: " + e.what();
+      });
       if (!first_error) first_error = e;
       mechs_.erase(mechs_.begin());
     }
@@ -85,6 +99,7 @@ StepResult SpnegoInitiator::Continue(std::span<const uint8_t> input, std::vector
       // The optimistic token went to waste; the chosen mechanism starts from its beginning,
       // and the mechanism list must now be protected by the MIC exchange.
       if (resp.response_token) Fail(kSecPkgError, "token for a mechanism that has not started");
+      Note([&] { return "the server chose " + chosen->Describe() + " over " + mech_->Describe(); });
       mech_ = chosen;
       mic_required_ = true;
       std::vector<uint8_t> token;
@@ -134,6 +149,7 @@ StepResult SpnegoInitiator::Continue(std::span<const uint8_t> input, std::vector
     }
     if (mic_sent_ || mic_verified_) mech_->ResetAfterMechListMic();
     established_ = true;
+    Note([&] { return "settled on " + mech_->Describe(); });
     return StepResult::kComplete;
   }
   return Finish(output, std::move(token));

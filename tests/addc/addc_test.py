@@ -1,0 +1,130 @@
+#!/usr/bin/env python3
+"""The client and the reference server against a throw-away Samba AD domain controller.
+
+scripts/addc.sh provisions realm ZAD.TEST (NetBIOS domain ZAD) on one loopback address and
+exports the keys of the server's principal zelqa/ADDRESS; the test drives zelqa-rpc and
+zelqa-rpc-server (paths from ZELQA_RPC, ZELQA_RPC_SERVER, ZELQA_RPC_LIBRARY) as a domain user
+would, and checks in the client's verbose log which mechanism was used, not only the answer.
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCRIPT = os.path.join(HERE, "..", "..", "scripts", "addc.sh")
+SERVER = os.environ["ZELQA_RPC_SERVER"]
+CLIENT = os.environ["ZELQA_RPC"]
+LIBRARY = os.environ["ZELQA_RPC_LIBRARY"]
+ADDRESS = os.environ.setdefault("ZELQA_DC_ADDRESS", "127.0.0.18")
+KERBEROS_AS_ALICE = "Negotiate: settled on Kerberos as alice@ZAD.TEST for zelqa/%s@ZAD.TEST"
+EXEC = "printf '%s|%s' \"$ZELQA_CALLER_ACCOUNT\" \"$1$2\""
+
+
+class Server:
+    """A zelqa-rpc-server on the DC's address with the given keytab."""
+
+    def __init__(self, workdir, keytab, *extra):
+        self.err_path = os.path.join(workdir, "server-%d.err" % time.monotonic_ns())
+        self.err = open(self.err_path, "w")
+        self.proc = subprocess.Popen(
+            [SERVER, "--listen", ADDRESS + ":0", "--keytab", keytab, "--no-epm", *extra],
+            stdout=subprocess.PIPE, stderr=self.err, text=True)
+        line = self.proc.stdout.readline()
+        m = re.match(r"listening on \S+ port (\d+)$", line.strip())
+        if not m:
+            self.stop()
+            raise RuntimeError("server did not start: " + self.log())
+        self.port = m.group(1)
+
+    def log(self):
+        with open(self.err_path) as f:
+            return f.read()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+            self.proc.wait(10)
+        self.proc.stdout.close()
+        self.err.close()
+
+
+class DomainControllerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp(prefix="zelqa-addc-")
+        start = time.monotonic()
+        subprocess.run(["bash", SCRIPT, "start", cls.dir], check=True, timeout=600)
+        print("domain controller set up in %.1f s" % (time.monotonic() - start), flush=True)
+        env = dict(os.environ)
+        with open(os.path.join(cls.dir, "env")) as f:
+            for line in f:
+                name, _, value = line.removeprefix("export ").strip().partition("=")
+                env[name] = value
+        registry = os.path.join(cls.dir, "registry.reg")
+        with open(registry, "w", newline="\r\n") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n"
+                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\n"
+                    '"RpcRetryCount"=dword:00000002\n'
+                    '"RpcRetryIntervalMs"=dword:0000000a\n')
+        env["ZELQA_REGISTRY_FILE"] = registry
+        env.pop("NTLM_USER_FILE", None)
+        cls.env = env
+        cls.password_file = os.path.join(cls.dir, "alice.password")
+        cls.server = Server(cls.dir, os.path.join(cls.dir, "zelqa.keytab"), "--exec", "sh",
+                            "-c", EXEC, "sh")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        subprocess.run(["bash", SCRIPT, "stop", cls.dir], check=False, timeout=60)
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def call(self, port, *user, env=None):
+        argv = [CLIENT, "call", "--library", LIBRARY, "--host", ADDRESS, "--port", port,
+                "--verbose"]
+        if user:
+            argv += ["--user", user[0], "--password-file", self.password_file]
+        start = time.monotonic()
+        done = subprocess.run(argv + ["x", "y"], capture_output=True, text=True,
+                              env=env or self.env, timeout=120)
+        return done, time.monotonic() - start
+
+    def test_every_account_form_authenticates_with_kerberos(self):
+        cache = os.path.join(self.dir, "alice.ccache")
+        with open(self.password_file) as f:
+            subprocess.run(["kinit", "alice@ZAD.TEST"], stdin=f, check=True, capture_output=True,
+                           env=dict(self.env, KRB5CCNAME="FILE:" + cache))
+        # The explicit forms must not borrow the ticket cache.
+        nowhere = "FILE:" + os.path.join(self.dir, "no.ccache")
+        for name, user, ccache in [("NetBIOS domain", ["ZAD\\alice"], nowhere),
+                                   ("principal", ["alice@ZAD.TEST"], nowhere),
+                                   ("ticket cache", [], "FILE:" + cache)]:
+            with self.subTest(name):
+                done, _ = self.call(self.server.port, *user,
+                                    env=dict(self.env, KRB5CCNAME=ccache))
+                self.assertEqual(done.returncode, 0, done.stderr)
+                # The server names the caller by the logon domain and account of the PAC.
+                self.assertEqual(done.stdout.strip(), "ZAD\\alice|xy")
+                self.assertIn(KERBEROS_AS_ALICE % ADDRESS, done.stderr)
+                self.assertNotIn("falling back to NTLM", done.stderr)
+        self.assertRegex(self.server.log(), r"account ZAD\\alice op 0 \d+ ms succeeded")
+
+    def test_a_ticket_the_server_cannot_accept_is_access_denied_at_once(self):
+        server = Server(self.dir, os.path.join(self.dir, "other.keytab"))
+        try:
+            done, seconds = self.call(server.port, "ZAD\\alice")
+        finally:
+            server.stop()
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("Access is denied.", done.stderr)
+        self.assertNotIn("Reconnecting", done.stderr)
+        self.assertLess(seconds, 1.0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
