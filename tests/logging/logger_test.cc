@@ -5,12 +5,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <future>
+#include <new>
 #include <stdexcept>
+#include <thread>
 
 #include <boost/make_shared.hpp>
 
 #include "logging/log_level.h"
 #include "logging/receiver/memory_log.h"
+#include "platform/thread_id.h"
 #include "tests/logging/test_support.h"
 
 namespace logging {
@@ -193,6 +200,48 @@ TEST_F(LoggerTest, ReceiverMayLogFromInsideAWrite) {
   ASSERT_EQ(sink->records().size(), 2u);
   EXPECT_EQ(sink->records()[0], line("outer", "\n"));
   EXPECT_THAT(sink->records()[1], testing::EndsWith("echo     | seen\n"));
+}
+
+TEST(DepthCounterTest, LoggerBuiltWhereAnotherLivedStartsAtDepthZero) {
+  alignas(log_t) unsigned char storage[sizeof(log_t)];
+  auto* first = new (storage) log_t;
+  std::promise<void> raised, rebuilt;
+  std::promise<int32_t> seen;
+  // The depth is raised on a thread that outlives the logger.
+  std::thread thread([&] {
+    first->depth_counter().increment();
+    first->depth_counter().increment();
+    raised.set_value();
+    rebuilt.get_future().wait();
+    seen.set_value(std::launder(reinterpret_cast<log_t*>(storage))->depth_counter().get());
+  });
+  raised.get_future().wait();
+  first->~log_t();
+  auto* second = new (storage) log_t;
+  rebuilt.set_value();
+  EXPECT_EQ(seen.get_future().get(), 0);
+  thread.join();
+  second->~log_t();
+}
+
+TEST(ThreadIdTest, ForkedChildHasItsOwnId) {
+  const DWORD parent = GetCurrentThreadId();
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const DWORD id = GetCurrentThreadId();
+    _exit(write(fds[1], &id, sizeof id) == sizeof id ? 0 : 1);
+  }
+  DWORD in_child = 0;
+  EXPECT_EQ(read(fds[0], &in_child, sizeof in_child), static_cast<ssize_t>(sizeof in_child));
+  close(fds[0]);
+  close(fds[1]);
+  waitpid(child, nullptr, 0);
+  // The forking thread becomes the child's main thread, whose id is the child's pid.
+  EXPECT_EQ(in_child, static_cast<DWORD>(child));
+  EXPECT_NE(in_child, parent);
 }
 
 }  // namespace
