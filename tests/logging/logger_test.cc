@@ -75,7 +75,7 @@ TEST_F(LoggerTest, PendingRecordsKeepTheirTerminatorAndGoFirstOnAttach) {
   EXPECT_EQ(sink->records().size(), 3u);
 }
 
-TEST_F(LoggerTest, PendingListIsBoundedAndDropsAreReported) {
+TEST_F(LoggerTest, PendingListIsBoundedByCountAndBytesAndDropsAreReported) {
   log_t log;
   log.set_pending_limit(3);
   for (int i = 1; i <= 5; ++i) write(log, "r" + std::to_string(i));
@@ -86,7 +86,7 @@ TEST_F(LoggerTest, PendingListIsBoundedAndDropsAreReported) {
   EXPECT_THAT(sink->records(),
               ElementsAre(kFixedStamp + thread_mark() + notice_tag +
                               "WARN|2 log records were dropped while no receiver was attached. "
-                              "Pending limit: 3.\r\n",
+                              "Pending limit: 3 records, 4194304 bytes.\r\n",
                           line("r3"), line("r4"), line("r5")));
 
   // The count starts again after it was reported; lowering the bound drops at once.
@@ -97,20 +97,39 @@ TEST_F(LoggerTest, PendingListIsBoundedAndDropsAreReported) {
   log.set_pending_limit(0);
   write(log, "y");
   EXPECT_EQ(log.pending_count(), 0u);
+
+  // Large records are bounded by their bytes long before their count; one larger than the
+  // whole bound is not kept at all.
+  log_t big;
+  big.set_pending_byte_limit(1024 * 1024);
+  for (int i = 0; i < 100; ++i) write(big, std::string(100 * 1024, 'a'));
+  EXPECT_LE(big.pending_bytes(), 1024u * 1024);
+  EXPECT_GE(big.pending_count(), 5u);
+  EXPECT_LE(big.pending_count(), 10u);
+  write(big, std::string(2 * 1024 * 1024, 'b'));
+  EXPECT_LE(big.pending_bytes(), 1024u * 1024);
+  big.set_pending_byte_limit(0);
+  EXPECT_EQ(big.pending_count(), 0u);
+  EXPECT_EQ(big.pending_bytes(), 0u);
 }
 
-TEST_F(LoggerTest, FailingReceiverLosesOnlyTheFailedRecordAndNeverThrows) {
+TEST_F(LoggerTest, RefusedRecordsAreCountedAndReportedWithTheNextOneTaken) {
   log_t log;
   write(log, "p1");
   write(log, "p2");
   // The first pending record is refused: it stays pending, nothing after it is attempted.
-  auto sink = boost::make_shared<flaky_receiver_t>(std::vector<int>{1, 4});
+  auto sink = boost::make_shared<flaky_receiver_t>(std::vector<int>{1, 4, 5});
   log.set_receiver(sink);
   EXPECT_EQ(log.pending_count(), 2u);
   write(log, "a");  // p1 (2nd call), p2 (3rd), a (4th: fails and is lost)
-  write(log, "b");
-  EXPECT_THAT(sink->records(), ElementsAre(line("p1"), line("p2"), line("b", "\n")));
+  write(log, "b");  // 5th: fails, lost
+  write(log, "c");  // 6th: carries the count of the two lost before it, in the same write
+  const std::string notice = kFixedStamp + thread_mark() + "         | " +
+                             "WARN|2 log records could not be written and were lost.\n";
+  EXPECT_THAT(sink->records(), ElementsAre(line("p1"), line("p2"), notice + line("c", "\n")));
   EXPECT_EQ(log.pending_count(), 0u);
+  write(log, "d");
+  EXPECT_EQ(sink->records().back(), line("d", "\n"));  // reported once
 }
 
 // Counts its calls; answers from a script (true: aged, throw: failed).
@@ -127,6 +146,7 @@ struct scripted_checker_t {
 };
 
 TEST_F(LoggerTest, SizeCheckRunsEveryThousandRecordsAndIsRetriedAfterAFailure) {
+  logtest::manual_clock_t clock;
   auto sink = boost::make_shared<receiver::CMemoryLog>("\n");
   log_t log(sink);
   std::vector<int> calls;
@@ -140,9 +160,12 @@ TEST_F(LoggerTest, SizeCheckRunsEveryThousandRecordsAndIsRetriedAfterAFailure) {
   EXPECT_EQ(calls.size(), 1u);
   for (int i = 0; i < 1000; ++i) write(log, "r");
   EXPECT_EQ(calls.size(), 2u);  // this one throws: the record stays written, the count stays
+  for (int i = 0; i < 10; ++i) write(log, "r");
+  EXPECT_EQ(calls.size(), 2u);  // not retried with every record
+  clock.Sleep(log_t::kCheckRetryMs);
   sink->clear();
   write(log, "next");
-  EXPECT_EQ(calls.size(), 3u);  // checked again at once, and aged this time
+  EXPECT_EQ(calls.size(), 3u);  // checked again once the pause is over, and aged this time
   const std::string header = kFixedStamp + thread_mark() + "         | ";
   EXPECT_THAT(sink->records(),
               ElementsAre(line("next", "\n"), header + "LOG: Resuming log session\n",
@@ -154,17 +177,17 @@ TEST_F(LoggerTest, SizeCheckRunsEveryThousandRecordsAndIsRetriedAfterAFailure) {
   EXPECT_EQ(calls.size(), 4u);
 }
 
-TEST_F(LoggerTest, FailingSizeCheckWhileFlushingDoesNotRepeatARecord) {
+TEST_F(LoggerTest, FailingSizeCheckWhileFlushingNeitherStopsNorRepeatsIt) {
+  logtest::manual_clock_t clock;
   log_t log;
   for (int i = 0; i < 1001; ++i) write(log, "p" + std::to_string(i));
   std::vector<int> calls;
   log.set_size_checker(scripted_checker_t{&calls, {"throw"}});
   log.set_size_check(true);
   auto sink = boost::make_shared<receiver::CMemoryLog>();
-  log.set_receiver(sink);  // the check after the 1000th record throws and stops the flush
+  log.set_receiver(sink);  // the check after the 1000th record throws; the flush goes on
   EXPECT_EQ(calls.size(), 1u);
-  EXPECT_EQ(sink->records().size(), 1000u);
-  EXPECT_EQ(log.pending_count(), 1u);
+  EXPECT_EQ(log.pending_count(), 0u);
   write(log, "next");
   const auto records = sink->records();
   ASSERT_EQ(records.size(), 1002u);

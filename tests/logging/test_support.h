@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/local_time.h"
 #include "platform/registry.h"
 #include "platform/thread_id.h"
@@ -30,6 +31,19 @@ class fixed_time_t {
  public:
   explicit fixed_time_t(const SYSTEMTIME& time = kFixedTime) { platform::FixLocalTime(&time); }
   ~fixed_time_t() { platform::FixLocalTime(nullptr); }
+};
+
+// Installs a clock whose ticks move only when told to, for the lifetime of the object.
+class manual_clock_t final : public platform::IClock {
+ public:
+  manual_clock_t() : previous_(platform::SetClock(this)) {}
+  ~manual_clock_t() override { platform::SetClock(previous_); }
+  DWORD Tick() override { return now_; }
+  void Sleep(DWORD ms) override { now_ += ms; }
+
+ private:
+  platform::IClock* previous_;
+  DWORD now_ = 1;
 };
 
 // "<  4512> " for the calling thread.

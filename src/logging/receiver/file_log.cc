@@ -23,12 +23,12 @@
 namespace logging::receiver {
 namespace {
 
+template <class Exception = exc::runtime_exc_t>
 [[noreturn]] void raise(std::string_view what, const std::string& path, int error) {
   const std::string code = std::to_string(error);
   const std::string descr = std::strerror(error);
   const std::string_view args[] = {path, code, descr};
-  exc::runtime_exc_t e(std::string(what) +
-                       exc::format_simple(" path: [%1], code: [%2], descr: [%3]", args));
+  Exception e(std::string(what) + exc::format_simple(" path: [%1], code: [%2], descr: [%3]", args));
   e.set_error_code(static_cast<uint32_t>(error));
   throw e;
 }
@@ -167,7 +167,7 @@ void CFileLog::write(const std::string& record) {
   lock_t lock(*this);
   const uint64_t start = size();
   if (hard_limit_ != 0 && (record.size() > hard_limit_ || start > hard_limit_ - record.size())) {
-    raise("Log file is at its size bound.", path_, EFBIG);
+    raise<full_exc_t>("Log file is at its size bound.", path_, EFBIG);
   }
   std::string_view rest = record;
   while (!rest.empty()) {

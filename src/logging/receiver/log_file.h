@@ -8,11 +8,20 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "exc/exceptions.h"
+
 namespace util {
 class zip_writer_t;
 }
 
 namespace logging::receiver {
+
+// Raised by write() for a record that does not fit under the receiver's size bound: the
+// logger then runs the size check at once and offers the record again.
+class full_exc_t : public exc::runtime_exc_t {
+ public:
+  using runtime_exc_t::runtime_exc_t;
+};
 
 class log_file_t {
  public:
