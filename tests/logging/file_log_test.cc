@@ -68,6 +68,8 @@ TEST(FileLogProcessesTest, ProcessesSharingAFileNeitherLoseNorRepeatRecords) {
   settings.max_size = 32 * 1024;
   settings.ages_limit = kAges;
 
+  // Half the processes use a receiver opened before the fork, the others one of their own.
+  const auto inherited = boost::make_shared<receiver::CFileLog>(path);
   std::vector<pid_t> children;
   for (int p = 0; p < kProcesses; ++p) {
     const pid_t child = fork();
@@ -77,7 +79,8 @@ TEST(FileLogProcessesTest, ProcessesSharingAFileNeitherLoseNorRepeatRecords) {
       continue;
     }
     {
-      auto logger = boost::make_shared<log_t>(boost::make_shared<receiver::CFileLog>(path));
+      auto logger = boost::make_shared<log_t>(
+          p % 2 == 0 ? inherited : boost::make_shared<receiver::CFileLog>(path));
       logger->set_size_checker([settings](const auto& r) { return check_log_size(r, settings); });
       logger->set_size_check(true);
       const auto tag = boost::make_shared<format::line_format_t>("mp");

@@ -116,6 +116,7 @@ void CFileLog::open_file(bool now) {
     raise("Cannot open log file.", path_, error);
   }
   fd_ = fd;
+  opened_by_ = ::getpid();
   failing_ = false;
 }
 
@@ -136,6 +137,9 @@ void CFileLog::lock() {
     ++lock_depth_;
     return;
   }
+  // A forked child shares the parent's open file, and with it the parent's lock: it needs a
+  // file of its own to be kept apart from the parent.
+  if (fd_ >= 0 && opened_by_ != ::getpid()) close_file();
   open_file(false);
   // The path may have been replaced while this process held the file open; what is written
   // after that belongs in the file the path names now. Two rounds cover a replacement that

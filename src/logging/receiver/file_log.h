@@ -1,10 +1,13 @@
 // A receiver that appends records to a log file which other processes may share. Each record
 // is appended whole under an advisory lock on the file, or not at all; the aging pass holds
 // the same lock. When the path no longer names the open file (removed or renamed from
-// outside), the receiver opens the path again. An unwritable path is reported once on the
+// outside), or when it is used in a forked child, the receiver opens the path again. An
+// unwritable path is reported once on the
 // debugger output and tried again at most once a second; records refused meanwhile are lost
 // and the logger counts them.
 #pragma once
+
+#include <sys/types.h>
 
 #include <memory>
 #include <string>
@@ -60,6 +63,7 @@ class CFileLog : public log_file_t {
   std::string path_;
   uint64_t hard_limit_;
   int fd_ = -1;
+  pid_t opened_by_ = 0;
   int lock_depth_ = 0;    // the logger may re-enter while the aging pass holds the lock
   bool failing_ = false;  // an open failed and was reported; cleared when the file opens
   DWORD failed_at_ = 0;
