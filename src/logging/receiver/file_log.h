@@ -2,9 +2,8 @@
 // is appended whole under an advisory lock on the file, or not at all; the aging pass holds
 // the same lock. When the path no longer names the open file (removed or renamed from
 // outside), or when it is used in a forked child, the receiver opens the path again. An
-// unwritable path is reported once on the
-// debugger output and tried again at most once a second; records refused meanwhile are lost
-// and the logger counts them.
+// unwritable path is reported once on the debugger output and tried again at most once a
+// second; records refused meanwhile are lost and the logger counts them.
 #pragma once
 
 #include <sys/types.h>
