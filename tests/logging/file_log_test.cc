@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -30,16 +29,7 @@
 namespace logging {
 namespace {
 
-std::string gunzip(const std::string& path) {
-  gzFile in = gzopen(path.c_str(), "rb");
-  if (in == nullptr) return {};
-  std::string out;
-  char buf[65536];
-  int got;
-  while ((got = gzread(in, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(got));
-  gzclose(in);
-  return out;
-}
+using logtest::gunzip;
 
 // Every line's text after the tag "mp       | ", counted, from the file and all its archives.
 std::map<std::string, int> count_lines(const std::string& path, int ages) {

@@ -1,6 +1,6 @@
 // Helpers shared by the logging and wrapper tests: a fixed local time, the expected line
-// prefix of the calling thread, registry files written for one test, and a stand-in for the
-// external log collector.
+// prefix of the calling thread, a manual clock, registry files written for one test, gzip
+// and plain file reading, and a stand-in for the external log collector.
 #pragma once
 
 #include <arpa/inet.h>
@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -120,6 +121,18 @@ class collector_t {
   bool bound_ = false;
   uint16_t port_ = 0;
 };
+
+// The whole content of a gzip file, read with zlib; a marker text when it cannot be opened.
+inline std::string gunzip(const std::string& path) {
+  gzFile in = gzopen(path.c_str(), "rb");
+  if (in == nullptr) return "<cannot open " + path + ">";
+  std::string out;
+  char buf[65536];
+  int got;
+  while ((got = gzread(in, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(got));
+  gzclose(in);
+  return out;
+}
 
 inline std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
