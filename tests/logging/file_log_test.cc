@@ -136,7 +136,7 @@ TEST_F(FileLogTest, PathReplacedFromOutsideIsOpenedAgain) {
   EXPECT_EQ(logtest::read_file(path_ + ".moved"), "a\r\n");
 }
 
-TEST_F(FileLogTest, LinkAtThePathIsNotFollowedAndFilesAreForTheOwnerOnly) {
+TEST_F(FileLogTest, OnlyARegularFileIsWrittenAndOnlyItsOwnerMayReadIt) {
   const mode_t saved = umask(0);
   const std::string target = dir_.file("target");
   std::ofstream(target) << "";
@@ -146,6 +146,10 @@ TEST_F(FileLogTest, LinkAtThePathIsNotFollowedAndFilesAreForTheOwnerOnly) {
     EXPECT_THROW(planted.write("secret\r\n"), exc::runtime_exc_t);
   }
   EXPECT_EQ(logtest::read_file(target), "");
+  std::filesystem::remove(path_);
+  // Nor is a FIFO, which nobody reads: opening it must not block.
+  ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+  EXPECT_THROW(receiver::CFileLog(path_).write("r\r\n"), exc::runtime_exc_t);
   std::filesystem::remove(path_);
 
   auto file = boost::make_shared<receiver::CFileLog>(path_);
