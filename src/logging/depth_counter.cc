@@ -24,13 +24,16 @@ depth_counter_t::depth_counter_t() : id_(g_next_id.fetch_add(1, std::memory_orde
 
 int32_t* depth_counter_t::slot() {
   if (t_last_used.id == id_) return t_last_used.value;
-  int32_t* value = value_.get();
-  if (value == nullptr) {
-    value = new int32_t(0);
-    value_.reset(value);
+  slot_t* slot = value_.get();
+  if (slot == nullptr) {
+    slot = new slot_t;
+    value_.reset(slot);
   }
-  t_last_used = {id_, value};
-  return value;
+  // Thread-specific storage is keyed by the object's address: a counter built where a
+  // destroyed one lived finds that one's values in threads that outlived it.
+  if (slot->owner != id_) *slot = {id_, 0};
+  t_last_used = {id_, &slot->depth};
+  return &slot->depth;
 }
 
 int32_t depth_counter_t::get() noexcept {

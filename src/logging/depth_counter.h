@@ -23,9 +23,15 @@ class depth_counter_t {
  private:
   int32_t* slot();  // may throw when the storage cannot be allocated
 
-  // Tells counters apart in each thread's one-entry cache; never reused in a process.
+  struct slot_t {
+    uint64_t owner = 0;  // id_ of the counter that set `depth`
+    int32_t depth = 0;
+  };
+
+  // Tells counters apart, in each thread's one-entry cache and in their storage; never
+  // reused in a process.
   const uint64_t id_;
-  boost::thread_specific_ptr<int32_t> value_;
+  boost::thread_specific_ptr<slot_t> value_;
 };
 
 }  // namespace logging

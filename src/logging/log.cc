@@ -9,6 +9,8 @@
 #include "logging/log_level.h"
 #include "logging/record_format.h"
 #include "logging/size_check.h"
+#include "platform/clock.h"
+#include "platform/debug_output.h"
 
 namespace logging {
 namespace {
@@ -42,19 +44,23 @@ void log_t::write(int32_t level, int32_t depth, const boost::shared_ptr<format::
                   std::string_view text) noexcept {
   try {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    run_first_write_hook();
-    // A local reference keeps the receiver alive even if the size check or a nested record
-    // replaces it while this record is on its way.
-    const boost::shared_ptr<receiver::log_file_t> receiver = receiver_;
-    const std::string eol = receiver ? receiver->line_end() : std::string(kDefaultLineEnd);
-    std::string record;
-    format::append_record(record, layout_, level, depth,
-                          tag ? std::string_view(tag->tag()) : std::string_view(), text, eol);
-    if (receiver) {
-      deliver_pending(receiver);
-      deliver(receiver, record);
-    } else {
-      keep_pending(std::move(record));
+    try {
+      run_first_write_hook();
+      // A local reference keeps the receiver alive even if the size check or a nested record
+      // replaces it while this record is on its way.
+      const boost::shared_ptr<receiver::log_file_t> receiver = receiver_;
+      const std::string eol = receiver ? receiver->line_end() : std::string(kDefaultLineEnd);
+      std::string record;
+      format::append_record(record, layout_, level, depth,
+                            tag ? std::string_view(tag->tag()) : std::string_view(), text, eol);
+      if (receiver) {
+        deliver_pending(receiver);
+        deliver(receiver, record);
+      } else {
+        keep_pending(std::move(record));
+      }
+    } catch (const std::exception&) {
+      ++lost_;
     }
   } catch (const std::exception&) {
     // Logging never fails its caller; the record is lost.
@@ -68,40 +74,100 @@ void log_t::deliver_pending(const boost::shared_ptr<receiver::log_file_t>& recei
   while (!pending_.empty()) {
     std::string record = std::move(pending_.front());
     pending_.pop_front();
+    pending_bytes_ -= record.capacity();
     try {
-      receiver->write(record);
+      deliver(receiver, record);
     } catch (const std::exception&) {
+      pending_bytes_ += record.capacity();
       pending_.push_front(std::move(record));
       throw;
     }
-    count_and_check(receiver);
   }
 }
 
 void log_t::deliver(const boost::shared_ptr<receiver::log_file_t>& receiver,
                     const std::string& record) {
-  receiver->write(record);
+  try {
+    offer(receiver, record);
+  } catch (const receiver::full_exc_t&) {
+    // A file at its size bound has room again once aged; a failing check waits before it
+    // runs again.
+    if (!size_check_on_ || !check_may_run()) throw;
+    run_size_check(receiver);
+    offer(receiver, record);
+  }
   count_and_check(receiver);
+}
+
+void log_t::offer(const boost::shared_ptr<receiver::log_file_t>& receiver,
+                  const std::string& record) {
+  if (lost_ == 0) {
+    receiver->write(record);
+    return;
+  }
+  // The count travels in the same write as the record, so it cannot be lost on its own.
+  const auto tag = boost::make_shared<format::line_format_t>();
+  std::string both;
+  format::append_record(both, layout_, Warning, 0, tag->tag(),
+                        exc::format_message("%1 log records could not be written and were lost.",
+                                            static_cast<int64_t>(lost_)),
+                        receiver->line_end());
+  both += record;
+  receiver->write(both);
+  lost_ = 0;
 }
 
 void log_t::count_and_check(const boost::shared_ptr<receiver::log_file_t>& receiver) {
   if (!size_check_on_) return;
-  if (++since_check_ < check_interval_) return;
-  // A check that throws leaves the count where it is, so the next record checks again.
-  if (size_checker_ && size_checker_(receiver)) write_resume_header();
+  // A check that fails leaves the count where it is, so a later record checks again.
+  if (since_check_ < check_interval_) ++since_check_;
+  if (since_check_ < check_interval_ || !check_may_run()) return;
+  run_size_check(receiver);
+}
+
+bool log_t::check_may_run() const {
+  return !check_failing_ || GetTickCount() - check_failed_at_ >= kCheckRetryMs;
+}
+
+bool log_t::run_size_check(const boost::shared_ptr<receiver::log_file_t>& receiver) {
+  bool aged = false;
+  try {
+    aged = size_checker_ && size_checker_(receiver);
+  } catch (const std::exception& e) {
+    // Said once per run of failures: the file keeps growing towards its receiver's bound.
+    if (!check_failing_) {
+      OutputDebugStringA(
+          exc::format_message("The log could not be aged; trying again once a second.\n%1\n",
+                              e.what())
+              .c_str());
+    }
+    check_failing_ = true;
+    check_failed_at_ = GetTickCount();
+    return false;
+  }
+  check_failing_ = false;
   since_check_ = 0;
+  if (aged) write_resume_header();
+  return aged;
 }
 
 void log_t::keep_pending(std::string record) {
-  if (pending_limit_ == 0) {
+  // Counted by capacity: what the list holds in memory, not just the text.
+  if (pending_limit_ == 0 || record.capacity() > pending_byte_limit_) {
     ++dropped_;
     return;
   }
-  while (pending_.size() >= pending_limit_) {
+  pending_bytes_ += record.capacity();
+  pending_.push_back(std::move(record));
+  trim_pending();
+}
+
+void log_t::trim_pending() {
+  while (pending_.size() > pending_limit_ || pending_bytes_ > pending_byte_limit_) {
+    pending_bytes_ -= pending_.front().capacity();
     pending_.pop_front();
     ++dropped_;
   }
-  pending_.push_back(std::move(record));
 }
 
 void log_t::write_resume_header() noexcept {
@@ -134,11 +200,14 @@ boost::shared_ptr<receiver::log_file_t> log_t::set_receiver(
     if (dropped_ != 0) {
       const auto tag = boost::make_shared<format::line_format_t>();
       std::string notice = exc::format_message(
-          "%1 log records were dropped while no receiver was attached. Pending limit: %2.",
-          static_cast<int64_t>(dropped_), static_cast<int64_t>(pending_limit_));
+          "%1 log records were dropped while no receiver was attached. Pending limit: %2 "
+          "records, %3 bytes.",
+          static_cast<int64_t>(dropped_), static_cast<int64_t>(pending_limit_),
+          static_cast<int64_t>(pending_byte_limit_));
       // Goes ahead of the surviving records: the dropped ones were older than all of them.
       std::string record;
       format::append_record(record, layout_, Warning, 0, tag->tag(), notice, kDefaultLineEnd);
+      pending_bytes_ += record.capacity();
       pending_.push_front(std::move(record));
       dropped_ = 0;
     }
@@ -168,15 +237,23 @@ void log_t::set_size_checker(size_checker_t checker) {
 void log_t::set_pending_limit(size_t limit) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   pending_limit_ = limit;
-  while (pending_.size() > pending_limit_) {
-    pending_.pop_front();
-    ++dropped_;
-  }
+  trim_pending();
+}
+
+void log_t::set_pending_byte_limit(size_t bytes) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  pending_byte_limit_ = bytes;
+  trim_pending();
 }
 
 size_t log_t::pending_count() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   return pending_.size();
+}
+
+size_t log_t::pending_bytes() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return pending_bytes_;
 }
 
 void log_t::set_first_write_hook(std::function<void(log_t&)> hook) {

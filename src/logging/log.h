@@ -16,6 +16,7 @@
 #include "logging/depth_counter.h"
 #include "logging/line_format.h"
 #include "logging/receiver/log_file.h"
+#include "platform/win_types.h"
 
 namespace logging {
 
@@ -23,12 +24,18 @@ class log_t {
  public:
   // Records written between two size checks while the check is on.
   static constexpr uint32_t kCheckInterval = 1000;
-  // Records kept while no receiver is attached, unless configured otherwise.
+  // Records, and bytes of records, kept while no receiver is attached, unless configured
+  // otherwise.
   static constexpr size_t kDefaultPendingLimit = 10000;
+  static constexpr size_t kDefaultPendingBytes = 4 * 1024 * 1024;
+  // After a size check failed, the next one waits this long (and for its turn by count).
+  static constexpr DWORD kCheckRetryMs = 1000;
 
   // Decides after every kCheckInterval records whether the receiver's file was aged; true
-  // makes the logger write the resume header. May throw: the check then runs again after the
-  // next record.
+  // makes the logger write the resume header. May throw: the check then runs again with the
+  // first record after kCheckRetryMs; the first failure in a row is said on the debugger
+  // output. A record the receiver refuses as full (receiver::full_exc_t) while the check is
+  // on also runs the check at once (unless it is waiting to retry) and is offered again.
   using size_checker_t = std::function<bool(const boost::shared_ptr<receiver::log_file_t>&)>;
 
   log_t();
@@ -38,7 +45,9 @@ class log_t {
   ~log_t();
 
   // Writes one record of `text` at `level`, indented by `depth`, with the channel's `tag`.
-  // Never throws: a record that cannot be formatted or delivered is dropped.
+  // Never throws: a record that cannot be formatted or delivered is dropped, and counted; the
+  // count goes out as a warning ahead of the next record the receiver takes, in the same
+  // write.
   void write(int32_t level, int32_t depth, const boost::shared_ptr<format::line_format_t>& tag,
              std::string_view text) noexcept;
 
@@ -55,9 +64,12 @@ class log_t {
   void set_size_check(bool on);
   void set_size_checker(size_checker_t checker);
 
-  // Bounds the pending list; the oldest records are dropped first.
+  // Bounds the pending list by count and by bytes; the oldest records are dropped first, and
+  // a record larger than the byte bound is not kept at all.
   void set_pending_limit(size_t limit);
+  void set_pending_byte_limit(size_t bytes);
   size_t pending_count() const;
+  size_t pending_bytes() const;
 
   // Runs once, under the lock, before the first record is formatted. The process-wide logger
   // reads its configuration here, late enough to be safe from static initialisation order.
@@ -69,8 +81,12 @@ class log_t {
  private:
   void deliver(const boost::shared_ptr<receiver::log_file_t>& receiver, const std::string& record);
   void deliver_pending(const boost::shared_ptr<receiver::log_file_t>& receiver);
+  void offer(const boost::shared_ptr<receiver::log_file_t>& receiver, const std::string& record);
   void count_and_check(const boost::shared_ptr<receiver::log_file_t>& receiver);
+  bool check_may_run() const;
+  bool run_size_check(const boost::shared_ptr<receiver::log_file_t>& receiver);
   void keep_pending(std::string record);
+  void trim_pending();
   void run_first_write_hook();
 
   const uint32_t check_interval_ = kCheckInterval;
@@ -84,7 +100,12 @@ class log_t {
   std::deque<std::string> pending_;
   const std::vector<std::string> header_lines_;
   size_t pending_limit_ = kDefaultPendingLimit;
-  uint64_t dropped_ = 0;
+  size_t pending_byte_limit_ = kDefaultPendingBytes;
+  size_t pending_bytes_ = 0;
+  uint64_t dropped_ = 0;  // by the pending bounds, reported when a receiver is attached
+  uint64_t lost_ = 0;     // refused by the receiver, reported with the next record it takes
+  bool check_failing_ = false;
+  DWORD check_failed_at_ = 0;
   size_checker_t size_checker_;
   std::function<void(log_t&)> first_write_hook_;
 };

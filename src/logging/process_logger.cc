@@ -6,11 +6,9 @@
 #include <boost/make_shared.hpp>
 
 #include "common/win_reg_key.h"
-#include "exc/format_message.h"
-#include "logging/line_format.h"
-#include "logging/log_level.h"
 #include "logging/receiver/file_log.h"
 #include "logging/registry_keys.h"
+#include "logging/size_check.h"
 #include "platform/win_types.h"
 
 namespace logging {
@@ -45,6 +43,10 @@ void configure_from_registry(log_t& log) noexcept {
   } catch (const std::exception&) {
     // Missing or of another type: the default bound stays.
   }
+  try {
+    log.set_pending_byte_limit(key->get_dword("LogPendingBytes"));
+  } catch (const std::exception&) {
+  }
   std::string path;
   try {
     path = key->get_string("LogFile");
@@ -52,16 +54,11 @@ void configure_from_registry(log_t& log) noexcept {
     return;
   }
   if (path.empty() || log.receiver()) return;
-  try {
-    auto file = boost::make_shared<receiver::CFileLog>(path);
-    log.set_size_check(true);
-    log.set_receiver(file);
-  } catch (const std::exception& e) {
-    // Reported through the logger itself: the record waits with the others.
-    const auto tag = boost::make_shared<format::line_format_t>();
-    log.write(Error, 0, tag,
-              exc::format_message("Cannot write the log to the file [%1].\n%2", path, e.what()));
-  }
+  // A path that cannot be opened yet is said on the debugger output by the receiver, which
+  // keeps trying.
+  log.set_size_check(true);
+  log.set_receiver(
+      boost::make_shared<receiver::CFileLog>(path, process_aging_settings().hard_limit()));
 }
 
 }  // namespace logging

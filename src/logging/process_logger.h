@@ -3,9 +3,10 @@
 //
 // Until a receiver is attached, records wait in the logger's pending list (bounded; the
 // oldest go first). On the first record the logger reads, under the product key of the
-// registry store, "LogPendingLimit" (REG_DWORD, the bound) and "LogFile" (a path): when a
-// log file is named and no receiver is attached yet, records go to that file, aged into
-// ".log.gz" archives at the size limit.
+// registry store, "LogPendingLimit" and "LogPendingBytes" (REG_DWORD, the bounds in records
+// and bytes) and "LogFile" (a path): when a log file is named and no receiver is attached
+// yet, records go to that file, aged into ".log.gz" archives at the size limit and never
+// grown past aging_settings_t::hard_limit().
 #pragma once
 
 #include <boost/shared_ptr.hpp>

@@ -79,6 +79,8 @@ bool check_log_size(const boost::shared_ptr<receiver::log_file_t>& receiver) {
 bool check_log_size(const boost::shared_ptr<receiver::log_file_t>& receiver,
                     const aging_settings_t& settings) {
   try {
+    // Another process sharing the file may have aged it since this one last looked.
+    const std::shared_ptr<void> hold = receiver->hold_exclusive();
     const uint64_t size = receiver->size();
     if (settings.max_size == 0 || size < settings.max_size) return false;
     const std::string archive = receiver->path() + ".gz";

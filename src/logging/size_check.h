@@ -2,6 +2,7 @@
 // archives (name.log.gz, name.1.log.gz, ... up to the ages limit).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,17 @@ struct aging_settings_t {
 
   uint64_t max_size = kDefaultMaxSize;  // 0: no limit
   int32_t ages_limit = kDefaultAgesLimit;
+
+  // The size a log file never grows past, even when it cannot be aged: twice the maximum,
+  // and at least 64 KiB above it so that an ordinary record always fits after aging. Several
+  // processes sharing the file overshoot the maximum between their checks; the bound leaves
+  // them room. 0 when there is no maximum.
+  uint64_t hard_limit() const {
+    constexpr uint64_t kMinHeadroom = 64 * 1024;
+    if (max_size == 0) return 0;
+    const uint64_t headroom = std::max(max_size, kMinHeadroom);
+    return max_size > UINT64_MAX - headroom ? UINT64_MAX : max_size + headroom;
+  }
 };
 
 // Reads "AgentMaxLogSize" (REG_DWORD or REG_QWORD) and, only when that had an accepted

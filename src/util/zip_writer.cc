@@ -21,7 +21,8 @@ zip_writer_t::zip_writer_t(std::string path) : path_(std::move(path)) {
   int fd = -1;
   try {
     // No truncation: the aging pass has moved any earlier archive of this name away.
-    fd = ::open(path_.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0666);
+    // Readable by its owner only, like the log it holds; a link at the name is not followed.
+    fd = ::open(path_.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
       open_errno = errno;
       throw exc::runtime_exc_t("Failed to open gzip file (error code: %2) : %1", path_, open_errno);

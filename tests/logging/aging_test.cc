@@ -2,8 +2,6 @@
 // its size limit.
 #include "logging/size_check.h"
 
-#include <zlib.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -26,19 +24,9 @@
 namespace logging {
 namespace {
 
+using logtest::gunzip;
 using testing::ElementsAre;
 using testing::HasSubstr;
-
-std::string gunzip(const std::string& path) {
-  gzFile in = gzopen(path.c_str(), "rb");
-  if (in == nullptr) return "<cannot open " + path + ">";
-  std::string out;
-  char buf[4096];
-  int got;
-  while ((got = gzread(in, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(got));
-  gzclose(in);
-  return out;
-}
 
 void touch(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 #include <boost/make_shared.hpp>
@@ -137,8 +138,8 @@ TEST_F(ExternalLogTest, SettingsAreReadOncePerReceiver) {
 TEST(ProcessConfigTest, LogFileAndPendingLimitFromTheProductKey) {
   logtest::temp_dir_t dir;
   const std::string path = dir.file("agent.log");
-  registry_file_t reg(std::string(kProduct) + dword("LogPendingLimit", 5) + "\"LogFile\"=\"" +
-                      path + "\"\r\n");
+  registry_file_t reg(std::string(kProduct) + dword("LogPendingLimit", 5) +
+                      dword("LogPendingBytes", 150) + "\"LogFile\"=\"" + path + "\"\r\n");
   auto logger = boost::make_shared<log_t>();
   logger->set_first_write_hook(&configure_from_registry);
   log_section_t channel("cli", logger);
@@ -148,28 +149,41 @@ TEST(ProcessConfigTest, LogFileAndPendingLimitFromTheProductKey) {
   EXPECT_EQ(file->path(), path);
   EXPECT_THAT(logtest::read_file(path), testing::EndsWith("cli      | to the file\r\n"));
 
-  // Detached, the configured bound applies.
+  // Detached, the configured bounds apply: 150 bytes hold fewer than 5 records.
   logger->set_receiver(nullptr);
   for (int i = 0; i < 8; ++i) channel.Info("x");
-  EXPECT_EQ(logger->pending_count(), 5u);
+  EXPECT_GE(logger->pending_count(), 1u);
+  EXPECT_LT(logger->pending_count(), 5u);
+  EXPECT_LE(logger->pending_bytes(), 150u);
 }
 
-TEST(ProcessConfigTest, UnwritableLogFileIsReportedInTheLog) {
-  registry_file_t reg(std::string(kProduct) + "\"LogFile\"=\"/nonexistent-dir/agent.log\"\r\n");
+TEST(ProcessConfigTest, UnwritableLogFileIsSaidOnceAndTriedAgainOnceASecond) {
+  logtest::temp_dir_t dir;
+  const std::string path = dir.file("later/agent.log");
+  registry_file_t reg(std::string(kProduct) + "\"LogFile\"=\"" + path + "\"\r\n");
+  logtest::manual_clock_t clock;
+  setenv("ZELQA_DEBUG_OUTPUT", "1", 1);
+  testing::internal::CaptureStderr();
   auto logger = boost::make_shared<log_t>();
   logger->set_first_write_hook(&configure_from_registry);
   log_section_t channel("cli", logger);
+  channel.Info("lost 1");
+  channel.Info("lost 2");
+  std::filesystem::create_directory(dir.file("later"));
+  channel.Info("lost 3");  // the folder is there now, but the next attempt is not due yet
+  EXPECT_FALSE(std::filesystem::exists(path));
+  clock.Sleep(receiver::CFileLog::kReopenIntervalMs);
   channel.Info("kept");
-  EXPECT_EQ(logger->receiver(), nullptr);
-  auto sink = boost::make_shared<receiver::CMemoryLog>();
-  logger->set_receiver(sink);
-  const auto records = sink->records();
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_THAT(
-      records[0],
-      testing::HasSubstr("ERR |Cannot write the log to the file [/nonexistent-dir/agent.log]."));
-  EXPECT_THAT(records[0], testing::HasSubstr(">>  |Cannot open log file. path: "));
-  EXPECT_THAT(records[1], testing::EndsWith("cli      | kept\r\n"));
+  const std::string said = testing::internal::GetCapturedStderr();
+  unsetenv("ZELQA_DEBUG_OUTPUT");
+
+  EXPECT_EQ(said, "Cannot open the log file [" + path +
+                      "]: No such file or directory (2). Trying again once a second; records "
+                      "are lost meanwhile.\n");
+  const std::string text = logtest::read_file(path);
+  EXPECT_THAT(text, testing::HasSubstr(
+                        "         | WARN|3 log records could not be written and were lost.\r\n"));
+  EXPECT_THAT(text, testing::EndsWith("cli      | kept\r\n"));
 }
 
 }  // namespace

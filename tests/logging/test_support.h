@@ -1,6 +1,6 @@
 // Helpers shared by the logging and wrapper tests: a fixed local time, the expected line
-// prefix of the calling thread, registry files written for one test, and a stand-in for the
-// external log collector.
+// prefix of the calling thread, a manual clock, registry files written for one test, gzip
+// and plain file reading, and a stand-in for the external log collector.
 #pragma once
 
 #include <arpa/inet.h>
@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/local_time.h"
 #include "platform/registry.h"
 #include "platform/thread_id.h"
@@ -30,6 +32,19 @@ class fixed_time_t {
  public:
   explicit fixed_time_t(const SYSTEMTIME& time = kFixedTime) { platform::FixLocalTime(&time); }
   ~fixed_time_t() { platform::FixLocalTime(nullptr); }
+};
+
+// Installs a clock whose ticks move only when told to, for the lifetime of the object.
+class manual_clock_t final : public platform::IClock {
+ public:
+  manual_clock_t() : previous_(platform::SetClock(this)) {}
+  ~manual_clock_t() override { platform::SetClock(previous_); }
+  DWORD Tick() override { return now_; }
+  void Sleep(DWORD ms) override { now_ += ms; }
+
+ private:
+  platform::IClock* previous_;
+  DWORD now_ = 1;
 };
 
 // "<  4512> " for the calling thread.
@@ -106,6 +121,18 @@ class collector_t {
   bool bound_ = false;
   uint16_t port_ = 0;
 };
+
+// The whole content of a gzip file, read with zlib; a marker text when it cannot be opened.
+inline std::string gunzip(const std::string& path) {
+  gzFile in = gzopen(path.c_str(), "rb");
+  if (in == nullptr) return "<cannot open " + path + ">";
+  std::string out;
+  char buf[65536];
+  int got;
+  while ((got = gzread(in, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(got));
+  gzclose(in);
+  return out;
+}
 
 inline std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
