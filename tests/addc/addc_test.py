@@ -22,7 +22,7 @@ CLIENT = os.environ["ZELQA_RPC"]
 LIBRARY = os.environ["ZELQA_RPC_LIBRARY"]
 ADDRESS = os.environ.setdefault("ZELQA_DC_ADDRESS", "127.0.0.18")
 KERBEROS_AS_ALICE = "Negotiate: settled on Kerberos as alice@ZAD.TEST for zelqa/%s@ZAD.TEST"
-EXEC = "printf '%s|%s' \"$ZELQA_CALLER_ACCOUNT\" \"$1$2\""
+EXEC = "printf '%s|%s' \"$ZELQA_CALLER_ACCOUNT\" \"$ZELQA_REQUEST1$ZELQA_REQUEST2\""
 
 
 class Server:
