@@ -85,6 +85,9 @@ PY
   samba-tool user add zother --random-password -s "$conf" >>"$dir/provision.out" 2>&1
   samba-tool spn add "zelqa/$addr" zsvc -s "$conf" >>"$dir/provision.out" 2>&1
   samba-tool spn add zelqa/other zother -s "$conf" >>"$dir/provision.out" 2>&1
+  # The DC's own services (its endpoint mapper) are asked for as host/ADDRESS.
+  samba-tool spn add "host/$addr" "$(hostname -s | tr '[:lower:]' '[:upper:]')\$" -s "$conf" \
+    >>"$dir/provision.out" 2>&1
   samba-tool domain exportkeytab "$dir/zelqa.keytab" --principal="zelqa/$addr" -s "$conf" >>"$dir/provision.out" 2>&1
   samba-tool domain exportkeytab "$dir/other.keytab" --principal=zelqa/other -s "$conf" >>"$dir/provision.out" 2>&1
 

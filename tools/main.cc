@@ -15,6 +15,7 @@
 #include "platform/utf_convert.h"
 #include "rpcrt/client/endpoint_mapper.h"
 #include "rpcrt/ndr/uuid.h"
+#include "rpcrt/security/auth_notes.h"
 #include "tools/client_library.h"
 #include "tools/verbose_log.h"
 
@@ -228,6 +229,9 @@ int Lookup(const Args& args) {
                   : args.user.empty() ? " with Negotiate at packet privacy as the current user"
                                       : " with Negotiate at packet privacy as " + args.user)
               << std::endl;
+    // The lookup runs on the run time directly, so its notes on the mechanism come from there.
+    rpcrt::security::SetAuthNoteReceiver(
+        [](const std::string& note) { std::cerr << note << '\n'; });
   }
   for (const auto& entry : rpcrt::client::EptLookup(args.host, auth)) {
     std::cout << entry.interface_id.uuid.ToString() << " v" << entry.interface_id.version_major

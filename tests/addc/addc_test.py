@@ -114,6 +114,22 @@ class DomainControllerTest(unittest.TestCase):
                 self.assertNotIn("falling back to NTLM", done.stderr)
         self.assertRegex(self.server.log(), r"account ZAD\\alice op 0 \d+ ms succeeded")
 
+    def test_lookup_of_the_dc_mapper_as_the_current_user(self):
+        cache = os.path.join(self.dir, "lookup.ccache")
+        env = dict(self.env, KRB5CCNAME="FILE:" + cache)
+        with open(self.password_file) as f:
+            subprocess.run(["kinit", "alice@ZAD.TEST"], stdin=f, check=True, capture_output=True,
+                           env=env)
+        done = subprocess.run([CLIENT, "lookup", "--host", ADDRESS, "--verbose"],
+                              capture_output=True, text=True, env=env, timeout=120)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("Negotiate: settled on Kerberos as alice@ZAD.TEST for host/%s@ZAD.TEST"
+                      % ADDRESS, done.stderr)
+        # The DC's mapper lists its services on every transport, itself among them.
+        for binding in ["ncacn_ip_tcp:0.0.0.0[135]", "ncacn_np:[\\pipe\\epmapper]",
+                        "ncalrpc:[EPMAPPER]"]:
+            self.assertIn(binding + ' "epmapper"', done.stdout)
+
     def test_a_ticket_the_server_cannot_accept_is_access_denied_at_once(self):
         server = Server(self.dir, os.path.join(self.dir, "other.keytab"))
         try:
