@@ -116,6 +116,14 @@ RPC_STATUS RpcBindingSetOption(RPC_BINDING_HANDLE Binding, unsigned long Option,
                                ULONG_PTR OptionValue);
 RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* Binding);
 
+namespace platform {
+
+// Where RpcEpResolveBinding finds the host's endpoint mapper, for every binding of the
+// process: 135 unless this moves it. The system's run time always asks port 135.
+void SetEndpointMapperPort(uint16_t port);
+
+}  // namespace platform
+
 namespace rpcrt {
 
 // A reply's stub and the data representation it is written in.

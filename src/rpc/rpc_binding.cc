@@ -11,7 +11,6 @@
 #include "exc/string_conv.h"
 #include "logging/channels.h"
 #include "logging/trace.h"
-#include "rpcrt/client/endpoint_mapper.h"
 
 namespace wrap::invoker {
 namespace {
@@ -104,7 +103,7 @@ std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& ident
 
   if (settings.Port == 0) {
     // Where the host's endpoint mapper listens: 135 unless the options move it.
-    rpcrt::client::SetEndpointMapperPort(
+    platform::SetEndpointMapperPort(
         static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort));
   }
   RaiseIfFailed(RpcEpResolveBinding(binding.get(), interface_spec),

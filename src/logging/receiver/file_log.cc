@@ -12,6 +12,7 @@
 
 #include "exc/exceptions.h"
 #include "exc/format_message.h"
+#include "platform/file_io.h"
 #include "util/zip_writer.h"
 
 namespace logging::receiver {
@@ -61,9 +62,9 @@ void CFileLog::write(const std::string& record) {
 void CFileLog::take_archive(boost::shared_ptr<util::zip_writer_t> archive) {
   try {
     std::vector<char> chunk(64 * 1024);
-    off_t offset = 0;
+    int64_t offset = 0;
     while (true) {
-      const ssize_t got = ::pread(fd_, chunk.data(), chunk.size(), offset);
+      const int64_t got = platform::ReadAt(fd_, chunk.data(), chunk.size(), offset);
       if (got < 0) {
         if (errno == EINTR) continue;
         raise("Cannot read log file.", path_, errno);

@@ -1,13 +1,12 @@
 #include "platform/clock.h"
 
-#include <atomic>
 #include <cerrno>
 #include <ctime>
 
 namespace platform {
 namespace {
 
-class SystemClock final : public IClock {
+class SystemTimer final : public IClock {
  public:
   DWORD Tick() override {
     timespec now{};
@@ -25,26 +24,11 @@ class SystemClock final : public IClock {
   }
 };
 
-SystemClock g_system_clock;
-// Null means the system clock; the installed clock is owned by whoever installed it.
-std::atomic<IClock*> g_clock{nullptr};
-
-IClock& Current() {
-  IClock* clock = g_clock.load(std::memory_order_acquire);
-  return clock != nullptr ? *clock : g_system_clock;
-}
-
 }  // namespace
 
-IClock* SetClock(IClock* clock) {
-  return g_clock.exchange(clock, std::memory_order_acq_rel);
+IClock& SystemClock() {
+  static SystemTimer clock;
+  return clock;
 }
 
 }  // namespace platform
-
-DWORD GetTickCount() {
-  return platform::Current().Tick();
-}
-void Sleep(DWORD milliseconds) {
-  platform::Current().Sleep(milliseconds);
-}

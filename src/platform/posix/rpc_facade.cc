@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "rpcrt/client/binding.h"
+#include "rpcrt/client/endpoint_mapper.h"
 #include "rpcrt/status.h"
 
 namespace {
@@ -209,6 +210,14 @@ RPC_STATUS RpcBindingSetOption(RPC_BINDING_HANDLE Binding, unsigned long Option,
       return RPC_S_INVALID_ARG;
   }
 }
+
+namespace platform {
+
+void SetEndpointMapperPort(uint16_t port) {
+  rpcrt::client::SetEndpointMapperPort(port);
+}
+
+}  // namespace platform
 
 RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* Binding) {
   if (Binding == nullptr) return RPC_S_INVALID_ARG;
