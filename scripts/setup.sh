@@ -10,7 +10,7 @@ packages=(
   # The Windows DLL: cross compilers, zlib for mingw, and Wine (with ntlm_auth from winbind
   # for Negotiate; its daemon need not run) to run it.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
-  wine wine64 winbind googletest
+  wine wine64 winbind
 )
 missing=()
 for p in "${packages[@]}"; do

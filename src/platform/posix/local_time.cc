@@ -1,22 +1,10 @@
 #include "platform/local_time.h"
 
-#include <atomic>
 #include <ctime>
 
-namespace {
+namespace platform {
 
-// The fixed time is written only by tests, before the threads that read it start, so an
-// atomic flag in front of a plain copy is enough.
-std::atomic<bool> g_fixed{false};
-SYSTEMTIME g_fixed_time{};
-
-}  // namespace
-
-void GetLocalTime(SYSTEMTIME* time) {
-  if (g_fixed.load(std::memory_order_acquire)) {
-    *time = g_fixed_time;
-    return;
-  }
+void SystemLocalTime(SYSTEMTIME* time) {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   // localtime_r takes the time-zone lock on every call; loggers ask many times a second, so
@@ -40,17 +28,6 @@ void GetLocalTime(SYSTEMTIME* time) {
   // A leap second shows as 60 in struct tm; Windows never reports it.
   time->wSecond = static_cast<WORD>(local.tm_sec > 59 ? 59 : local.tm_sec);
   time->wMilliseconds = static_cast<WORD>(now.tv_nsec / 1000000);
-}
-
-namespace platform {
-
-void FixLocalTime(const SYSTEMTIME* time) {
-  if (time == nullptr) {
-    g_fixed.store(false, std::memory_order_release);
-    return;
-  }
-  g_fixed_time = *time;
-  g_fixed.store(true, std::memory_order_release);
 }
 
 }  // namespace platform

@@ -1,37 +1,13 @@
 #include "platform/local_time.h"
 
-#include <atomic>
-
 #include "platform/win/windows_api.h"
-
-namespace {
-
-// The fixed time is written only by tests, before the threads that read it start, so an
-// atomic flag in front of a plain copy is enough.
-std::atomic<bool> g_fixed{false};
-SYSTEMTIME g_fixed_time{};
-
-static_assert(sizeof(SYSTEMTIME) == sizeof(win32::SYSTEMTIME));
-
-}  // namespace
-
-void GetLocalTime(SYSTEMTIME* time) {
-  if (g_fixed.load(std::memory_order_acquire)) {
-    *time = g_fixed_time;
-    return;
-  }
-  win32::GetLocalTime(reinterpret_cast<win32::SYSTEMTIME*>(time));
-}
 
 namespace platform {
 
-void FixLocalTime(const SYSTEMTIME* time) {
-  if (time == nullptr) {
-    g_fixed.store(false, std::memory_order_release);
-    return;
-  }
-  g_fixed_time = *time;
-  g_fixed.store(true, std::memory_order_release);
+static_assert(sizeof(SYSTEMTIME) == sizeof(win32::SYSTEMTIME));
+
+void SystemLocalTime(SYSTEMTIME* time) {
+  win32::GetLocalTime(reinterpret_cast<win32::SYSTEMTIME*>(time));
 }
 
 }  // namespace platform
