@@ -3,11 +3,15 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev clang-format
-  libboost-dev libboost-thread-dev libboost-system-dev libboost-filesystem-dev
+  libboost-dev
   zlib1g-dev nettle-dev libkrb5-dev krb5-kdc krb5-admin-server krb5-user
   gss-ntlmssp gss-ntlmssp-dev libgtest-dev libgmock-dev libfmt-dev libbenchmark-dev libspdlog-dev
   python3 python3-pytest gcovr python3-impacket smbclient
-  samba samba-ad-provision samba-dsdb-modules samba-vfs-modules winbind
+  samba samba-ad-provision samba-dsdb-modules samba-vfs-modules
+  # The Windows DLL: cross compilers, zlib for mingw, and Wine (with ntlm_auth from winbind
+  # for Negotiate; its daemon need not run) to run it.
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
+  wine wine64 winbind
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds from scratch and runs every test: a plain build with warnings
 # as errors, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
-# the concurrency tests under ThreadSanitizer, then a short run of every fuzz target.
+# the concurrency tests under ThreadSanitizer, then the Windows DLLs (built with mingw-w64, run
+# under Wine), then a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -37,6 +38,9 @@ build build/ci-tsan -DZELQA_SANITIZE=thread -DZELQA_BENCH=OFF -DCMAKE_BUILD_TYPE
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build/ci-tsan --output-on-failure --no-tests=error -j "$jobs" \
   -R '^(StormTest\.|ConcurrencyTest\.|CallTest\.(ManyThreads|DisconnectDuring))'
+
+# The Windows DLLs (i686 and x86_64) and their tests, the x86_64 one under Wine.
+ZELQA_WINDOWS_E2E_SERVER=build/ci/server/zelqa-rpc-server bash scripts/windows.sh build/ci
 
 if [ -d fuzz ] && ls fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   build build/ci-fuzz -DZELQA_FUZZ=ON -DZELQA_BENCH=OFF -DCMAKE_C_COMPILER=clang \

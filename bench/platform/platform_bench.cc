@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/local_memory.h"
 #include "platform/system_text.h"
 
 namespace {

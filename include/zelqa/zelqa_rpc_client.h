@@ -20,7 +20,8 @@
 typedef wchar_t zelqa_char_t;
 #define ZELQA_CALL __stdcall
 #if defined(ZELQA_BUILDING_LIBRARY)
-#define ZELQA_EXPORT __declspec(dllexport)
+/* The module definition file names the exports, undecorated and with their ordinals. */
+#define ZELQA_EXPORT
 #else
 #define ZELQA_EXPORT __declspec(dllimport)
 #endif

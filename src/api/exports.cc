@@ -14,16 +14,26 @@
 
 namespace {
 
+// The host's text type is wchar_t on Windows and char16_t elsewhere: the same UTF-16 code
+// units under two names.
+static_assert(sizeof(zelqa_char_t) == sizeof(char16_t));
+const char16_t* In(const zelqa_char_t* text) {
+  return reinterpret_cast<const char16_t*>(text);
+}
+zelqa_char_t* Out(char16_t* block) {
+  return reinterpret_cast<zelqa_char_t*>(block);
+}
+
 // Stores the error text of a failure; the export then returns E_FAIL.
 zelqa_hresult_t Fail(const std::exception& e, zelqa_char_t** errorText) noexcept {
-  *errorText = api::AllocErrorText(e);
+  *errorText = Out(api::AllocErrorText(e));
   return ZELQA_E_FAIL;
 }
 
 // Stores a result block; the heap running dry is a failure like any other.
 zelqa_hresult_t Succeed(const std::u16string& text, zelqa_char_t** out,
                         zelqa_char_t** errorText) noexcept {
-  zelqa_char_t* block = api::AllocLibStr(text);
+  zelqa_char_t* block = Out(api::AllocLibStr(text));
   if (block == nullptr) return Fail(std::bad_alloc(), errorText);
   *out = block;
   return ZELQA_S_OK;
@@ -41,8 +51,9 @@ ZELQA_EXPORT zelqa_hresult_t ZELQA_CALL RpcConnect(const zelqa_char_t* host, uin
                                                    zelqa_char_t** errorText) {
   try {
     api::CConnectionRegistry& registry = api::GetConnectionRegistry();
-    const api::secret_text_t secret(password);
-    const std::u16string id = registry.Connect(host, port, userName, secret.str(), serviceName);
+    const api::secret_text_t secret(In(password));
+    const std::u16string id =
+        registry.Connect(In(host), port, In(userName), secret.str(), In(serviceName));
     return Succeed(id, connectionId, errorText);
   } catch (const std::exception& e) {
     return Fail(e, errorText);
@@ -56,7 +67,7 @@ ZELQA_EXPORT zelqa_hresult_t ZELQA_CALL DoRpcCall(const zelqa_char_t* connection
   try {
     std::u16string result;
     api::CConnectionRegistry& registry = api::GetConnectionRegistry();
-    registry.Call(connectionId, request1, request2, result);
+    registry.Call(In(connectionId), In(request1), In(request2), result);
     return Succeed(result, answer, errorText);
   } catch (const std::exception& e) {
     return Fail(e, errorText);
@@ -67,7 +78,7 @@ ZELQA_EXPORT zelqa_hresult_t ZELQA_CALL RpcDisconnect(const zelqa_char_t* connec
                                                       zelqa_char_t** errorText) {
   try {
     api::CConnectionRegistry& registry = api::GetConnectionRegistry();
-    const std::u16string id(connectionId);
+    const std::u16string id(In(connectionId));
     std::lock_guard guard(api::RegistryLock());
     registry.Disconnect(id);
     return ZELQA_S_OK;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "rpcrt/security/security_context.h"
+#include "platform/secure_memory.h"
 
 namespace api {
 
@@ -12,9 +12,7 @@ class secret_text_t {
  public:
   // A null pointer is rejected as any other null text is: std::logic_error.
   explicit secret_text_t(const char16_t* text) : text_(text) {}
-  ~secret_text_t() {
-    rpcrt::security::SecureWipe(text_.data(), text_.capacity() * sizeof(char16_t));
-  }
+  ~secret_text_t() { platform::SecureWipe(text_.data(), text_.capacity() * sizeof(char16_t)); }
   secret_text_t(const secret_text_t&) = delete;
   secret_text_t& operator=(const secret_text_t&) = delete;
 

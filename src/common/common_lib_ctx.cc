@@ -1,10 +1,9 @@
 #include "common/common_lib_ctx.h"
 
 #include <atomic>
+#include <mutex>
 
 #include <boost/make_shared.hpp>
-#include <boost/thread/lock_guard.hpp>
-#include <boost/thread/recursive_mutex.hpp>
 
 #include "common/options.h"
 #include "common/runtime_key_store.h"
@@ -23,8 +22,8 @@ const win::winsock_ref_t g_winsock_ref;
 
 std::atomic<uint32_t> g_constructions{0};
 
-boost::recursive_mutex& ContextLock() {
-  static boost::recursive_mutex lock;
+std::recursive_mutex& ContextLock() {
+  static std::recursive_mutex lock;
   return lock;
 }
 
@@ -49,7 +48,7 @@ uint32_t CCommonLibCtx::Constructions() {
 }
 
 boost::shared_ptr<CCommonLibCtx> GetCommonLibCtx() {
-  boost::lock_guard<boost::recursive_mutex> guard(ContextLock());
+  std::lock_guard<std::recursive_mutex> guard(ContextLock());
   // Function-local: built on the first call, released among the static destructors at exit.
   static boost::shared_ptr<CCommonLibCtx> context;
   if (!context) context = boost::make_shared<CCommonLibCtx>();

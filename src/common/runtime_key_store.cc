@@ -1,20 +1,19 @@
 #include "common/runtime_key_store.h"
 
-#include <sys/random.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include <boost/make_shared.hpp>
 
 #include "exc/exceptions.h"
+#include "platform/secure_memory.h"
 
 namespace crypto {
 namespace {
 
 // Zeroes a key in a way the compiler may not drop as a dead store.
 void Wipe(std::vector<uint8_t>& key) {
-  if (!key.empty()) explicit_bzero(key.data(), key.size());
+  platform::SecureWipe(key.data(), key.size());
 }
 
 }  // namespace
@@ -34,17 +33,10 @@ boost::shared_ptr<const CRuntimeKeyStore::key_t> CRuntimeKeyStore::GetKey(const 
     return it->second;
   }
   auto key = boost::make_shared<key_t>(size);
-  size_t filled = 0;
-  while (filled < size) {
-    const ssize_t n = ::getrandom(key->data() + filled, size - filled, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      Wipe(*key);
-      throw exc::runtime_exc_t("Failed to generate runtime key [%1]: %2", name,
-                               std::strerror(error));
-    }
-    filled += static_cast<size_t>(n);
+  if (!platform::FillRandom(key->data(), key->size())) {
+    const int error = errno;
+    Wipe(*key);
+    throw exc::runtime_exc_t("Failed to generate runtime key [%1]: %2", name, std::strerror(error));
   }
   keys_.emplace(name, key);
   return key;

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <exception>
+#include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <typeindex>
 #include <typeinfo>
@@ -17,9 +19,6 @@
 #include <boost/core/demangle.hpp>
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
-#include <boost/thread/lock_guard.hpp>
-#include <boost/thread/recursive_mutex.hpp>
-#include <boost/thread/shared_mutex.hpp>
 
 #include "common/singleton_exceptions.h"
 #include "exc/rethrow.h"
@@ -40,7 +39,7 @@ class CSingletonManager {
   friend class CSingletonManagerInstaller;
 
   // Guards the installed manager as a whole: shared by requests, exclusive for installers.
-  static boost::shared_mutex& ManagerLock();
+  static std::shared_mutex& ManagerLock();
   // Read and written only under ManagerLock().
   static boost::shared_ptr<CSingletonManager>& Installed();
 
@@ -56,7 +55,7 @@ class CSingletonManager {
   template <class T>
   boost::shared_ptr<T> GetOrCreate();
 
-  boost::recursive_mutex lock_;
+  std::recursive_mutex lock_;
   std::unordered_map<std::type_index, boost::any> instances_;
 };
 
@@ -81,7 +80,7 @@ class CSingletonManagerInstaller {
   // Declared first so that it goes after the lock is released: destructors of the removed
   // instances may themselves ask for singletons and must get an answer, not a dead lock.
   boost::shared_ptr<CSingletonManager> removed_;
-  boost::unique_lock<boost::shared_mutex> lock_;
+  std::unique_lock<std::shared_mutex> lock_;
 };
 
 // Shorthands that hold an installer for one step.
@@ -96,7 +95,7 @@ boost::shared_ptr<T> GetSingleton() {
 template <class T>
 boost::shared_ptr<T> CSingletonManager::Get() {
   try {
-    boost::shared_lock<boost::shared_mutex> shared(ManagerLock(), boost::try_to_lock);
+    std::shared_lock<std::shared_mutex> shared(ManagerLock(), std::try_to_lock);
     if (!shared.owns_lock()) {
       throw CSingletonManagerIsNotInitializedExc("Singleton manager is locked for initializion");
     }
@@ -113,7 +112,7 @@ boost::shared_ptr<T> CSingletonManager::Get() {
 
 template <class T>
 boost::shared_ptr<T> CSingletonManager::GetOrCreate() {
-  boost::lock_guard<boost::recursive_mutex> guard(lock_);
+  std::lock_guard<std::recursive_mutex> guard(lock_);
   const auto [it, inserted] = instances_.try_emplace(std::type_index(typeid(T)));
   // A reference to the element survives a rehash caused by T's constructor requesting
   // other singletons on this thread; the iterator would not.

@@ -5,21 +5,15 @@
 #include <cstdint>
 
 #include "exc/format_message.h"
+#include "platform/module_handle.h"
 #include "platform/stack_capture.h"
 #include "platform/system_text.h"
-
-// The ELF header of the module this code is linked into, as the linker places it.
-extern "C" const char __ehdr_start __attribute__((weak, visibility("hidden")));
 
 namespace exc {
 namespace {
 
 constexpr DWORD kFramesToSkip = 4;
 constexpr DWORD kMaxFrames = 56;
-
-const void* own_image_base() {
-  return &__ehdr_start;
-}
 
 }  // namespace
 
@@ -35,8 +29,8 @@ void format_module_bases(std::vector<std::string>& lines) {
       current != executable) {
     lines.push_back(format_message("Current module base address: {}", to_hex_text(current)));
   }
-  if (current != own_image_base()) {
-    lines.push_back(format_message("Image base: {}", to_hex_text(own_image_base())));
+  if (current != platform::OwnImageBase()) {
+    lines.push_back(format_message("Image base: {}", to_hex_text(platform::OwnImageBase())));
   }
 }
 

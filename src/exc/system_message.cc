@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "exc/string_conv.h"
+#include "platform/local_memory.h"
 #include "platform/system_text.h"
 
 namespace exc {

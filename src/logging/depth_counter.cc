@@ -2,16 +2,19 @@
 
 #include <atomic>
 #include <exception>
+#include <unordered_map>
 
 namespace logging {
 namespace {
 
 std::atomic<uint64_t> g_next_id{1};
 
-// The counter a thread used last. Every record asks for the depth, and the thread-specific
-// storage lookup is a search through the thread's table; one thread nearly always logs
-// through one logger. The cached value stays valid for the thread's life because a counter's
-// storage is only freed at thread exit (or with the counter, whose id then never returns).
+// Each thread's depths by counter id; the values are freed when the thread ends.
+thread_local std::unordered_map<uint64_t, int32_t> t_depths;
+
+// The counter a thread used last. Every record asks for the depth, and one thread nearly
+// always logs through one logger. The cached pointer stays valid for the thread's life: the
+// map's elements never move and are only freed at thread exit.
 struct last_used_t {
   uint64_t id = 0;
   int32_t* value = nullptr;
@@ -24,16 +27,9 @@ depth_counter_t::depth_counter_t() : id_(g_next_id.fetch_add(1, std::memory_orde
 
 int32_t* depth_counter_t::slot() {
   if (t_last_used.id == id_) return t_last_used.value;
-  slot_t* slot = value_.get();
-  if (slot == nullptr) {
-    slot = new slot_t;
-    value_.reset(slot);
-  }
-  // Thread-specific storage is keyed by the object's address: a counter built where a
-  // destroyed one lived finds that one's values in threads that outlived it.
-  if (slot->owner != id_) *slot = {id_, 0};
-  t_last_used = {id_, &slot->depth};
-  return &slot->depth;
+  int32_t* value = &t_depths[id_];
+  t_last_used = {id_, value};
+  return value;
 }
 
 int32_t depth_counter_t::get() noexcept {

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include <boost/thread/tss.hpp>
-
 namespace logging {
 
 class depth_counter_t {
@@ -23,15 +21,9 @@ class depth_counter_t {
  private:
   int32_t* slot();  // may throw when the storage cannot be allocated
 
-  struct slot_t {
-    uint64_t owner = 0;  // id_ of the counter that set `depth`
-    int32_t depth = 0;
-  };
-
-  // Tells counters apart, in each thread's one-entry cache and in their storage; never
-  // reused in a process.
+  // Names the counter in each thread's table of depths; never reused in a process, so a
+  // destroyed counter's entries are never read again (they go when their thread ends).
   const uint64_t id_;
-  boost::thread_specific_ptr<slot_t> value_;
 };
 
 }  // namespace logging

@@ -1,7 +1,6 @@
 #include "logging/thread_states.h"
 
 #include <boost/make_shared.hpp>
-#include <boost/thread/locks.hpp>
 
 #include "platform/thread_id.h"
 
@@ -28,20 +27,20 @@ CThreadStatesCollection& CThreadStatesCollection::instance() {
 }
 
 boost::shared_ptr<CThreadState> CThreadStatesCollection::find(DWORD thread_id) const {
-  boost::shared_lock<boost::shared_mutex> lock(mutex_);
+  std::shared_lock lock(mutex_);
   auto it = states_.find(thread_id);
   return it == states_.end() ? nullptr : it->second;
 }
 
 boost::shared_ptr<CThreadState> CThreadStatesCollection::add_current_thread() {
-  boost::unique_lock<boost::shared_mutex> lock(mutex_);
+  std::unique_lock lock(mutex_);
   auto& state = states_[GetCurrentThreadId()];
   if (!state) state = boost::make_shared<CThreadState>();
   return state;
 }
 
 void CThreadStatesCollection::remove(DWORD thread_id) {
-  boost::unique_lock<boost::shared_mutex> lock(mutex_);
+  std::unique_lock lock(mutex_);
   states_.erase(thread_id);
 }
 

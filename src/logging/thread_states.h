@@ -4,11 +4,11 @@
 
 #include <map>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
-#include <boost/thread/shared_mutex.hpp>
 
 #include "platform/win_types.h"
 
@@ -42,7 +42,7 @@ class CThreadStatesCollection {
   void remove(DWORD thread_id);
 
  private:
-  mutable boost::shared_mutex mutex_;
+  mutable std::shared_mutex mutex_;
   std::map<DWORD, boost::shared_ptr<CThreadState>> states_;
 };
 

@@ -17,6 +17,9 @@ class IClock {
 // ownership and must keep the clock alive while it is installed.
 IClock* SetClock(IClock* clock);
 
+// The system's own clock, which each platform implements.
+IClock& SystemClock();
+
 }  // namespace platform
 
 DWORD GetTickCount();

@@ -23,4 +23,7 @@ namespace platform {
 // Not meant to be changed while other threads read the time.
 void FixLocalTime(const SYSTEMTIME* time);
 
+// The system's local time, which each platform implements.
+void SystemLocalTime(SYSTEMTIME* time);
+
 }  // namespace platform

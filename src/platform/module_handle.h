@@ -9,4 +9,8 @@ namespace platform {
 // The handle GetModuleHandleW(u"wininet.dll") returns; it is no mapped object's address.
 HMODULE WininetModule();
 
+// Where the module that this code is linked into (the library, or a program that links it
+// statically) starts in memory, as the linker recorded it.
+const void* OwnImageBase();
+
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/guid.h"
@@ -120,6 +121,19 @@ RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* Binding);
 // Statics are destroyed in the reverse order of their construction: an object that holds
 // bindings until exit calls this before it is built, so that it frees them into a live cache.
 void PrepareRpcRunTime();
+
+namespace platform {
+
+// Where RpcEpResolveBinding finds the host's endpoint mapper, for every binding of the
+// process: 135 unless this moves it. The system's run time always asks port 135.
+void SetEndpointMapperPort(uint16_t port);
+
+// Installs the receiver of notes on how Negotiate authenticated each connection (the
+// mechanism, the account, why one was passed over). The system's run time gives none.
+using AuthNoteReceiver = void (*)(const std::string& note);
+void SetAuthNoteReceiver(AuthNoteReceiver receiver);
+
+}  // namespace platform
 
 namespace rpcrt {
 

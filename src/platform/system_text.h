@@ -21,14 +21,6 @@
 DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id,
                      LPWSTR buffer, DWORD size, va_list* arguments);
 
-inline constexpr UINT LMEM_FIXED = 0x0000;
-inline constexpr UINT LMEM_ZEROINIT = 0x0040;
-
-// A heap block that LocalFree releases; null with ERROR_NOT_ENOUGH_MEMORY when none is left.
-HLOCAL LocalAlloc(UINT flags, size_t bytes);
-// Releases a block (null is allowed); returns null, as on success on Windows.
-HLOCAL LocalFree(HLOCAL block);
-
 // Modules: null gives the executable, u"wininet.dll" the (built-in) wininet message module,
 // any other name a loaded shared object of that file name (compared without case, e.g.
 // u"libc.so.6"); a name that matches nothing fails with ERROR_MOD_NOT_FOUND. A handle is the

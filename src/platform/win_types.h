@@ -28,7 +28,9 @@ using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
 using HANDLE = void*;
 using HLOCAL = void*;
-using HMODULE = void*;
+// As the system declares it (Boost's Windows headers declare it too, and must agree).
+struct HINSTANCE__;
+using HMODULE = HINSTANCE__*;
 using REGSAM = DWORD;
 using LSTATUS = LONG;
 using RPC_STATUS = LONG;

@@ -1,22 +1,13 @@
 #include "rpc/account_name.h"
 
-#include <boost/asio/ip/address_v4.hpp>
-#include <boost/asio/ip/address_v6.hpp>
-#include <boost/system/error_code.hpp>
-
 #include "exc/string_conv.h"
+#include "platform/network_address.h"
 
 namespace wrap::invoker {
 namespace {
 
 // The reserved domain under which Windows writes an IPv6 address as a host name.
 constexpr char16_t kIpv6LiteralSuffix[] = u".ipv6-literal.net";
-
-bool is_ipv6_address(const std::string& text) {
-  boost::system::error_code ec;
-  boost::asio::ip::make_address_v6(text, ec);
-  return !ec;
-}
 
 std::u16string ipv6_literal_name(std::u16string domain) {
   for (char16_t& c : domain) {
@@ -44,7 +35,7 @@ account_name_t split_account_name(const std::u16string& account) {
     result.domain.assign(1, u'.');
   }
   // An IPv4 address and any text that is no address stay as they are.
-  if (is_ipv6_address(exc::wide_to_utf8(result.domain))) {
+  if (platform::IsIpv6Literal(exc::wide_to_utf8(result.domain))) {
     result.domain = ipv6_literal_name(std::move(result.domain));
   }
   return result;

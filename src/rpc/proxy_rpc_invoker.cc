@@ -8,15 +8,15 @@
 #include "logging/channels.h"
 #include "platform/last_error.h"
 #include "platform/logon.h"
+#include "platform/secure_memory.h"
 #include "rpc/account_name.h"
 #include "rpc/do_rpc_interface.h"
-#include "rpcrt/security/security_context.h"
 
 namespace wrap::invoker {
 namespace {
 
-void rpcrt_wipe(std::u16string& secret) noexcept {
-  rpcrt::security::SecureWipe(secret.data(), secret.size() * sizeof(char16_t));
+void wipe(std::u16string& secret) noexcept {
+  platform::SecureWipe(secret.data(), secret.size() * sizeof(char16_t));
   secret.clear();
 }
 
@@ -28,7 +28,7 @@ CProxyRpcInvoker::CProxyRpcInvoker() : interface_(DoRpcInterfaceSpec()) {
 
 CProxyRpcInvoker::~CProxyRpcInvoker() {
   Disconnect();
-  rpcrt_wipe(password_);
+  wipe(password_);
 }
 
 bool CProxyRpcInvoker::connected() const {
@@ -39,7 +39,7 @@ bool CProxyRpcInvoker::connected() const {
 void CProxyRpcInvoker::LogonUser(const std::u16string& account, const std::u16string& password) {
   account_name_t name = split_account_name(account);
   settings_.CurrentUser = 0;
-  rpcrt_wipe(password_);
+  wipe(password_);
   domain_ = std::move(name.domain);
   user_ = std::move(name.user);
   password_ = password;

@@ -8,9 +8,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <shared_mutex>
 #include <string>
-
-#include <boost/thread/shared_mutex.hpp>
 
 #include "platform/rpc_facade.h"
 #include "rpc/access_token.h"
@@ -59,7 +58,7 @@ class CProxyRpcInvoker {
   uint32_t Attempt(win::rpc::IRpcMethod& method);
   void Install(std::unique_ptr<rpc_binding_t> binding);
 
-  mutable boost::shared_mutex lock_;
+  mutable std::shared_mutex lock_;
   RPC_IF_HANDLE interface_;
   SEC_WINNT_AUTH_IDENTITY_W identity_{};
   std::u16string domain_;

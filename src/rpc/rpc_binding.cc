@@ -11,8 +11,6 @@
 #include "exc/string_conv.h"
 #include "logging/channels.h"
 #include "logging/trace.h"
-#include "rpcrt/client/endpoint_mapper.h"
-#include "rpcrt/security/auth_notes.h"
 
 namespace wrap::invoker {
 namespace {
@@ -69,7 +67,7 @@ rpc_string_t::~rpc_string_t() {
 std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& identity,
                                                 const rpc_connection_spec_t& settings,
                                                 RPC_IF_HANDLE interface_spec) {
-  static const bool notes_received = (rpcrt::security::SetAuthNoteReceiver(&LogAuthNote), true);
+  static const bool notes_received = (platform::SetAuthNoteReceiver(&LogAuthNote), true);
   (void)notes_received;
   const bool verbose = common::GetOptions().RpcVerboseLog;
   const std::string connect_text =
@@ -112,7 +110,7 @@ std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& ident
 
   if (settings.Port == 0) {
     // Where the host's endpoint mapper listens: 135 unless the options move it.
-    rpcrt::client::SetEndpointMapperPort(
+    platform::SetEndpointMapperPort(
         static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort));
   }
   RaiseIfFailed(RpcEpResolveBinding(binding.get(), interface_spec),

@@ -4,19 +4,15 @@
 #include <string_view>
 #include <system_error>
 
-#include <boost/filesystem.hpp>
-#include <boost/system/error_code.hpp>
-
 #include "exc/exceptions.h"
 #include "exc/format_message.h"
 
 namespace util::fs {
 namespace {
 
-namespace bfs = boost::filesystem;
+namespace sfs = std::filesystem;
 
-[[noreturn]] void raise(std::string_view what, const std::string& path,
-                        const boost::system::error_code& ec) {
+[[noreturn]] void raise(std::string_view what, const std::string& path, const std::error_code& ec) {
   const std::string code = std::to_string(ec.value());
   const std::string descr = ec.message();
   const std::string_view args[] = {path, code, descr};
@@ -29,47 +25,42 @@ namespace bfs = boost::filesystem;
 }  // namespace
 
 bool file_exists(const std::string& path) {
-  boost::system::error_code ec;
-  const bfs::file_status status = bfs::status(path, ec);
-  if (ec && status.type() != bfs::file_not_found) raise("Cannot query file.", path, ec);
-  return bfs::exists(status);
+  std::error_code ec;
+  const sfs::file_status status = sfs::status(path, ec);
+  if (ec && status.type() != sfs::file_type::not_found) raise("Cannot query file.", path, ec);
+  return sfs::exists(status);
 }
 
 void delete_file(const std::string& path) {
-  boost::system::error_code ec;
-  if (!bfs::remove(path, ec) && !ec) {
-    ec = boost::system::errc::make_error_code(boost::system::errc::no_such_file_or_directory);
-  }
+  std::error_code ec;
+  if (!sfs::remove(path, ec) && !ec)
+    ec = std::make_error_code(std::errc::no_such_file_or_directory);
   if (ec) raise("Cannot delete file.", path, ec);
 }
 
 void move_file_replace(const std::string& from, const std::string& to) {
-  boost::system::error_code ec;
-  bfs::rename(from, to, ec);
+  std::error_code ec;
+  sfs::rename(from, to, ec);
   if (!ec) return;
-  if (ec != boost::system::errc::cross_device_link) {
+  if (ec != std::errc::cross_device_link) {
     raise(exc::format_message("Cannot move file to [%1].", to), from, ec);
   }
   // The copy gets its final name only once complete, so the target is never half-written.
+  // copy_file falls back to plain reads and writes where the kernel cannot copy between the
+  // two file systems.
   const std::string part = to + ".part";
-  // std::filesystem's copy falls back to plain reads and writes where the kernel cannot copy
-  // between the two file systems; Boost's copy does not.
-  std::error_code copy_ec;
-  std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing,
-                             copy_ec);
-  if (copy_ec) {
-    ec.assign(copy_ec.value(), boost::system::generic_category());
-    boost::system::error_code ignored;
-    bfs::remove(part, ignored);
+  std::error_code ignored;
+  sfs::copy_file(from, part, sfs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    sfs::remove(part, ignored);
     raise(exc::format_message("Cannot copy file to [%1].", part), from, ec);
   }
-  bfs::rename(part, to, ec);
+  sfs::rename(part, to, ec);
   if (ec) {
-    boost::system::error_code ignored;
-    bfs::remove(part, ignored);
+    sfs::remove(part, ignored);
     raise(exc::format_message("Cannot move file to [%1].", to), part, ec);
   }
-  bfs::remove(from, ec);
+  sfs::remove(from, ec);
   if (ec) raise("Cannot delete file after copying it.", from, ec);
 }
 

@@ -105,8 +105,8 @@ TEST_F(ExternalLogTest, DefaultsAndAnAddressThatIsNoAddress) {
     make_channel();
     channel_->Info("x");
     EXPECT_TRUE(receiver_->external_logging_on());
-    EXPECT_EQ(receiver_->target().sin_addr.s_addr, inet_addr("127.0.0.1"));
-    EXPECT_EQ(ntohs(receiver_->target().sin_port), 37183);
+    EXPECT_EQ(receiver_->target().address, inet_addr("127.0.0.1"));
+    EXPECT_EQ(receiver_->target().port, 37183);
   }
   collector_t collector(37183);
   if (collector.bound()) {
@@ -119,7 +119,7 @@ TEST_F(ExternalLogTest, DefaultsAndAnAddressThatIsNoAddress) {
                       "\"ExtLogHost\"=\"collector.example\"\r\n");
   make_channel();
   channel_->Info("x");
-  EXPECT_EQ(receiver_->target().sin_addr.s_addr, INADDR_NONE);
+  EXPECT_EQ(receiver_->target().address, INADDR_NONE);
 }
 
 TEST_F(ExternalLogTest, SettingsAreReadOncePerReceiver) {

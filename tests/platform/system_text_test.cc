@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/last_error.h"
+#include "platform/local_memory.h"
 #include "platform/utf_convert.h"
 
 namespace {

@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <sched.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +16,7 @@
 #include "exc/format_message.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/file_io.h"
 #include "util/zip_writer.h"
 
 namespace logging::receiver {
@@ -40,7 +39,7 @@ bool lock_with_deadline(int fd) {
   const auto deadline = clock::now() + std::chrono::milliseconds(CFileLog::kLockWaitMs);
   auto pause = std::chrono::microseconds(20);
   for (int tries = 0;; ++tries) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (platform::TryLockFile(fd)) return true;
     if (errno != EWOULDBLOCK && errno != EINTR) return false;
     if (clock::now() >= deadline) {
       errno = ETIMEDOUT;
@@ -90,16 +89,8 @@ void CFileLog::open_file(bool now) {
   }
   // No link is followed at the last component, and a FIFO planted at the path must not
   // block the open.
-  int fd =
-      ::open(path_.c_str(),
-             O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
-  int error = errno;
-  struct stat st {};
-  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-    error = S_ISREG(st.st_mode) ? errno : EINVAL;
-    ::close(fd);
-    fd = -1;
-  }
+  const int fd = platform::OpenAppendOnly(path_);
+  const int error = errno;
   if (fd < 0) {
     if (!failing_) {
       const std::string code = std::to_string(error);
@@ -116,7 +107,7 @@ void CFileLog::open_file(bool now) {
     raise("Cannot open log file.", path_, error);
   }
   fd_ = fd;
-  opened_by_ = ::getpid();
+  opened_by_ = platform::CurrentProcessId();
   failing_ = false;
 }
 
@@ -126,10 +117,7 @@ void CFileLog::close_file() noexcept {
 }
 
 bool CFileLog::path_names_open_file() const {
-  struct stat at_path {
-  }, open{};
-  if (::lstat(path_.c_str(), &at_path) != 0 || ::fstat(fd_, &open) != 0) return false;
-  return at_path.st_dev == open.st_dev && at_path.st_ino == open.st_ino;
+  return platform::PathNamesFile(path_, fd_);
 }
 
 void CFileLog::lock() {
@@ -139,7 +127,7 @@ void CFileLog::lock() {
   }
   // A forked child shares the parent's open file, and with it the parent's lock: it needs a
   // file of its own to be kept apart from the parent.
-  if (fd_ >= 0 && opened_by_ != ::getpid()) close_file();
+  if (fd_ >= 0 && opened_by_ != platform::CurrentProcessId()) close_file();
   open_file(false);
   // The path may have been replaced while this process held the file open; what is written
   // after that belongs in the file the path names now. Two rounds cover a replacement that
@@ -154,7 +142,7 @@ void CFileLog::lock() {
 }
 
 void CFileLog::unlock() noexcept {
-  if (--lock_depth_ == 0 && fd_ >= 0) ::flock(fd_, LOCK_UN);
+  if (--lock_depth_ == 0 && fd_ >= 0) platform::UnlockFile(fd_);
 }
 
 std::shared_ptr<void> CFileLog::hold_exclusive() {
@@ -162,9 +150,8 @@ std::shared_ptr<void> CFileLog::hold_exclusive() {
 }
 
 uint64_t CFileLog::size() const {
-  struct stat st {};
-  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
-  return static_cast<uint64_t>(st.st_size);
+  const int64_t size = fd_ < 0 ? -1 : platform::FileSize(fd_);
+  return size < 0 ? 0 : static_cast<uint64_t>(size);
 }
 
 void CFileLog::write(const std::string& record) {
@@ -183,7 +170,7 @@ void CFileLog::write(const std::string& record) {
     const int error = written < 0 ? errno : ENOSPC;
     if (error == EINTR) continue;
     // Nobody else appends while the lock is held, so what this record left is at the end.
-    if (start != size() && ::ftruncate(fd_, static_cast<off_t>(start)) != 0) {
+    if (start != size() && platform::TruncateFile(fd_, static_cast<int64_t>(start)) != 0) {
       raise("Cannot remove a partly written record from log file.", path_, errno);
     }
     raise("Cannot write to log file.", path_, error);
@@ -194,9 +181,9 @@ void CFileLog::take_archive(boost::shared_ptr<util::zip_writer_t> archive) {
   lock_t lock(*this);
   try {
     std::vector<char> chunk(64 * 1024);
-    off_t offset = 0;
+    int64_t offset = 0;
     while (true) {
-      const ssize_t got = ::pread(fd_, chunk.data(), chunk.size(), offset);
+      const int64_t got = platform::ReadAt(fd_, chunk.data(), chunk.size(), offset);
       if (got < 0) {
         if (errno == EINTR) continue;
         raise("Cannot read log file.", path_, errno);
@@ -211,7 +198,7 @@ void CFileLog::take_archive(boost::shared_ptr<util::zip_writer_t> archive) {
     ::unlink(archive->path().c_str());
     throw;
   }
-  if (::ftruncate(fd_, 0) != 0) raise("Cannot empty log file.", path_, errno);
+  if (platform::TruncateFile(fd_, 0) != 0) raise("Cannot empty log file.", path_, errno);
 }
 
 }  // namespace logging::receiver

@@ -62,7 +62,7 @@ class CFileLog : public log_file_t {
   std::string path_;
   uint64_t hard_limit_;
   int fd_ = -1;
-  pid_t opened_by_ = 0;
+  int64_t opened_by_ = 0;
   int lock_depth_ = 0;    // the logger may re-enter while the aging pass holds the lock
   bool failing_ = false;  // an open failed and was reported; cleared when the file opens
   DWORD failed_at_ = 0;

@@ -1,9 +1,5 @@
 #include "logging/receiver/output_debug_string_log.h"
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <exception>
 
 #include "common/win_reg_key.h"
@@ -16,27 +12,22 @@
 namespace logging::receiver {
 
 COutputDebugStringLog::COutputDebugStringLog() {
-  target_.sin_family = AF_INET;
-  target_.sin_port = htons(kDefaultPort);
-  target_.sin_addr.s_addr = inet_addr("127.0.0.1");
+  target_.port = kDefaultPort;
+  target_.address = platform::ParseIpv4Address("127.0.0.1");
 }
 
-COutputDebugStringLog::~COutputDebugStringLog() {
-  if (socket_ >= 0) ::close(socket_);
-}
+COutputDebugStringLog::~COutputDebugStringLog() = default;
 
 void COutputDebugStringLog::write(const std::string& record) {
   OutputDebugStringA(record.c_str());
-  if (socket_ < 0) {
-    socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  if (!socket_.is_open()) {
     // Without a socket nothing is sent; the next record tries again.
-    if (socket_ < 0) return;
+    if (!socket_.Open()) return;
     read_settings();
   }
   if (!external_on_) return;
   // Best effort: a collector that is down must not slow down or fail the logging thread.
-  (void)::sendto(socket_, record.data(), record.size(), MSG_DONTWAIT,
-                 reinterpret_cast<const sockaddr*>(&target_), sizeof target_);
+  socket_.SendTo(target_, record);
 }
 
 void COutputDebugStringLog::take_archive(boost::shared_ptr<util::zip_writer_t> archive) {
@@ -66,11 +57,11 @@ void COutputDebugStringLog::read_settings() noexcept {
   if (external_on_ || !enabled_read) {
     try {
       // A text that is no dotted address gives INADDR_NONE, used as it is.
-      target_.sin_addr.s_addr = inet_addr(key.get_string("ExtLogHost").c_str());
+      target_.address = platform::ParseIpv4Address(key.get_string("ExtLogHost").c_str());
     } catch (const std::exception&) {
     }
     try {
-      target_.sin_port = htons(static_cast<uint16_t>(key.get_dword("ExtLogPort") & 0xFFFF));
+      target_.port = static_cast<uint16_t>(key.get_dword("ExtLogPort") & 0xFFFF);
     } catch (const std::exception&) {
     }
   }

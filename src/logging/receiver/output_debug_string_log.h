@@ -5,13 +5,12 @@
 // "ExtLogPort") are read once per receiver, when its socket is created for the first record.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <string>
 
 #include <boost/shared_ptr.hpp>
 
 #include "logging/receiver/log_file.h"
+#include "platform/datagram_socket.h"
 
 namespace logging::receiver {
 
@@ -33,7 +32,7 @@ class COutputDebugStringLog : public log_file_t {
 
   // What the registry said, for diagnostics: valid once the first record was written.
   bool external_logging_on() const { return external_on_; }
-  const sockaddr_in& target() const { return target_; }
+  const platform::Ipv4Endpoint& target() const { return target_; }
 
  private:
   void read_settings() noexcept;
@@ -41,8 +40,8 @@ class COutputDebugStringLog : public log_file_t {
   std::string path_;
   std::string line_end_ = "\n";
   bool external_on_ = false;
-  sockaddr_in target_{};
-  int socket_ = -1;
+  platform::Ipv4Endpoint target_;
+  platform::DatagramSocket socket_;
 };
 
 }  // namespace logging::receiver

@@ -1,28 +1,13 @@
 #include "platform/guid.h"
 
-#include <sys/random.h>
+#include "platform/secure_memory.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
 thread_local int t_failing_guids = 0;
-
-// Fills the buffer from the kernel's random source, retrying on short reads and signals.
-bool ReadRandom(uint8_t* out, size_t size) {
-  while (size > 0) {
-    const ssize_t got = ::getrandom(out, size, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    out += got;
-    size -= static_cast<size_t>(got);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -33,7 +18,7 @@ HRESULT CoCreateGuid(GUID* guid) {
     return E_FAIL;
   }
   uint8_t bytes[16];
-  if (!ReadRandom(bytes, sizeof bytes)) return E_FAIL;
+  if (!platform::FillRandom(bytes, sizeof bytes)) return E_FAIL;
   // RFC 4122 layout: version 4 in the top nibble of Data3, variant 10xx in Data4[0].
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);
   bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/last_error.h"
+#include "platform/local_memory.h"
 #include "platform/module_handle.h"
 #include "platform/system_text_table.h"
 

@@ -8,6 +8,8 @@
 #include <unordered_map>
 
 #include "rpcrt/client/binding.h"
+#include "rpcrt/client/endpoint_mapper.h"
+#include "rpcrt/security/auth_notes.h"
 #include "rpcrt/status.h"
 
 namespace {
@@ -215,6 +217,18 @@ void PrepareRpcRunTime() {
   HandleTable::Instance();
   rpcrt::client::LingeringConnections();
 }
+
+namespace platform {
+
+void SetEndpointMapperPort(uint16_t port) {
+  rpcrt::client::SetEndpointMapperPort(port);
+}
+
+void SetAuthNoteReceiver(AuthNoteReceiver receiver) {
+  rpcrt::security::SetAuthNoteReceiver(receiver);
+}
+
+}  // namespace platform
 
 RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* Binding) {
   if (Binding == nullptr) return RPC_S_INVALID_ARG;

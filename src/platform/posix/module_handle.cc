@@ -11,6 +11,9 @@
 #include "platform/system_text.h"
 #include "platform/utf_convert.h"
 
+// The ELF header of the module this code is linked into, as the linker places it.
+extern "C" const char __ehdr_start __attribute__((weak, visibility("hidden")));
+
 namespace platform {
 namespace {
 
@@ -57,8 +60,12 @@ int Visit(dl_phdr_info* info, size_t, void* data) {
 
 }  // namespace
 
+const void* OwnImageBase() {
+  return &__ehdr_start;
+}
+
 HMODULE WininetModule() {
-  return const_cast<char*>(&g_wininet_module);
+  return reinterpret_cast<HMODULE>(const_cast<char*>(&g_wininet_module));
 }
 
 }  // namespace platform
@@ -105,6 +112,6 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR module_name, HMODULE* module) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return FALSE;
   }
-  *module = info.dli_fbase;
+  *module = static_cast<HMODULE>(info.dli_fbase);
   return TRUE;
 }

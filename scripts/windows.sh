@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the Windows DLL for i686 and x86_64 and runs the Windows tests: the static checks of
+# each DLL's export and import tables, and the x86_64 DLL under Wine.
+# DLLs land in build/windows-i686/bin/ and build/windows-x86_64/bin/.
+# With ZELQA_WINDOWS_E2E_SERVER naming a zelqa-rpc-server, the x86_64 DLL also makes sealed
+# calls to it under Wine (the server must accept raw NTLM under Negotiate, as Wine sends it).
+# Usage: windows.sh [BUILD_ROOT] (default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=${1:-build}
+for arch in i686 x86_64; do
+  dir=$root/windows-$arch
+  cmake -S . -B "$dir" -DZELQA_WERROR=ON -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-w64-$arch.cmake" \
+    ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER} \
+    ${ZELQA_WINDOWS_E2E_SERVER:+-DZELQA_WINDOWS_E2E_SERVER=$(realpath "$ZELQA_WINDOWS_E2E_SERVER")} \
+    >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error
+done
