@@ -8,7 +8,9 @@ add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601)
 # The C run time's POSIX subset, as the code above the platform uses it: localtime_r, and
 # O_CLOEXEC for the files the library opens, which on Windows means a descriptor that child
 # processes do not inherit, in binary mode (the library writes bytes, never text lines).
-add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS "O_CLOEXEC=(_O_NOINHERIT | _O_BINARY)")
+# O_NOFOLLOW is a no-op there: an unprivileged account cannot plant a symbolic link.
+add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS "O_CLOEXEC=(_O_NOINHERIT | _O_BINARY)"
+                        O_NOFOLLOW=0)
 
 # Header-only Boost, from the build machine's headers: Debian has no Boost built for mingw, and
 # the library uses only parts that need none. The folder holds nothing but the boost/ tree,
