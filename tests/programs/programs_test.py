@@ -420,7 +420,10 @@ class ProgramsTest(unittest.TestCase):
                 s.sendall(chunk)
         growth_mib = (kib("VmHWM") - before) / 1024
         print(f"server resident set grew by {growth_mib:.1f} MiB", file=sys.stderr)
-        self.assertLess(growth_mib, 32)
+        # AddressSanitizer keeps freed blocks in quarantine, so there the resident set says
+        # nothing of what the server holds; the streams still run through its checks.
+        if not os.environ.get("ZELQA_SANITIZE"):
+            self.assertLess(growth_mib, 32)
         for s in streams:
             s.close()
 
