@@ -13,7 +13,8 @@ namespace rpcrt {
 
 using Status = uint32_t;
 
-// Win32 and RPC status values that the run time reports.
+// Win32 and RPC status values that the run time reports: the one table of their numbers,
+// which the Windows-named constants of the layers above are defined from.
 inline constexpr Status kOk = 0;
 inline constexpr Status kErrorAccessDenied = 5;
 inline constexpr Status kErrorInvalidHandle = 6;
@@ -38,15 +39,26 @@ inline constexpr Status kCallFailed = 1726;
 inline constexpr Status kCallFailedDne = 1727;
 inline constexpr Status kProtocolError = 1728;
 inline constexpr Status kUnsupportedTransSyn = 1730;
+inline constexpr Status kUnsupportedType = 1732;
+inline constexpr Status kInvalidTag = 1733;
+inline constexpr Status kInvalidBound = 1734;
 inline constexpr Status kProcnumOutOfRange = 1745;
 inline constexpr Status kUnknownAuthnService = 1747;
 inline constexpr Status kInvalidAuthIdentity = 1749;
+inline constexpr Status kUnknownAuthzService = 1750;
 inline constexpr Status kEptNotRegistered = 1753;
+inline constexpr Status kZeroDivide = 1767;
+inline constexpr Status kAddressError = 1768;
+inline constexpr Status kFpDivZero = 1769;
+inline constexpr Status kFpUnderflow = 1770;
+inline constexpr Status kFpOverflow = 1771;
 inline constexpr Status kNullRefPointer = 1780;
 inline constexpr Status kBadStubData = 1783;
 inline constexpr Status kCallCancelled = 1818;
+inline constexpr Status kCommFailure = 1820;
 inline constexpr Status kUnsupportedAuthnLevel = 1821;
 inline constexpr Status kSecPkgError = 1825;
+inline constexpr Status kPipeEmpty = 1918;
 
 // The run time's failure: a status plus a short technical detail for logs (never a secret).
 class RpcError : public std::runtime_error {

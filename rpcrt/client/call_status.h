@@ -35,18 +35,18 @@ struct FailureEntry {
 };
 
 inline constexpr FailureEntry kFailureTable[] = {
-    {CallFailure::kServerUnreachable, kServerUnavailable},          // 1722
-    {CallFailure::kConnectionLost, kCallFailed},                    // 1726
-    {CallFailure::kNotExecuted, kCallFailedDne},                    // 1727
-    {CallFailure::kProtocolError, kProtocolError},                  // 1728
-    {CallFailure::kBadStubData, kBadStubData},                      // 1783
-    {CallFailure::kCallTimeout, kCallCancelled},                    // 1818
-    {CallFailure::kUnknownInterface, kUnknownIf},                   // 1717
-    {CallFailure::kTransferSyntaxRejected, kUnsupportedTransSyn},   // 1730
-    {CallFailure::kBadSignature, kSecPkgError},                     // 1825
-    {CallFailure::kProtectionDowngraded, kErrorAccessDenied},       // 5
-    {CallFailure::kAuthRejected, kErrorAccessDenied},               // 5
-    {CallFailure::kUnsupportedAuthnLevel, kUnsupportedAuthnLevel},  // 1821
+    {CallFailure::kServerUnreachable, kServerUnavailable},
+    {CallFailure::kConnectionLost, kCallFailed},
+    {CallFailure::kNotExecuted, kCallFailedDne},
+    {CallFailure::kProtocolError, kProtocolError},
+    {CallFailure::kBadStubData, kBadStubData},
+    {CallFailure::kCallTimeout, kCallCancelled},
+    {CallFailure::kUnknownInterface, kUnknownIf},
+    {CallFailure::kTransferSyntaxRejected, kUnsupportedTransSyn},
+    {CallFailure::kBadSignature, kSecPkgError},
+    {CallFailure::kProtectionDowngraded, kErrorAccessDenied},
+    {CallFailure::kAuthRejected, kErrorAccessDenied},
+    {CallFailure::kUnsupportedAuthnLevel, kUnsupportedAuthnLevel},
 };
 
 constexpr Status StatusFor(CallFailure failure) {
@@ -76,34 +76,34 @@ struct FaultEntry {
 };
 
 inline constexpr FaultEntry kFaultTable[] = {
-    {kNcaCommFailure, 1820},                              // RPC_S_COMM_FAILURE
-    {kNcaOpRangeError, kProcnumOutOfRange},               // 1745
-    {kNcaUnknownIf, kUnknownIf},                          // 1717
-    {kNcaWrongBootTime, kCallFailed},                     // 1726
-    {kNcaYouCrashed, kCallFailed},                        // 1726
-    {kNcaProtoError, kProtocolError},                     // 1728
-    {kNcaOutArgsTooBig, kErrorOutOfMemory},               // 14
-    {kNcaServerTooBusy, kServerTooBusy},                  // 1723
-    {kNcaUnsupportedType, 1732},                          // RPC_S_UNSUPPORTED_TYPE
-    {kNcaFaultIntDivByZero, 1767},                        // RPC_S_ZERO_DIVIDE
-    {kNcaFaultAddrError, 1768},                           // RPC_S_ADDRESS_ERROR
-    {kNcaFaultFpDivByZero, 1769},                         // RPC_S_FP_DIV_ZERO
-    {kNcaFaultFpUnderflow, 1770},                         // RPC_S_FP_UNDERFLOW
-    {kNcaFaultFpOverflow, 1771},                          // RPC_S_FP_OVERFLOW
-    {kNcaFaultInvalidTag, 1733},                          // RPC_S_INVALID_TAG
-    {kNcaFaultInvalidBound, 1734},                        // RPC_S_INVALID_BOUND
-    {kNcaFaultCancel, kCallCancelled},                    // 1818
-    {kNcaFaultIllInstruction, kCallFailed},               // 1726
-    {kNcaFaultFpError, 1771},                             // RPC_S_FP_OVERFLOW
-    {kNcaFaultIntOverflow, kCallFailed},                  // 1726
-    {kNcaFaultUnspec, kCallFailed},                       // 1726
-    {kNcaFaultPipeEmpty, 1918},                           // RPC_X_PIPE_EMPTY
-    {kNcaFaultContextMismatch, kErrorInvalidHandle},      // 6
-    {kNcaFaultRemoteNoMemory, kErrorOutOfMemory},         // 14
-    {kNcaInvalidPresContextId, kUnknownIf},               // 1717
-    {kNcaUnsupportedAuthnLevel, kUnsupportedAuthnLevel},  // 1821
-    {kNcaInvalidChecksum, kSecPkgError},                  // 1825
-    {kNcaInvalidCrc, kSecPkgError},                       // 1825
+    {kNcaCommFailure, kCommFailure},
+    {kNcaOpRangeError, kProcnumOutOfRange},
+    {kNcaUnknownIf, kUnknownIf},
+    {kNcaWrongBootTime, kCallFailed},
+    {kNcaYouCrashed, kCallFailed},
+    {kNcaProtoError, kProtocolError},
+    {kNcaOutArgsTooBig, kErrorOutOfMemory},
+    {kNcaServerTooBusy, kServerTooBusy},
+    {kNcaUnsupportedType, kUnsupportedType},
+    {kNcaFaultIntDivByZero, kZeroDivide},
+    {kNcaFaultAddrError, kAddressError},
+    {kNcaFaultFpDivByZero, kFpDivZero},
+    {kNcaFaultFpUnderflow, kFpUnderflow},
+    {kNcaFaultFpOverflow, kFpOverflow},
+    {kNcaFaultInvalidTag, kInvalidTag},
+    {kNcaFaultInvalidBound, kInvalidBound},
+    {kNcaFaultCancel, kCallCancelled},
+    {kNcaFaultIllInstruction, kCallFailed},
+    {kNcaFaultFpError, kFpOverflow},
+    {kNcaFaultIntOverflow, kCallFailed},
+    {kNcaFaultUnspec, kCallFailed},
+    {kNcaFaultPipeEmpty, kPipeEmpty},
+    {kNcaFaultContextMismatch, kErrorInvalidHandle},
+    {kNcaFaultRemoteNoMemory, kErrorOutOfMemory},
+    {kNcaInvalidPresContextId, kUnknownIf},
+    {kNcaUnsupportedAuthnLevel, kUnsupportedAuthnLevel},
+    {kNcaInvalidChecksum, kSecPkgError},
+    {kNcaInvalidCrc, kSecPkgError},
 };
 
 // The status a call raises for a fault PDU's status field.

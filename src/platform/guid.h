@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win_types.h"
+#include "rpcrt/status.h"
 
 struct GUID {
   uint32_t Data1;
@@ -27,6 +28,6 @@ void FailNextGuids(int count);
 
 }  // namespace platform
 
-inline constexpr RPC_STATUS RPC_S_OK = 0;
-inline constexpr RPC_STATUS RPC_S_OUT_OF_MEMORY = 14;
-inline constexpr RPC_STATUS RPC_S_INVALID_ARG = 87;
+inline constexpr RPC_STATUS RPC_S_OK = rpcrt::kOk;
+inline constexpr RPC_STATUS RPC_S_OUT_OF_MEMORY = rpcrt::kErrorOutOfMemory;
+inline constexpr RPC_STATUS RPC_S_INVALID_ARG = rpcrt::kErrorInvalidParameter;

@@ -12,6 +12,7 @@
 #include "platform/guid.h"
 #include "platform/win_types.h"
 #include "rpcrt/ndr/data_rep.h"
+#include "rpcrt/status.h"
 
 using RPC_BINDING_HANDLE = void*;
 using handle_t = RPC_BINDING_HANDLE;
@@ -81,26 +82,27 @@ inline constexpr unsigned long RPC_C_OPT_UNIQUE_BINDING = 11;
 inline constexpr unsigned long RPC_C_OPT_CALL_TIMEOUT = 12;
 inline constexpr unsigned long RPC_C_OPT_DONT_LINGER = 13;
 
-inline constexpr RPC_STATUS RPC_S_INVALID_STRING_BINDING = 1700;
-inline constexpr RPC_STATUS RPC_S_INVALID_BINDING = 1702;
-inline constexpr RPC_STATUS RPC_S_PROTSEQ_NOT_SUPPORTED = 1703;
-inline constexpr RPC_STATUS RPC_S_INVALID_ENDPOINT_FORMAT = 1706;
-inline constexpr RPC_STATUS RPC_S_INVALID_TIMEOUT = 1709;
-inline constexpr RPC_STATUS RPC_S_UNKNOWN_IF = 1717;
-inline constexpr RPC_STATUS RPC_S_SERVER_UNAVAILABLE = 1722;
-inline constexpr RPC_STATUS RPC_S_CALL_FAILED = 1726;
-inline constexpr RPC_STATUS RPC_S_CALL_FAILED_DNE = 1727;
-inline constexpr RPC_STATUS RPC_S_PROTOCOL_ERROR = 1728;
-inline constexpr RPC_STATUS RPC_S_PROCNUM_OUT_OF_RANGE = 1745;
-inline constexpr RPC_STATUS RPC_S_UNKNOWN_AUTHN_SERVICE = 1747;
-inline constexpr RPC_STATUS RPC_S_INVALID_AUTH_IDENTITY = 1749;
-inline constexpr RPC_STATUS RPC_S_UNKNOWN_AUTHZ_SERVICE = 1750;
-inline constexpr RPC_STATUS EPT_S_NOT_REGISTERED = 1753;
-inline constexpr RPC_STATUS RPC_X_NULL_REF_POINTER = 1780;
-inline constexpr RPC_STATUS RPC_X_BAD_STUB_DATA = 1783;
-inline constexpr RPC_STATUS RPC_S_CALL_CANCELLED = 1818;
-inline constexpr RPC_STATUS RPC_S_UNSUPPORTED_AUTHN_LEVEL = 1821;
-inline constexpr RPC_STATUS RPC_S_SEC_PKG_ERROR = 1825;
+// The statuses by their Windows names, from the run time's table.
+inline constexpr RPC_STATUS RPC_S_INVALID_STRING_BINDING = rpcrt::kInvalidStringBinding;
+inline constexpr RPC_STATUS RPC_S_INVALID_BINDING = rpcrt::kInvalidBinding;
+inline constexpr RPC_STATUS RPC_S_PROTSEQ_NOT_SUPPORTED = rpcrt::kProtseqNotSupported;
+inline constexpr RPC_STATUS RPC_S_INVALID_ENDPOINT_FORMAT = rpcrt::kInvalidEndpointFormat;
+inline constexpr RPC_STATUS RPC_S_INVALID_TIMEOUT = rpcrt::kInvalidTimeout;
+inline constexpr RPC_STATUS RPC_S_UNKNOWN_IF = rpcrt::kUnknownIf;
+inline constexpr RPC_STATUS RPC_S_SERVER_UNAVAILABLE = rpcrt::kServerUnavailable;
+inline constexpr RPC_STATUS RPC_S_CALL_FAILED = rpcrt::kCallFailed;
+inline constexpr RPC_STATUS RPC_S_CALL_FAILED_DNE = rpcrt::kCallFailedDne;
+inline constexpr RPC_STATUS RPC_S_PROTOCOL_ERROR = rpcrt::kProtocolError;
+inline constexpr RPC_STATUS RPC_S_PROCNUM_OUT_OF_RANGE = rpcrt::kProcnumOutOfRange;
+inline constexpr RPC_STATUS RPC_S_UNKNOWN_AUTHN_SERVICE = rpcrt::kUnknownAuthnService;
+inline constexpr RPC_STATUS RPC_S_INVALID_AUTH_IDENTITY = rpcrt::kInvalidAuthIdentity;
+inline constexpr RPC_STATUS RPC_S_UNKNOWN_AUTHZ_SERVICE = rpcrt::kUnknownAuthzService;
+inline constexpr RPC_STATUS EPT_S_NOT_REGISTERED = rpcrt::kEptNotRegistered;
+inline constexpr RPC_STATUS RPC_X_NULL_REF_POINTER = rpcrt::kNullRefPointer;
+inline constexpr RPC_STATUS RPC_X_BAD_STUB_DATA = rpcrt::kBadStubData;
+inline constexpr RPC_STATUS RPC_S_CALL_CANCELLED = rpcrt::kCallCancelled;
+inline constexpr RPC_STATUS RPC_S_UNSUPPORTED_AUTHN_LEVEL = rpcrt::kUnsupportedAuthnLevel;
+inline constexpr RPC_STATUS RPC_S_SEC_PKG_ERROR = rpcrt::kSecPkgError;
 
 RPC_STATUS RpcStringBindingComposeA(RPC_CSTR ObjUuid, RPC_CSTR ProtSeq, RPC_CSTR NetworkAddr,
                                     RPC_CSTR Endpoint, RPC_CSTR Options, RPC_CSTR* StringBinding);

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "rpcrt/status.h"
+
 using BYTE = uint8_t;
 using WORD = uint16_t;
 using DWORD = uint32_t;
@@ -48,15 +50,16 @@ inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 
-// Win32 error codes used by the shims and the library.
-inline constexpr DWORD ERROR_SUCCESS = 0;
+// Win32 error codes used by the shims and the library; those the run time reports too are
+// its numbers.
+inline constexpr DWORD ERROR_SUCCESS = rpcrt::kOk;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
-inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
-inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_ACCESS_DENIED = rpcrt::kErrorAccessDenied;
+inline constexpr DWORD ERROR_INVALID_HANDLE = rpcrt::kErrorInvalidHandle;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
-inline constexpr DWORD ERROR_OUTOFMEMORY = 14;
-inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_OUTOFMEMORY = rpcrt::kErrorOutOfMemory;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = rpcrt::kErrorInvalidParameter;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
@@ -65,7 +68,7 @@ inline constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 inline constexpr DWORD ERROR_RESOURCE_LANG_NOT_FOUND = 1815;
 inline constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
-inline constexpr DWORD ERROR_LOGON_FAILURE = 1326;
+inline constexpr DWORD ERROR_LOGON_FAILURE = rpcrt::kErrorLogonFailure;
 
 // FormatMessageW flags.
 inline constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x00000100;
