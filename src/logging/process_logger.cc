@@ -5,9 +5,9 @@
 
 #include <boost/make_shared.hpp>
 
+#include "common/options.h"
 #include "common/win_reg_key.h"
 #include "logging/receiver/file_log.h"
-#include "logging/registry_keys.h"
 #include "logging/size_check.h"
 #include "platform/win_types.h"
 
@@ -33,7 +33,7 @@ void configure_from_registry(log_t& log) noexcept {
   boost::shared_ptr<win::win_reg_key_t> key;
   try {
     key = win::win_reg_key_t::open_subkey(
-        kProductKey,
+        common::GetOptions().ProductKey,
         {static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND), static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND)});
   } catch (const std::exception&) {
   }

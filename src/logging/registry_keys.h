@@ -1,10 +1,9 @@
-// Registry keys (under HKEY_LOCAL_MACHINE) that the logging settings are read from.
+// Registry keys (under HKEY_LOCAL_MACHINE) that the logging reads besides the product key,
+// whose name the options record holds.
 #pragma once
 
 namespace logging {
 
-// The product key: log aging limits and the process-wide logger's own settings.
-inline constexpr char16_t kProductKey[] = u"SOFTWARE\\Zelqa\\Zelqa Harbrix";
 // The external log collector of the "dbg" channel.
 inline constexpr char kExtLogKey[] = "SOFTWARE\\ZelqA\\Zelqa NFS";
 

@@ -7,9 +7,9 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/make_shared.hpp>
 
+#include "common/options.h"
 #include "common/win_reg_key.h"
 #include "exc/rethrow.h"
-#include "logging/registry_keys.h"
 #include "platform/registry.h"
 #include "util/file_system.h"
 #include "util/zip_writer.h"
@@ -48,7 +48,7 @@ aging_settings_t read_aging_settings() noexcept {
   aging_settings_t settings;
   try {
     const auto key = win::win_reg_key_t::open_subkey(
-        kProductKey,
+        common::GetOptions().ProductKey,
         {static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND), static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND)});
     uint64_t value = 0;
     // The count only means something together with a size it was configured for.

@@ -19,37 +19,22 @@ namespace {
 constexpr uint32_t kCppExceptionCode = 0xE06D7363;
 constexpr uint32_t kRpcEAccessDenied = 0x8001011B;
 
-// Copied once per process at the first call.
-struct retry_parameters_t {
-  uint32_t count;
-  uint32_t interval_ms;
-  bool reconnect_on_retry;
-};
-
-const retry_parameters_t& RetryParameters() {
-  static const retry_parameters_t parameters = [] {
-    const auto& options = common::GetOptions();
-    return retry_parameters_t{options.RpcRetryCount, options.RpcRetryIntervalMs,
-                              options.RpcReconnectOnRetry};
-  }();
-  return parameters;
-}
-
 enum class status_class_t { kFinal, kReconnectable, kRetryable };
 
 status_class_t Classify(uint32_t status) {
-  switch (static_cast<int32_t>(status)) {
-    case 1722:  // RPC_S_SERVER_UNAVAILABLE
-    case 6:     // ERROR_INVALID_HANDLE
-    case 1753:  // EPT_S_NOT_REGISTERED
+  switch (status) {
+    case rpcrt::kServerUnavailable:
+    case rpcrt::kErrorInvalidHandle:
+    case rpcrt::kEptNotRegistered:
       return status_class_t::kReconnectable;
-    case 1726:  // RPC_S_CALL_FAILED
-    case 1727:  // RPC_S_CALL_FAILED_DNE
+    case rpcrt::kCallFailed:
+    case rpcrt::kCallFailedDne:
       return status_class_t::kRetryable;
     default:
       break;
   }
-  if ((status == 5 || status == kRpcEAccessDenied) && common::GetOptions().RpcRetryOnAccessDenied) {
+  if ((status == rpcrt::kErrorAccessDenied || status == kRpcEAccessDenied) &&
+      common::GetOptions().RpcRetryOnAccessDenied) {
     return status_class_t::kReconnectable;
   }
   return status_class_t::kFinal;
@@ -95,7 +80,7 @@ uint32_t CProxyRpcInvoker::Attempt(win::rpc::IRpcMethod& method) {
 }
 
 uint32_t CProxyRpcInvoker::CallWithRetry(win::rpc::IRpcMethod& method) {
-  const retry_parameters_t& retry = RetryParameters();
+  const common::options_t& options = common::GetOptions();
   const std::string name = method.GetName();
   logging::log_section_t& log = logging::channels::Default();
 
@@ -112,7 +97,7 @@ uint32_t CProxyRpcInvoker::CallWithRetry(win::rpc::IRpcMethod& method) {
 
     bool wait_path = kind == status_class_t::kRetryable;
     if (!wait_path) {
-      if (retry.reconnect_on_retry) {
+      if (options.RpcReconnectOnRetry) {
         reconnected = false;
       } else if (reconnected) {
         wait_path = true;
@@ -120,8 +105,8 @@ uint32_t CProxyRpcInvoker::CallWithRetry(win::rpc::IRpcMethod& method) {
     }
     if (!wait_path) {
       try {
-        if (retry.reconnect_on_retry) {
-          const uint32_t wait = RemainingWait(start, retry.interval_ms);
+        if (options.RpcReconnectOnRetry) {
+          const uint32_t wait = RemainingWait(start, options.RpcRetryIntervalMs);
           log.Error(
               exc::format_message("RPC client failed to call method [%1]. Sleep interval: [%2] ms",
                                   name, wait),
@@ -134,7 +119,7 @@ uint32_t CProxyRpcInvoker::CallWithRetry(win::rpc::IRpcMethod& method) {
         Reconnect();
         reconnected = true;
         if (n == 0) continue;
-        if (n > retry.count || !method.IsRetryAllowed()) {
+        if (n > options.RpcRetryCount || !method.IsRetryAllowed()) {
           log.Error(exc::format_message("RPC client failed to call method [{}]", name),
                     exc::rpc_exc_t(status));
           return status;
@@ -145,17 +130,17 @@ uint32_t CProxyRpcInvoker::CallWithRetry(win::rpc::IRpcMethod& method) {
       }
     }
 
-    if (n > retry.count || !method.IsRetryAllowed()) {
+    if (n > options.RpcRetryCount || !method.IsRetryAllowed()) {
       log.Error(exc::format_message("RPC client failed to call method [%1]", name),
                 exc::rpc_exc_t(status));
       return status;
     }
-    const uint32_t wait = RemainingWait(start, retry.interval_ms);
+    const uint32_t wait = RemainingWait(start, options.RpcRetryIntervalMs);
     log.Error(exc::format_message(
                   "RPC client failed to call method [%1]. Sleep interval: [%2] MSec", name, wait),
               exc::rpc_exc_t(status));
     if (wait != 0) Sleep(wait);
-    if (retry.reconnect_on_retry) {
+    if (options.RpcReconnectOnRetry) {
       try {
         Reconnect();
       } catch (const std::exception& e) {
