@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/ndr/ndr_reader.h"
 #include "rpcrt/status.h"
 
@@ -11,15 +12,9 @@ namespace rpcrt::epm {
 
 namespace {
 
-void PutU16Le(std::vector<uint8_t>& out, uint16_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
 // Floors are packed without alignment, so lengths are read octet by octet.
 uint16_t GetU16Le(NdrReader& r) {
-  auto b = r.ReadBytes(2);
-  return static_cast<uint16_t>(b[0] | b[1] << 8);
+  return LoadLe<uint16_t>(r.ReadBytes(2));
 }
 
 uint16_t FloorSize(size_t size) {
@@ -30,26 +25,25 @@ uint16_t FloorSize(size_t size) {
 TowerFloor SyntaxFloor(const SyntaxId& s) {
   TowerFloor f;
   f.lhs.push_back(kProtocolUuid);
-  PutU16Le(f.lhs, static_cast<uint16_t>(s.uuid.data1));
-  PutU16Le(f.lhs, static_cast<uint16_t>(s.uuid.data1 >> 16));
-  PutU16Le(f.lhs, s.uuid.data2);
-  PutU16Le(f.lhs, s.uuid.data3);
+  AppendLe<uint32_t>(f.lhs, s.uuid.data1);
+  AppendLe<uint16_t>(f.lhs, s.uuid.data2);
+  AppendLe<uint16_t>(f.lhs, s.uuid.data3);
   f.lhs.insert(f.lhs.end(), s.uuid.data4.begin(), s.uuid.data4.end());
-  PutU16Le(f.lhs, s.version_major);
-  PutU16Le(f.rhs, s.version_minor);
+  AppendLe<uint16_t>(f.lhs, s.version_major);
+  AppendLe<uint16_t>(f.rhs, s.version_minor);
   return f;
 }
 
 std::optional<SyntaxId> ParseSyntaxFloor(const TowerFloor& f) {
   if (f.lhs.size() != 19 || f.lhs[0] != kProtocolUuid || f.rhs.size() != 2) return std::nullopt;
-  auto u16 = [&](size_t at) { return static_cast<uint16_t>(f.lhs[at] | f.lhs[at + 1] << 8); };
+  const std::span<const uint8_t> lhs = f.lhs;
   SyntaxId s;
-  s.uuid.data1 = uint32_t{u16(1)} | uint32_t{u16(3)} << 16;
-  s.uuid.data2 = u16(5);
-  s.uuid.data3 = u16(7);
+  s.uuid.data1 = LoadLe<uint32_t>(lhs.subspan(1));
+  s.uuid.data2 = LoadLe<uint16_t>(lhs.subspan(5));
+  s.uuid.data3 = LoadLe<uint16_t>(lhs.subspan(7));
   std::copy(f.lhs.begin() + 9, f.lhs.begin() + 17, s.uuid.data4.begin());
-  s.version_major = u16(17);
-  s.version_minor = static_cast<uint16_t>(f.rhs[0] | f.rhs[1] << 8);
+  s.version_major = LoadLe<uint16_t>(lhs.subspan(17));
+  s.version_minor = LoadLe<uint16_t>(f.rhs);
   return s;
 }
 
@@ -67,11 +61,11 @@ bool IsNcacnFloor(const TowerFloor& f) {
 
 std::vector<uint8_t> EncodeTowerFloors(const std::vector<TowerFloor>& floors) {
   std::vector<uint8_t> out;
-  PutU16Le(out, FloorSize(floors.size()));
+  AppendLe<uint16_t>(out, FloorSize(floors.size()));
   for (const auto& f : floors) {
-    PutU16Le(out, FloorSize(f.lhs.size()));
+    AppendLe<uint16_t>(out, FloorSize(f.lhs.size()));
     out.insert(out.end(), f.lhs.begin(), f.lhs.end());
-    PutU16Le(out, FloorSize(f.rhs.size()));
+    AppendLe<uint16_t>(out, FloorSize(f.rhs.size()));
     out.insert(out.end(), f.rhs.begin(), f.rhs.end());
   }
   return out;
@@ -96,8 +90,9 @@ std::vector<uint8_t> EncodeTcpTower(const TcpTower& tower) {
   floors.push_back(SyntaxFloor(tower.interface_id));
   floors.push_back(SyntaxFloor(tower.transfer_syntax));
   floors.push_back({{kProtocolNcacn}, {0, 0}});
-  floors.push_back(
-      {{kProtocolTcp}, {static_cast<uint8_t>(tower.port >> 8), static_cast<uint8_t>(tower.port)}});
+  TowerFloor port{{kProtocolTcp}, {}};
+  AppendBe<uint16_t>(port.rhs, tower.port);
+  floors.push_back(std::move(port));
   floors.push_back({{kProtocolIp}, {tower.address.begin(), tower.address.end()}});
   return EncodeTowerFloors(floors);
 }
@@ -115,7 +110,7 @@ std::optional<TcpTower> DecodeTcpTower(std::span<const uint8_t> octets) {
   TcpTower t;
   t.interface_id = *iface;
   t.transfer_syntax = *transfer;
-  t.port = static_cast<uint16_t>(floors[3].rhs[0] << 8 | floors[3].rhs[1]);
+  t.port = LoadBe<uint16_t>(floors[3].rhs);
   std::copy(floors[4].rhs.begin(), floors[4].rhs.end(), t.address.begin());
   return t;
 }
@@ -166,7 +161,7 @@ std::optional<std::string> IpAddress(const TowerFloor& f) {
 
 std::optional<uint16_t> Port(const TowerFloor& f, uint8_t protocol) {
   if (!Is(f, protocol) || f.rhs.size() != 2) return std::nullopt;
-  return static_cast<uint16_t>(f.rhs[0] << 8 | f.rhs[1]);
+  return LoadBe<uint16_t>(f.rhs);
 }
 
 // "protseq:ADDRESS[port]" for an RPC floor, a port floor and an address floor.

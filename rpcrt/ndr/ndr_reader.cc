@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "rpcrt/ndr/byte_order.h"
+
 namespace rpcrt {
 
 void NdrReader::Fail(const std::string& what) const {
@@ -31,31 +33,17 @@ uint8_t NdrReader::ReadU8() {
 
 uint16_t NdrReader::ReadU16() {
   Align(2);
-  Require(2);
-  const uint8_t* p = data_.data() + pos_;
-  pos_ += 2;
-  return big_endian_ ? static_cast<uint16_t>(p[0] << 8 | p[1])
-                     : static_cast<uint16_t>(p[1] << 8 | p[0]);
+  return Load<uint16_t>(ReadBytes(2), big_endian_);
 }
 
 uint32_t NdrReader::ReadU32() {
   Align(4);
-  Require(4);
-  const uint8_t* p = data_.data() + pos_;
-  pos_ += 4;
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= uint32_t{p[big_endian_ ? i : 3 - i]} << (8 * (3 - i));
-  return v;
+  return Load<uint32_t>(ReadBytes(4), big_endian_);
 }
 
 uint64_t NdrReader::ReadU64() {
   Align(8);
-  Require(8);
-  const uint8_t* p = data_.data() + pos_;
-  pos_ += 8;
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v |= uint64_t{p[big_endian_ ? i : 7 - i]} << (8 * (7 - i));
-  return v;
+  return Load<uint64_t>(ReadBytes(8), big_endian_);
 }
 
 std::span<const uint8_t> NdrReader::ReadBytes(size_t size) {
@@ -103,9 +91,8 @@ std::basic_string<Char> NdrReader::ReadVaryingString() {
     std::copy(p, p + length, reinterpret_cast<uint8_t*>(text.data()));
     last = p[length];
   } else {
-    const int hi = big_endian_ ? 0 : 1;
     for (size_t i = 0; i < length; ++i) {
-      text[i] = static_cast<Char>(p[2 * i + hi] << 8 | p[2 * i + 1 - hi]);
+      text[i] = static_cast<Char>(Load<uint16_t>({p + 2 * i, 2}, big_endian_));
     }
     last = p[2 * length] | p[2 * length + 1];
   }

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/status.h"
 
 namespace rpcrt {
@@ -12,20 +13,11 @@ void NdrWriter::Align(size_t alignment) {
 }
 
 void NdrWriter::PutU16(uint16_t v) {
-  if (big_endian_) {
-    buffer_.push_back(static_cast<uint8_t>(v >> 8));
-    buffer_.push_back(static_cast<uint8_t>(v));
-  } else {
-    buffer_.push_back(static_cast<uint8_t>(v));
-    buffer_.push_back(static_cast<uint8_t>(v >> 8));
-  }
+  Append<uint16_t>(buffer_, v, big_endian_);
 }
 
 void NdrWriter::PutU32(uint32_t v) {
-  for (int i = 0; i < 4; ++i) {
-    int shift = big_endian_ ? 8 * (3 - i) : 8 * i;
-    buffer_.push_back(static_cast<uint8_t>(v >> shift));
-  }
+  Append<uint32_t>(buffer_, v, big_endian_);
 }
 
 void NdrWriter::WriteU8(uint8_t v) {
@@ -44,10 +36,7 @@ void NdrWriter::WriteU32(uint32_t v) {
 
 void NdrWriter::WriteU64(uint64_t v) {
   Align(8);
-  for (int i = 0; i < 8; ++i) {
-    int shift = big_endian_ ? 8 * (7 - i) : 8 * i;
-    buffer_.push_back(static_cast<uint8_t>(v >> shift));
-  }
+  Append<uint64_t>(buffer_, v, big_endian_);
 }
 
 void NdrWriter::WriteBytes(std::span<const uint8_t> bytes) {
@@ -86,10 +75,8 @@ void NdrWriter::WriteWideString(std::u16string_view text) {
   size_t at = buffer_.size();
   buffer_.resize(at + size_t{count} * 2, 0);  // the NUL is already in place
   uint8_t* p = buffer_.data() + at;
-  const int hi = big_endian_ ? 0 : 1;
   for (char16_t c : text) {
-    p[hi] = static_cast<uint8_t>(c >> 8);
-    p[1 - hi] = static_cast<uint8_t>(c);
+    Store<uint16_t>({p, 2}, c, big_endian_);
     p += 2;
   }
 }

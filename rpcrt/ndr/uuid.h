@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "rpcrt/ndr/byte_order.h"
+
 namespace rpcrt {
 
 struct Uuid {
@@ -54,10 +56,10 @@ constexpr std::optional<Uuid> Uuid::Parse(std::string_view text) {
     pos += 2;
   }
   Uuid u;
-  u.data1 =
-      uint32_t{octets[0]} << 24 | uint32_t{octets[1]} << 16 | uint32_t{octets[2]} << 8 | octets[3];
-  u.data2 = static_cast<uint16_t>(octets[4] << 8 | octets[5]);
-  u.data3 = static_cast<uint16_t>(octets[6] << 8 | octets[7]);
+  const std::span<const uint8_t> bytes = octets;
+  u.data1 = LoadBe<uint32_t>(bytes);
+  u.data2 = LoadBe<uint16_t>(bytes.subspan(4));
+  u.data3 = LoadBe<uint16_t>(bytes.subspan(6));
   for (size_t i = 0; i < 8; ++i) u.data4[i] = octets[8 + i];
   return u;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/ndr/ndr_reader.h"
 #include "rpcrt/status.h"
 
@@ -70,21 +71,15 @@ void EncodeCommonHeader(const CommonHeader& h, std::span<uint8_t> out) {
   if (out.size() < kCommonHeaderSize) {
     throw RpcError(kErrorInvalidParameter, "no room for the PDU header");
   }
-  bool le = h.drep.little_endian();
-  auto put16 = [&](size_t at, uint16_t v) {
-    out[at + (le ? 0 : 1)] = static_cast<uint8_t>(v);
-    out[at + (le ? 1 : 0)] = static_cast<uint8_t>(v >> 8);
-  };
+  const bool big_endian = !h.drep.little_endian();
   out[0] = h.rpc_vers;
   out[1] = h.rpc_vers_minor;
   out[2] = static_cast<uint8_t>(h.type);
   out[3] = h.flags;
   for (size_t i = 0; i < 4; ++i) out[4 + i] = h.drep.octets[i];
-  put16(8, h.frag_length);
-  put16(10, h.auth_length);
-  for (size_t i = 0; i < 4; ++i) {
-    out[12 + i] = static_cast<uint8_t>(h.call_id >> (8 * (le ? i : 3 - i)));
-  }
+  Store<uint16_t>(out.subspan(8), h.frag_length, big_endian);
+  Store<uint16_t>(out.subspan(10), h.auth_length, big_endian);
+  Store<uint32_t>(out.subspan(12), h.call_id, big_endian);
 }
 
 }  // namespace rpcrt

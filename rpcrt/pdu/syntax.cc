@@ -1,5 +1,6 @@
 #include "rpcrt/pdu/syntax.h"
 
+#include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/ndr/ndr_reader.h"
 #include "rpcrt/ndr/ndr_writer.h"
 
@@ -13,8 +14,7 @@ constexpr Uuid kFeatureBase = MakeUuid("6cb71c2c-9812-4540-0000-000000000000");
 
 SyntaxId BindTimeFeatureSyntax(uint16_t features) {
   SyntaxId s{kFeatureBase, 1, 0};
-  s.uuid.data4[0] = static_cast<uint8_t>(features);
-  s.uuid.data4[1] = static_cast<uint8_t>(features >> 8);
+  StoreLe<uint16_t>(s.uuid.data4, features);
   return s;
 }
 
@@ -27,7 +27,7 @@ std::optional<uint16_t> BindTimeFeatures(const SyntaxId& syntax) {
   for (size_t i = 2; i < 8; ++i) {
     if (u.data4[i] != 0) return std::nullopt;
   }
-  return static_cast<uint16_t>(u.data4[0] | u.data4[1] << 8);
+  return LoadLe<uint16_t>(u.data4);
 }
 
 void WriteSyntax(NdrWriter& w, const SyntaxId& s) {

@@ -6,6 +6,7 @@
 
 #include "rpcrt/epm/epm_messages.h"
 #include "rpcrt/epm/tower.h"
+#include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/status.h"
 
 namespace rpcrt::server {
@@ -17,14 +18,8 @@ constexpr uint32_t kHandleMarker = 0x45504d31;  // "EPM1"
 ContextHandle HandleFor(uint32_t next) {
   ContextHandle h;
   h.uuid.data1 = kHandleMarker;
-  h.uuid.data4 = {static_cast<uint8_t>(next >> 24),
-                  static_cast<uint8_t>(next >> 16),
-                  static_cast<uint8_t>(next >> 8),
-                  static_cast<uint8_t>(next),
-                  0,
-                  0,
-                  0,
-                  1};
+  StoreBe<uint32_t>(h.uuid.data4, next);
+  h.uuid.data4[7] = 1;
   return h;
 }
 
@@ -90,7 +85,7 @@ std::vector<uint8_t> EndpointMapperServer::Lookup(const CallContext& call) {
     const auto& d = request.entry_handle.uuid.data4;
     if (request.entry_handle.uuid.data1 != kHandleMarker)
       throw RpcError(kErrorInvalidHandle, "unknown lookup handle");
-    next = uint32_t{d[0]} << 24 | uint32_t{d[1]} << 16 | uint32_t{d[2]} << 8 | d[3];
+    next = LoadBe<uint32_t>(d);
   }
   std::lock_guard lock(mutex_);
   while (next < entries_.size() && response.entries.size() < request.max_ents) {

@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/pdu/protected_layout.h"
 #include "rpcrt/status.h"
 
@@ -68,10 +69,7 @@ Pdu PacketProtection::Unprotect(std::vector<uint8_t>& fragment) {
   const uint8_t* t = fragment.data() + layout.trailer_offset;
   auto type = static_cast<security::AuthnService>(t[0]);
   auto level = static_cast<AuthnLevel>(t[1]);
-  uint32_t context_id =
-      header.drep.little_endian()
-          ? uint32_t{t[4]} | uint32_t{t[5]} << 8 | uint32_t{t[6]} << 16 | uint32_t{t[7]} << 24
-          : uint32_t{t[7]} | uint32_t{t[6]} << 8 | uint32_t{t[5]} << 16 | uint32_t{t[4]} << 24;
+  const uint32_t context_id = Load<uint32_t>({t + 4, 4}, !header.drep.little_endian());
   if (type != service_ || level != level_ || context_id != auth_context_id_)
     throw RpcError(kErrorAccessDenied, "a PDU arrived with other protection than agreed");
   auto buffers = layout.Buffers(fragment);

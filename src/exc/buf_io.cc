@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "exc/exceptions.h"
+#include "rpcrt/ndr/byte_order.h"
 
 namespace exc {
 
@@ -22,8 +23,8 @@ void CBufWriter::write_bytes(const void* data, size_t size) {
 }
 
 void CBufWriter::write_u32(uint32_t value) {
-  const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+  uint8_t bytes[4];
+  rpcrt::StoreLe<uint32_t>(bytes, value);
   write_bytes(bytes, sizeof bytes);
 }
 
@@ -59,8 +60,7 @@ const uint8_t* CBufReader::take(size_t n) {
 }
 
 uint32_t CBufReader::read_u32() {
-  const uint8_t* b = take(4);
-  return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+  return rpcrt::LoadLe<uint32_t>({take(4), 4});
 }
 
 bool CBufReader::read_bool() {

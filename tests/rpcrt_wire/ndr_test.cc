@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
+#include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/ndr/ndr_reader.h"
 #include "rpcrt/ndr/ndr_writer.h"
 #include "tests/rpcrt_wire/hex.h"
@@ -152,6 +155,35 @@ TEST(NdrReaderTest, ReportsTheStatusItWasGiven) {
   auto stub = Hex("01");
   NdrReader r(stub, kLocalDataRep, kProtocolError);
   EXPECT_EQ(StatusOf([&] { r.ReadU32(); }), kProtocolError);
+}
+
+TEST(ByteOrderTest, EveryWidthLoadsAndStoresInBothOrders) {
+  const std::vector<uint8_t> bytes = Hex("0102030405060708");
+  const struct {
+    bool big_endian;
+    uint16_t u16;
+    uint32_t u32;
+    uint64_t u64;
+  } cases[] = {
+      {false, 0x0201, 0x04030201, 0x0807060504030201},
+      {true, 0x0102, 0x01020304, 0x0102030405060708},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Load<uint16_t>(bytes, c.big_endian), c.u16);
+    EXPECT_EQ(Load<uint32_t>(bytes, c.big_endian), c.u32);
+    EXPECT_EQ(Load<uint64_t>(bytes, c.big_endian), c.u64);
+    std::vector<uint8_t> out(8);
+    Store<uint32_t>(std::span(out).subspan(4), c.u32, c.big_endian);
+    Store<uint16_t>(out, c.u16, c.big_endian);
+    EXPECT_EQ(out, Hex("0102 0000 01020304"));
+    out.clear();
+    Append<uint64_t>(out, c.u64, c.big_endian);
+    EXPECT_EQ(out, bytes);
+  }
+  // A span shorter than the value is refused, never read or written past.
+  EXPECT_THROW(LoadLe<uint32_t>(std::span(bytes).first(3)), std::out_of_range);
+  uint8_t three[3] = {};
+  EXPECT_THROW(StoreBe<uint32_t>(three, 1), std::out_of_range);
 }
 
 TEST(UuidTest, ParsesAndPrintsTheCanonicalForm) {

@@ -39,8 +39,7 @@ std::optional<uint64_t> AvPairs::Timestamp() const {
   const AvPair* p = Find(kAvTimestamp);
   if (p == nullptr) return std::nullopt;
   if (p->value.size() != 8) ThrowBadToken("MsvAvTimestamp is not 8 bytes");
-  return static_cast<uint64_t>(LoadU32(p->value.data())) |
-         (static_cast<uint64_t>(LoadU32(p->value.data() + 4)) << 32);
+  return LoadLe<uint64_t>(p->value);
 }
 
 void AvPairs::Set(uint16_t id, std::vector<uint8_t> value) {

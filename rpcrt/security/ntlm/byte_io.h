@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/status.h"
 
 namespace rpcrt::security::ntlm {
@@ -33,20 +34,9 @@ class ByteReader {
     return out;
   }
   uint8_t U8(const char* what) { return Bytes(1, what)[0]; }
-  uint16_t U16(const char* what) {
-    auto b = Bytes(2, what);
-    return static_cast<uint16_t>(b[0] | (b[1] << 8));
-  }
-  uint32_t U32(const char* what) {
-    auto b = Bytes(4, what);
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-           (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
-  }
-  uint64_t U64(const char* what) {
-    uint64_t lo = U32(what);
-    uint64_t hi = U32(what);
-    return lo | (hi << 32);
-  }
+  uint16_t U16(const char* what) { return LoadLe<uint16_t>(Bytes(2, what)); }
+  uint32_t U32(const char* what) { return LoadLe<uint32_t>(Bytes(4, what)); }
+  uint64_t U64(const char* what) { return LoadLe<uint64_t>(Bytes(8, what)); }
 
  private:
   std::span<const uint8_t> bytes_;
@@ -58,18 +48,9 @@ class ByteWriter {
   explicit ByteWriter(std::vector<uint8_t>& out) : out_(out) {}
 
   void U8(uint8_t v) { out_.push_back(v); }
-  void U16(uint16_t v) {
-    out_.push_back(static_cast<uint8_t>(v));
-    out_.push_back(static_cast<uint8_t>(v >> 8));
-  }
-  void U32(uint32_t v) {
-    U16(static_cast<uint16_t>(v));
-    U16(static_cast<uint16_t>(v >> 16));
-  }
-  void U64(uint64_t v) {
-    U32(static_cast<uint32_t>(v));
-    U32(static_cast<uint32_t>(v >> 32));
-  }
+  void U16(uint16_t v) { AppendLe<uint16_t>(out_, v); }
+  void U32(uint32_t v) { AppendLe<uint32_t>(out_, v); }
+  void U64(uint64_t v) { AppendLe<uint64_t>(out_, v); }
   void Bytes(std::span<const uint8_t> b) { out_.insert(out_.end(), b.begin(), b.end()); }
   void Zeros(size_t n) { out_.insert(out_.end(), n, 0); }
 
@@ -77,16 +58,13 @@ class ByteWriter {
   std::vector<uint8_t>& out_;
 };
 
+// A field patched in place: the caller has sized the buffer to hold it.
 inline void StoreU32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
+  StoreLe<uint32_t>({p, 4}, v);
 }
 
 inline uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return LoadLe<uint32_t>({p, 4});
 }
 
 }  // namespace rpcrt::security::ntlm

@@ -61,8 +61,8 @@ class PayloadWriter {
     const auto len = static_cast<uint16_t>(bytes.size());
     const auto offset = static_cast<uint32_t>(out_.size());
     uint8_t* d = out_.data() + descriptor_at;
-    d[0] = d[2] = static_cast<uint8_t>(len);
-    d[1] = d[3] = static_cast<uint8_t>(len >> 8);
+    StoreLe<uint16_t>({d, 2}, len);      // Len
+    StoreLe<uint16_t>({d + 2, 2}, len);  // MaxLen
     StoreU32(d + 4, offset);
     out_.insert(out_.end(), bytes.begin(), bytes.end());
   }

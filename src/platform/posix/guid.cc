@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <span>
+
+#include "rpcrt/ndr/byte_order.h"
 
 namespace {
 
@@ -22,10 +25,10 @@ HRESULT CoCreateGuid(GUID* guid) {
   // RFC 4122 layout: version 4 in the top nibble of Data3, variant 10xx in Data4[0].
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);
   bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);
-  guid->Data1 = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
-                static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
-  guid->Data2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
-  guid->Data3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
+  const std::span<const uint8_t> octets = bytes;
+  guid->Data1 = rpcrt::LoadBe<uint32_t>(octets);
+  guid->Data2 = rpcrt::LoadBe<uint16_t>(octets.subspan(4));
+  guid->Data3 = rpcrt::LoadBe<uint16_t>(octets.subspan(6));
   std::memcpy(guid->Data4, bytes + 8, 8);
   return S_OK;
 }
