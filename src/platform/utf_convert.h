@@ -1,25 +1,16 @@
 // UTF-8 <-> UTF-16 conversion with the system's substitution rules: every ill-formed
 // UTF-8 sequence (maximal subpart) and every unpaired surrogate becomes U+FFFD.
 //
-// The counting forms let callers size an output before writing it; they never fail.
+// The platform converts with the run time's codec, which both builds compile.
 #pragma once
 
-#include <cstddef>
-#include <string>
-#include <string_view>
+#include "rpcrt/ndr/utf16.h"
 
 namespace platform {
 
-// Number of UTF-16 code units that Utf8ToUtf16 produces for the input.
-size_t Utf16LengthOf(std::string_view utf8);
-// Writes exactly Utf16LengthOf(utf8) units to out.
-void Utf8ToUtf16(std::string_view utf8, char16_t* out);
-std::u16string Utf8ToUtf16(std::string_view utf8);
-
-// Number of UTF-8 bytes that Utf16ToUtf8 produces for the input.
-size_t Utf8LengthOf(std::u16string_view utf16);
-// Writes exactly Utf8LengthOf(utf16) bytes to out.
-void Utf16ToUtf8(std::u16string_view utf16, char* out);
-std::string Utf16ToUtf8(std::u16string_view utf16);
+using rpcrt::Utf16LengthOf;
+using rpcrt::Utf16ToUtf8;
+using rpcrt::Utf8LengthOf;
+using rpcrt::Utf8ToUtf16;
 
 }  // namespace platform

@@ -155,12 +155,7 @@ TEST(NtlmClientBlob, HostileBlobsAreRejected) {
   EXPECT_EQ(ParseClientBlob(blob).timestamp, 5u);
 }
 
-TEST(NtlmText, Utf8AndCase) {
-  EXPECT_EQ(Utf8ToUtf16("Ünïcode \xF0\x9F\x98\x80"), u"Ünïcode \U0001F600");
-  EXPECT_EQ(Utf16ToUtf8(u"Ünïcode \U0001F600"), "Ünïcode \xF0\x9F\x98\x80");
-  EXPECT_EQ(Utf8ToUtf16("a\xFF"
-                        "b\xE2\x82"),
-            u"a\uFFFDb\uFFFD");
+TEST(NtlmText, Case) {
   EXPECT_EQ(ToUpper(u"straße élan ωя łź ς"), u"STRAßE ÉLAN ΩЯ ŁŹ Σ");
   EXPECT_TRUE(EqualNoCase(u"Administrator", u"ADMINISTRATOR"));
   EXPECT_FALSE(EqualNoCase(u"admin", u"admin2"));

@@ -1,5 +1,6 @@
 #include "rpcrt/security/kerberos/pac_logon_info.h"
 
+#include "rpcrt/ndr/utf16.h"
 #include "rpcrt/security/utf8.h"
 #include "rpcrt/status.h"
 
@@ -66,10 +67,7 @@ std::string DeferredString(Reader& r, bool keep) {
   if (offset != 0 || count > max_count) r.Skip(uint64_t{1} << 40);  // malformed: fail the read
   const auto chars = r.Bytes(uint64_t{count} * 2);
   if (!keep || !r.ok()) return {};
-  std::u16string text;
-  for (size_t i = 0; i + 1 < chars.size(); i += 2)
-    text.push_back(static_cast<char16_t>(chars[i] | (chars[i + 1] << 8)));
-  return ToUtf8(text);
+  return ToUtf8(Utf16FromLe(chars));
 }
 
 }  // namespace

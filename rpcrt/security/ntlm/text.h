@@ -8,11 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace rpcrt::security::ntlm {
+#include "rpcrt/ndr/utf16.h"
 
-// Invalid sequences become U+FFFD; neither direction throws.
-std::u16string Utf8ToUtf16(std::string_view in);
-std::string Utf16ToUtf8(std::u16string_view in);
+namespace rpcrt::security::ntlm {
 
 // Upper case of the Latin, Greek and Cyrillic letters; other code units stay as they are.
 char16_t ToUpper(char16_t c);

@@ -54,13 +54,6 @@ bool ParseHexNumber(View s, size_t max_digits, uint64_t& out) {
   return true;
 }
 
-void AppendUtf16Le(std::vector<uint8_t>& out, View text) {
-  for (char16_t c : text) {
-    out.push_back(static_cast<uint8_t>(c & 0xFF));
-    out.push_back(static_cast<uint8_t>(c >> 8));
-  }
-}
-
 // Reads a quoted string starting at s[0] == '"', undoing the \\ and \" escapes. On success,
 // rest is what follows the closing quote.
 bool ParseQuoted(View s, std::u16string& out, View& rest) {
@@ -234,8 +227,8 @@ class Parser {
         return Diagnose("malformed string data");
       }
       value.type = REG_SZ;
-      AppendUtf16Le(value.data, text);
-      AppendUtf16Le(value.data, View(u"\0", 1));
+      rpcrt::AppendUtf16Le(value.data, text);
+      rpcrt::AppendUtf16Le(value.data, View(u"\0", 1));
     } else if (StartsWithNoCase(data, u"dword:")) {
       uint64_t number;
       if (!ParseHexNumber(Trim(data.substr(6)), 8, number)) return Diagnose("malformed dword");
@@ -282,7 +275,7 @@ class Parser {
     if (!unicode_ && (value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ)) {
       const std::string narrow(value.data.begin(), value.data.end());
       value.data.clear();
-      AppendUtf16Le(value.data, Utf8ToUtf16(narrow));
+      rpcrt::AppendUtf16Le(value.data, Utf8ToUtf16(narrow));
     }
     return true;
   }
@@ -299,18 +292,12 @@ class Parser {
 }  // namespace
 
 std::u16string DecodeRegFileText(std::span<const uint8_t> bytes) {
-  const auto utf16le = [](std::span<const uint8_t> b) {
-    std::u16string text(b.size() / 2, u'\0');  // an odd last byte is dropped
-    for (size_t i = 0; i < text.size(); ++i) {
-      text[i] = static_cast<char16_t>(b[2 * i] | b[2 * i + 1] << 8);
-    }
-    return text;
-  };
-  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return utf16le(bytes.subspan(2));
+  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE)
+    return rpcrt::Utf16FromLe(bytes.subspan(2));
   if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
     bytes = bytes.subspan(3);
   } else if (bytes.size() >= 2 && bytes[0] != 0 && bytes[1] == 0) {
-    return utf16le(bytes);  // UTF-16LE that lost its byte-order mark
+    return rpcrt::Utf16FromLe(bytes);  // UTF-16LE that lost its byte-order mark
   }
   return Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

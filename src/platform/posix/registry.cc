@@ -247,11 +247,7 @@ std::vector<uint8_t> Presented(const platform::StoredValue& value, bool narrow) 
       (value.type != REG_SZ && value.type != REG_EXPAND_SZ && value.type != REG_MULTI_SZ)) {
     return value.data;
   }
-  std::u16string wide(value.data.size() / 2, u'\0');
-  for (size_t i = 0; i < wide.size(); ++i) {
-    wide[i] = static_cast<char16_t>(value.data[2 * i] | value.data[2 * i + 1] << 8);
-  }
-  const std::string utf8 = platform::Utf16ToUtf8(wide);
+  const std::string utf8 = platform::Utf16ToUtf8(rpcrt::Utf16FromLe(value.data));
   return std::vector<uint8_t>(utf8.begin(), utf8.end());
 }
 

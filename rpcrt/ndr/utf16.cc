@@ -1,9 +1,10 @@
-#include "platform/utf_convert.h"
+#include "rpcrt/ndr/utf16.h"
 
-#include <cstdint>
 #include <cstring>
 
-namespace platform {
+#include "rpcrt/ndr/byte_order.h"
+
+namespace rpcrt {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -163,4 +164,24 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
-}  // namespace platform
+bool IsWellFormedUtf16(std::u16string_view utf16) {
+  for (size_t pos = 0; pos < utf16.size();) {
+    const bool surrogate = utf16[pos] >= 0xD800 && utf16[pos] <= 0xDFFF;
+    if (surrogate && DecodeUtf16(utf16, pos) == kReplacement) return false;
+    if (!surrogate) ++pos;
+  }
+  return true;
+}
+
+std::u16string Utf16FromLe(std::span<const uint8_t> bytes) {
+  std::u16string text(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = LoadLe<uint16_t>(bytes.subspan(2 * i));
+  return text;
+}
+
+void AppendUtf16Le(std::vector<uint8_t>& out, std::u16string_view text) {
+  out.reserve(out.size() + 2 * text.size());
+  for (char16_t c : text) AppendLe<uint16_t>(out, c);
+}
+
+}  // namespace rpcrt
