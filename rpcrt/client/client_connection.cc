@@ -27,6 +27,21 @@ std::string TypeName(PduType t) {
   return std::to_string(static_cast<int>(t));
 }
 
+// A bind or alter_context PDU offering `iface` in NDR as presentation context `context_id`.
+template <typename Body>
+Pdu OfferContext(uint32_t call_id, uint16_t context_id, const SyntaxId& iface,
+                 uint32_t assoc_group) {
+  Body body;
+  body.max_xmit_frag = kClientMaxFrag;
+  body.max_recv_frag = kClientMaxFrag;
+  body.assoc_group_id = assoc_group;
+  body.contexts.push_back(PresentationContext{context_id, iface, {kNdrSyntax}});
+  Pdu pdu;
+  pdu.call_id = call_id;
+  pdu.body = std::move(body);
+  return pdu;
+}
+
 }  // namespace
 
 ClientConnection::ClientConnection(const std::string& host, uint16_t port,
@@ -92,30 +107,17 @@ void ClientConnection::CheckContextResult(const std::vector<ContextResult>& resu
   Fail(CallFailure::kUnknownInterface, "server does not support the interface");
 }
 
-void ClientConnection::Establish(const SyntaxId& iface, Deadline deadline) {
-  const uint32_t call_id = next_call_id_++;
-  const uint16_t context_id = next_context_id_++;
-  Pdu bind_pdu;
-  bind_pdu.call_id = call_id;
-  Bind bind;
-  bind.max_xmit_frag = kClientMaxFrag;
-  bind.max_recv_frag = kClientMaxFrag;
-  bind.assoc_group_id = assoc_group_;
-  bind.contexts.push_back(PresentationContext{context_id, iface, {kNdrSyntax}});
-  bind_pdu.body = bind;
-
-  if (auth_.enabled()) {
-    level_ = auth_.EffectiveLevel();
-    security_ =
-        security::CreateClientContext(auth_.service, auth_.credentials, auth_.principal, level_);
-    std::vector<uint8_t> token;
-    security_->Step({}, token);
-    bind_pdu.auth = MakeVerifier(std::move(token));
-    bind_pdu.flags |= kPfcSupportHeaderSign;
-  }
-
+Pdu ClientConnection::Decode(std::vector<uint8_t>& bytes) {
   try {
-    SendRaw(EncodePdu(bind_pdu), deadline);
+    return DecodePdu(bytes);
+  } catch (const RpcError& e) {
+    Fail(CallFailure::kProtocolError, e.what());
+  }
+}
+
+Pdu ClientConnection::ExchangeBind(const Pdu& bind, Deadline deadline) {
+  try {
+    SendRaw(EncodePdu(bind), deadline);
   } catch (const RpcError& e) {
     if (e.status() == kCallFailedDne) Fail(CallFailure::kServerUnreachable, e.what());
     throw;
@@ -128,97 +130,116 @@ void ClientConnection::Establish(const SyntaxId& iface, Deadline deadline) {
     if (e.status() == kCallFailed) Fail(CallFailure::kServerUnreachable, e.what());
     throw;
   }
-  Pdu ack_pdu;
-  try {
-    ack_pdu = DecodePdu(reply.bytes);
-  } catch (const RpcError& e) {
-    Fail(CallFailure::kProtocolError, e.what());
+  Pdu answer = Decode(reply.bytes);
+  if (answer.call_id != bind.call_id)
+    Fail(CallFailure::kProtocolError, "bind answer for another call");
+  return answer;
+}
+
+void ClientConnection::RejectBind(const BindNak& nak, bool offered_credentials) {
+  switch (nak.reject_reason) {
+    case BindRejectReason::kTemporaryCongestion:
+    case BindRejectReason::kLocalLimitExceeded:
+      broken_ = true;
+      throw RpcError(kServerTooBusy, "server too busy to accept the association");
+    case BindRejectReason::kProtocolVersionNotSupported:
+      Fail(CallFailure::kProtocolError, "server does not speak protocol version 5.0");
+    case BindRejectReason::kAuthenticationTypeNotRecognized:
+    case BindRejectReason::kInvalidChecksum:
+      Fail(CallFailure::kAuthRejected, "server rejected the authentication");
+    default:
+      // Servers refuse credentials under various reasons (Samba says "not specified" when
+      // it cannot accept a ticket): to a bind that carried credentials, a refusal that is
+      // not about load or version is a refusal of the credentials.
+      const std::string reason = std::to_string(static_cast<int>(nak.reject_reason));
+      if (offered_credentials)
+        Fail(CallFailure::kAuthRejected, "server rejected the authentication, reason " + reason);
+      Fail(CallFailure::kServerUnreachable, "server refused the association, reason " + reason);
   }
-  if (ack_pdu.call_id != call_id) Fail(CallFailure::kProtocolError, "bind answer for another call");
-  if (auto* nak = std::get_if<BindNak>(&ack_pdu.body)) {
-    switch (nak->reject_reason) {
-      case BindRejectReason::kTemporaryCongestion:
-      case BindRejectReason::kLocalLimitExceeded:
-        broken_ = true;
-        throw RpcError(kServerTooBusy, "server too busy to accept the association");
-      case BindRejectReason::kProtocolVersionNotSupported:
-        Fail(CallFailure::kProtocolError, "server does not speak protocol version 5.0");
-      case BindRejectReason::kAuthenticationTypeNotRecognized:
-      case BindRejectReason::kInvalidChecksum:
-        Fail(CallFailure::kAuthRejected, "server rejected the authentication");
-      default:
-        // Servers refuse credentials under various reasons (Samba says "not specified" when
-        // it cannot accept a ticket): to a bind that carried credentials, a refusal that is
-        // not about load or version is a refusal of the credentials.
-        const std::string reason = std::to_string(static_cast<int>(nak->reject_reason));
-        if (bind_pdu.auth)
-          Fail(CallFailure::kAuthRejected, "server rejected the authentication, reason " + reason);
-        Fail(CallFailure::kServerUnreachable, "server refused the association, reason " + reason);
-    }
-  }
-  auto* ack = std::get_if<BindAck>(&ack_pdu.body);
+}
+
+void ClientConnection::AcceptBindAck(const Pdu& answer) {
+  auto* ack = std::get_if<BindAck>(&answer.body);
   if (ack == nullptr)
-    Fail(CallFailure::kProtocolError,
-         "expected bind_ack, got PDU type " + TypeName(ack_pdu.type()));
+    Fail(CallFailure::kProtocolError, "expected bind_ack, got PDU type " + TypeName(answer.type()));
   if (ack->max_recv_frag < kMinFragSize)
     Fail(CallFailure::kProtocolError,
          "server receives fragments of only " + std::to_string(ack->max_recv_frag) + " bytes");
   max_xmit_frag_ = std::min<uint16_t>(kClientMaxFrag, ack->max_recv_frag);
   assoc_group_ = ack->assoc_group_id;
   CheckContextResult(ack->results);
+}
+
+Pdu ClientConnection::ExchangeAlterContext(const Pdu& alter, Deadline deadline) {
+  SendRaw(EncodePdu(alter), deadline);
+  transport::Fragment f = Receive(deadline);
+  return Decode(f.bytes);
+}
+
+const AlterContextResp& ClientConnection::AlterContextAnswer(const Pdu& answer, uint32_t call_id) {
+  auto* ar = std::get_if<AlterContextResp>(&answer.body);
+  if (ar == nullptr || answer.call_id != call_id)
+    Fail(CallFailure::kProtocolError, "expected alter_context_resp");
+  return *ar;
+}
+
+void ClientConnection::SendAuth3(uint32_t call_id, std::vector<uint8_t> token, Deadline deadline) {
+  Pdu auth3;
+  auth3.call_id = call_id;
+  auth3.body = Auth3{};
+  auth3.auth = MakeVerifier(std::move(token));
+  SendRaw(EncodePdu(auth3), deadline);
+}
+
+void ClientConnection::Authenticate(std::optional<AuthVerifier> server_auth, const SyntaxId& iface,
+                                    uint16_t context_id, uint32_t call_id, Deadline deadline) {
+  // Every leg after the bind answers the server's last token.
+  for (;;) {
+    if (!server_auth) Fail(CallFailure::kAuthRejected, "server answered without a security token");
+    if (server_auth->trailer.auth_type != auth_.service)
+      Fail(CallFailure::kAuthRejected, "server answered with another security package");
+    std::vector<uint8_t> token;
+    if (security_->Step(server_auth->auth_value, token) == StepResult::kComplete) {
+      if (!token.empty()) SendAuth3(call_id, std::move(token), deadline);
+      return;
+    }
+    Pdu alter = OfferContext<AlterContext>(call_id, context_id, iface, assoc_group_);
+    alter.auth = MakeVerifier(std::move(token));
+    const Pdu answer = ExchangeAlterContext(alter, deadline);
+    if (auto* fault = std::get_if<Fault>(&answer.body)) {
+      if (fault->status == 0) Fail(CallFailure::kProtocolError, "fault PDU reports no failure");
+      broken_ = true;
+      throw RpcError(StatusFromFault(fault->status), "server failed the authentication leg");
+    }
+    CheckContextResult(AlterContextAnswer(answer, call_id).results);
+    server_auth = answer.auth;
+  }
+}
+
+void ClientConnection::Establish(const SyntaxId& iface, Deadline deadline) {
+  const uint32_t call_id = next_call_id_++;
+  const uint16_t context_id = next_context_id_++;
+  Pdu bind = OfferContext<Bind>(call_id, context_id, iface, assoc_group_);
+  if (auth_.enabled()) {
+    level_ = auth_.EffectiveLevel();
+    security_ =
+        security::CreateClientContext(auth_.service, auth_.credentials, auth_.principal, level_);
+    std::vector<uint8_t> token;
+    security_->Step({}, token);
+    bind.auth = MakeVerifier(std::move(token));
+    bind.flags |= kPfcSupportHeaderSign;
+  }
+
+  const Pdu answer = ExchangeBind(bind, deadline);
+  if (auto* nak = std::get_if<BindNak>(&answer.body)) RejectBind(*nak, bind.auth.has_value());
+  AcceptBindAck(answer);
   contexts_.emplace_back(iface, context_id);
 
   if (!security_) return;
-  header_sign_ = (ack_pdu.flags & kPfcSupportHeaderSign) != 0;
-  // Every leg after the bind answers the server's last token.
-  std::optional<AuthVerifier> server_auth = ack_pdu.auth;
+  header_sign_ = (answer.flags & kPfcSupportHeaderSign) != 0;
   try {
-    for (;;) {
-      if (!server_auth)
-        Fail(CallFailure::kAuthRejected, "server answered without a security token");
-      if (server_auth->trailer.auth_type != auth_.service)
-        Fail(CallFailure::kAuthRejected, "server answered with another security package");
-      std::vector<uint8_t> token;
-      StepResult step = security_->Step(server_auth->auth_value, token);
-      if (step == StepResult::kComplete) {
-        if (!token.empty()) {
-          Pdu auth3;
-          auth3.call_id = call_id;
-          auth3.body = Auth3{};
-          auth3.auth = MakeVerifier(std::move(token));
-          SendRaw(EncodePdu(auth3), deadline);
-        }
-        break;
-      }
-      Pdu alter;
-      alter.call_id = call_id;
-      AlterContext body;
-      body.max_xmit_frag = kClientMaxFrag;
-      body.max_recv_frag = kClientMaxFrag;
-      body.assoc_group_id = assoc_group_;
-      body.contexts.push_back(PresentationContext{context_id, iface, {kNdrSyntax}});
-      alter.body = body;
-      alter.auth = MakeVerifier(std::move(token));
-      SendRaw(EncodePdu(alter), deadline);
-      transport::Fragment f = Receive(deadline);
-      Pdu resp;
-      try {
-        resp = DecodePdu(f.bytes);
-      } catch (const RpcError& e) {
-        Fail(CallFailure::kProtocolError, e.what());
-      }
-      if (auto* fault = std::get_if<Fault>(&resp.body)) {
-        if (fault->status == 0) Fail(CallFailure::kProtocolError, "fault PDU reports no failure");
-        broken_ = true;
-        throw RpcError(StatusFromFault(fault->status), "server failed the authentication leg");
-      }
-      auto* ar = std::get_if<AlterContextResp>(&resp.body);
-      if (ar == nullptr || resp.call_id != call_id)
-        Fail(CallFailure::kProtocolError, "expected alter_context_resp");
-      CheckContextResult(ar->results);
-      server_auth = resp.auth;
-    }
-  } catch (const RpcError& e) {
+    Authenticate(answer.auth, iface, context_id, call_id, deadline);
+  } catch (const RpcError&) {
     broken_ = true;
     throw;
   }
@@ -229,28 +250,12 @@ void ClientConnection::Establish(const SyntaxId& iface, Deadline deadline) {
 void ClientConnection::AddContext(const SyntaxId& iface, Deadline deadline) {
   const uint32_t call_id = next_call_id_++;
   const uint16_t context_id = next_context_id_++;
-  Pdu alter;
-  alter.call_id = call_id;
-  AlterContext body;
-  body.max_xmit_frag = kClientMaxFrag;
-  body.max_recv_frag = kClientMaxFrag;
-  body.assoc_group_id = assoc_group_;
-  body.contexts.push_back(PresentationContext{context_id, iface, {kNdrSyntax}});
-  alter.body = body;
-  SendRaw(EncodePdu(alter), deadline);
-  transport::Fragment f = Receive(deadline);
-  Pdu resp;
-  try {
-    resp = DecodePdu(f.bytes);
-  } catch (const RpcError& e) {
-    Fail(CallFailure::kProtocolError, e.what());
-  }
-  auto* ar = std::get_if<AlterContextResp>(&resp.body);
-  if (ar == nullptr || resp.call_id != call_id)
-    Fail(CallFailure::kProtocolError, "expected alter_context_resp");
+  const Pdu answer = ExchangeAlterContext(
+      OfferContext<AlterContext>(call_id, context_id, iface, assoc_group_), deadline);
+  const AlterContextResp& ar = AlterContextAnswer(answer, call_id);
   // A rejected interface leaves the connection good for the interfaces it has.
   try {
-    CheckContextResult(ar->results);
+    CheckContextResult(ar.results);
   } catch (const RpcError& e) {
     if (e.status() == kUnknownIf || e.status() == kUnsupportedTransSyn) broken_ = false;
     throw;

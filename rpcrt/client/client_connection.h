@@ -62,7 +62,19 @@ class ClientConnection {
 
  private:
   [[noreturn]] void Fail(CallFailure failure, const std::string& detail);
+  // Binds `iface` as the first presentation context, authenticating when auth_ says so.
   void Establish(const SyntaxId& iface, transport::Deadline deadline);
+  // The exchanges of Establish: the bind and its answer, a refusal, an acceptance, and the
+  // security legs (alter_context or auth3) until the security context is complete.
+  Pdu ExchangeBind(const Pdu& bind, transport::Deadline deadline);
+  [[noreturn]] void RejectBind(const BindNak& nak, bool offered_credentials);
+  void AcceptBindAck(const Pdu& answer);
+  void Authenticate(std::optional<AuthVerifier> server_auth, const SyntaxId& iface,
+                    uint16_t context_id, uint32_t call_id, transport::Deadline deadline);
+  void SendAuth3(uint32_t call_id, std::vector<uint8_t> token, transport::Deadline deadline);
+  Pdu ExchangeAlterContext(const Pdu& alter, transport::Deadline deadline);
+  const AlterContextResp& AlterContextAnswer(const Pdu& answer, uint32_t call_id);
+  Pdu Decode(std::vector<uint8_t>& bytes);
   uint16_t ContextFor(const SyntaxId& iface, uint32_t call_timeout_ms);
   void AddContext(const SyntaxId& iface, transport::Deadline deadline);
   void CheckContextResult(const std::vector<ContextResult>& results);
