@@ -55,21 +55,6 @@ constexpr Status StatusFor(CallFailure failure) {
   return kCallFailed;
 }
 
-// NCA status codes that fault_status.h does not name.
-inline constexpr uint32_t kNcaFaultFpDivByZero = 0x1c000003;
-inline constexpr uint32_t kNcaFaultFpUnderflow = 0x1c000004;
-inline constexpr uint32_t kNcaFaultFpOverflow = 0x1c000005;
-inline constexpr uint32_t kNcaFaultInvalidTag = 0x1c000006;
-inline constexpr uint32_t kNcaFaultInvalidBound = 0x1c000007;
-inline constexpr uint32_t kNcaFaultIllInstruction = 0x1c00000e;
-inline constexpr uint32_t kNcaFaultFpError = 0x1c00000f;
-inline constexpr uint32_t kNcaFaultIntOverflow = 0x1c000010;
-inline constexpr uint32_t kNcaFaultPipeEmpty = 0x1c000014;
-inline constexpr uint32_t kNcaInvalidPresContextId = 0x1c00001c;
-inline constexpr uint32_t kNcaUnsupportedAuthnLevel = 0x1c00001d;
-inline constexpr uint32_t kNcaInvalidChecksum = 0x1c00001f;
-inline constexpr uint32_t kNcaInvalidCrc = 0x1c000020;
-
 struct FaultEntry {
   uint32_t nca;
   Status status;
