@@ -21,3 +21,16 @@ function(zelqa_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# zelqa_include_root(TARGET FOLDER): an INTERFACE target through which FOLDER's headers, and
+# nothing else, are included as "<name>/...", name being FOLDER's last component. The include
+# root is a folder of the build tree holding one link to FOLDER, so a library that does not
+# link TARGET cannot reach those headers: a wrong include fails to compile.
+function(zelqa_include_root target folder)
+  get_filename_component(name ${folder} NAME)
+  set(root ${PROJECT_BINARY_DIR}/include-roots/${target})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${folder} ${root}/${name} SYMBOLIC)
+  add_library(${target} INTERFACE)
+  target_include_directories(${target} INTERFACE ${root})
+endfunction()

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <utility>
 
-#include "platform/utf_convert.h"
+#include "rpcrt/ndr/utf16.h"
 
 extern char** environ;
 
@@ -21,7 +21,7 @@ std::string Seconds(uint32_t ms) {
 }
 
 DoRpcOutcome Failure(const std::string& text) {
-  return DoRpcOutcome{false, {}, platform::Utf8ToUtf16(text)};
+  return DoRpcOutcome{false, {}, rpcrt::Utf8ToUtf16(text)};
 }
 
 std::string WithoutTrailingLineBreaks(std::string text) {
@@ -38,8 +38,8 @@ std::vector<std::string> ExecHandler::Environment(const std::u16string& request1
                                                   const std::u16string& request2,
                                                   const rpcrt::server::CallContext& call) const {
   const std::pair<const char*, std::string> ours[] = {
-      {"ZELQA_REQUEST1=", platform::Utf16ToUtf8(request1)},
-      {"ZELQA_REQUEST2=", platform::Utf16ToUtf8(request2)},
+      {"ZELQA_REQUEST1=", rpcrt::Utf16ToUtf8(request1)},
+      {"ZELQA_REQUEST2=", rpcrt::Utf16ToUtf8(request2)},
       {"ZELQA_CALLER_ADDRESS=", call.client_address},
       {"ZELQA_CALLER_ACCOUNT=", call.peer_name},
   };
@@ -69,7 +69,7 @@ DoRpcOutcome ExecHandler::Call(const std::u16string& request1, const std::u16str
     case End::kExited:
       if (r.exit_code == 0) {
         summary = "succeeded";
-        return DoRpcOutcome{true, platform::Utf8ToUtf16(r.out), {}};
+        return DoRpcOutcome{true, rpcrt::Utf8ToUtf16(r.out), {}};
       }
       summary = "command exited with status " + std::to_string(r.exit_code);
       text = WithoutTrailingLineBreaks(r.err);

@@ -203,7 +203,6 @@ int Lookup(const Args& args) {
   }
   const uint16_t epm_port =
       args.epm_port.value_or(static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort));
-  rpcrt::client::SetEndpointMapperPort(epm_port);
   rpcrt::client::AuthInfo auth;
   if (!args.anonymous) {
     auth.service = rpcrt::security::AuthnService::kGssNegotiate;
@@ -233,7 +232,7 @@ int Lookup(const Args& args) {
     rpcrt::security::SetAuthNoteReceiver(
         [](const std::string& note) { std::cerr << note << '\n'; });
   }
-  for (const auto& entry : rpcrt::client::EptLookup(args.host, auth)) {
+  for (const auto& entry : rpcrt::client::EptLookup(args.host, epm_port, auth)) {
     std::cout << entry.interface_id.uuid.ToString() << " v" << entry.interface_id.version_major
               << "." << entry.interface_id.version_minor << " " << entry.string_binding << " \""
               << Printable(entry.annotation) << "\"\n";

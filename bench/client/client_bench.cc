@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/rpcrt/plain_tcp_echo.h"
-#include "rpc/do_rpc_interface.h"
+#include "rpc/do_rpc_stub.h"
 #include "rpc/proxy_rpc_invoker.h"
 #include "rpc/rpc_binding.h"
 #include "rpcrt/ndr/ndr_writer.h"
@@ -90,12 +90,12 @@ class DirectConnection {
   explicit DirectConnection(uint16_t port) {
     logon_.LogonUser(kAccount, kPassword);
     identity_ = logon_.identity();
-    wrap::invoker::rpc_connection_spec_t settings;
+    rpc::rpc_connection_spec_t settings;
     settings.Host = u"127.0.0.1";
     settings.Port = port;
     settings.ServiceName = kService;
     settings.CurrentUser = 0;
-    binding_ = wrap::invoker::CreateRpcBinding(identity_, settings, DoRpcInterfaceSpec());
+    binding_ = rpc::CreateRpcBinding(identity_, settings, DoRpcInterfaceSpec());
   }
   void Call(const std::u16string& r1, const std::u16string& r2) {
     char16_t* answer = nullptr;
@@ -105,9 +105,9 @@ class DirectConnection {
   }
 
  private:
-  wrap::invoker::CProxyRpcInvoker logon_;  // holds the texts that identity_ points into
+  rpc::CProxyRpcInvoker logon_;  // holds the texts that identity_ points into
   SEC_WINNT_AUTH_IDENTITY_W identity_{};
-  std::unique_ptr<wrap::invoker::rpc_binding_t> binding_;
+  std::unique_ptr<rpc::rpc_binding_t> binding_;
 };
 
 // The request body that the stub marshals for the two strings: what the plain TCP side

@@ -200,10 +200,15 @@ size_t Binding::idle_connections() const {
   return idle_.size();
 }
 
+void Binding::SetEndpointMapperPort(uint16_t port) {
+  std::lock_guard lock(mutex_);
+  settings_.mapper_port = port;
+}
+
 void Binding::ResolveEndpoint(const SyntaxId& iface) {
   if (port()) return;
   Settings s = Snapshot();
-  uint16_t port = EptMap(host_, iface, s.com_timeout, s.call_timeout_ms);
+  uint16_t port = EptMap(host_, s.mapper_port, iface, s.com_timeout, s.call_timeout_ms);
   std::lock_guard lock(mutex_);
   if (!has_port_) {
     settings_.port = port;

@@ -51,6 +51,9 @@ class Binding {
   void SetUniqueBinding(bool unique);
   void SetDontLinger(bool dont_linger);
 
+  // Where ResolveEndpoint asks: the host's endpoint mapper on its own port (135) unless
+  // this moves it; 0 moves it back.
+  void SetEndpointMapperPort(uint16_t port);
   // Fills in the endpoint from the host's endpoint mapper when the binding has none.
   void ResolveEndpoint(const SyntaxId& iface);
 
@@ -69,6 +72,7 @@ class Binding {
  private:
   struct Settings {
     uint16_t port = 0;
+    uint16_t mapper_port = 0;  // 0: the mapper's own port
     AuthInfo auth;
     unsigned com_timeout = kComTimeoutDefault;
     uint32_t call_timeout_ms = 0;

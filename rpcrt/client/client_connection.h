@@ -16,6 +16,7 @@
 
 #include "rpcrt/client/auth_info.h"
 #include "rpcrt/client/call_status.h"
+#include "rpcrt/client/reply.h"
 #include "rpcrt/ndr/data_rep.h"
 #include "rpcrt/pdu/pdu.h"
 #include "rpcrt/transport/fragment_stream.h"
@@ -23,12 +24,6 @@
 #include "rpcrt/transport/tcp_socket.h"
 
 namespace rpcrt::client {
-
-// The stub of a reply and the data representation it is written in.
-struct Reply {
-  std::vector<uint8_t> stub;
-  DataRep drep;
-};
 
 // The fragment size we offer and accept.
 inline constexpr uint16_t kClientMaxFrag = 5840;

@@ -1,7 +1,5 @@
 #include "rpcrt/client/endpoint_mapper.h"
 
-#include <atomic>
-
 #include "rpcrt/client/binding.h"
 #include "rpcrt/epm/epm_messages.h"
 #include "rpcrt/epm/tower.h"
@@ -10,31 +8,22 @@
 namespace rpcrt::client {
 namespace {
 
-std::atomic<uint16_t> g_epm_port{epm::kEpmPort};
-
 // A mapper that never says "no more entries", with empty batches, is cut off after this many.
 constexpr int kMaxLookupBatches = 4096;
 
-std::unique_ptr<Binding> MapperBinding(const std::string& host) {
+std::unique_ptr<Binding> MapperBinding(const std::string& host, uint16_t mapper_port) {
   StringBinding sb;
   sb.protseq = std::string(kProtseqTcp);
   sb.network_address = host;
-  sb.endpoint = std::to_string(EndpointMapperPort());
+  sb.endpoint = std::to_string(mapper_port == 0 ? epm::kEpmPort : mapper_port);
   return std::make_unique<Binding>(sb);
 }
 
 }  // namespace
 
-void SetEndpointMapperPort(uint16_t port) {
-  g_epm_port.store(port == 0 ? epm::kEpmPort : port);
-}
-uint16_t EndpointMapperPort() {
-  return g_epm_port.load();
-}
-
-uint16_t EptMap(const std::string& host, const SyntaxId& iface, unsigned com_timeout,
-                uint32_t call_timeout_ms) {
-  auto binding = MapperBinding(host);
+uint16_t EptMap(const std::string& host, uint16_t mapper_port, const SyntaxId& iface,
+                unsigned com_timeout, uint32_t call_timeout_ms) {
+  auto binding = MapperBinding(host, mapper_port);
   binding->SetComTimeout(com_timeout);
   binding->SetCallTimeout(call_timeout_ms);
   binding->SetDontLinger(true);
@@ -58,8 +47,9 @@ uint16_t EptMap(const std::string& host, const SyntaxId& iface, unsigned com_tim
   throw RpcError(kEptNotRegistered, "endpoint mapper returned no TCP tower for the interface");
 }
 
-std::vector<EndpointEntry> EptLookup(const std::string& host, const AuthInfo& auth) {
-  auto binding = MapperBinding(host);
+std::vector<EndpointEntry> EptLookup(const std::string& host, uint16_t mapper_port,
+                                     const AuthInfo& auth) {
+  auto binding = MapperBinding(host, mapper_port);
   binding->SetDontLinger(true);
   if (auth.enabled()) binding->SetAuthInfo(auth);
   std::vector<EndpointEntry> out;

@@ -12,15 +12,13 @@
 
 namespace rpcrt::client {
 
-// The port of the endpoint mapper, 135 unless set otherwise for the process.
-void SetEndpointMapperPort(uint16_t port);
-uint16_t EndpointMapperPort();
+// `mapper_port` is where the host's endpoint mapper listens; 0 means its own port, 135.
 
 // The port `iface` is registered on at `host`, asked without authentication and with the
 // caller's communication time-out level (0..10) and call time-out. An interface the mapper
 // does not know raises EPT_S_NOT_REGISTERED (1753).
-uint16_t EptMap(const std::string& host, const SyntaxId& iface, unsigned com_timeout,
-                uint32_t call_timeout_ms);
+uint16_t EptMap(const std::string& host, uint16_t mapper_port, const SyntaxId& iface,
+                unsigned com_timeout, uint32_t call_timeout_ms);
 
 struct EndpointEntry {
   SyntaxId interface_id;  // all zero when the tower names no interface
@@ -39,6 +37,7 @@ inline constexpr size_t kMaxLookupBytes = size_t{8} << 20;
 
 // Every endpoint registered at `host`, whatever its protocol (epm::SummarizeTower), batch by
 // batch; authenticated as `auth` says (level none for an anonymous lookup).
-std::vector<EndpointEntry> EptLookup(const std::string& host, const AuthInfo& auth);
+std::vector<EndpointEntry> EptLookup(const std::string& host, uint16_t mapper_port,
+                                     const AuthInfo& auth);
 
 }  // namespace rpcrt::client

@@ -68,7 +68,7 @@ std::u16string CConnectionRegistry::Connect(const std::u16string& host, uint32_t
                                             const std::u16string& userName,
                                             const std::u16string& password,
                                             const std::u16string& serviceName) {
-  auto invoker = boost::make_shared<wrap::invoker::CProxyRpcInvoker>();
+  auto invoker = boost::make_shared<rpc::CProxyRpcInvoker>();
   invoker->settings().ServiceName = serviceName;
   invoker->settings().UniqueBinding = !common::GetOptions().UniqueBindingOff;
   invoker->settings().Host = host;
@@ -88,7 +88,7 @@ std::u16string CConnectionRegistry::Connect(const std::u16string& host, uint32_t
 
 void CConnectionRegistry::Call(const std::u16string& connectionId, const std::u16string& request1,
                                const std::u16string& request2, std::u16string& answer) {
-  boost::shared_ptr<wrap::invoker::CProxyRpcInvoker> invoker;
+  boost::shared_ptr<rpc::CProxyRpcInvoker> invoker;
   {
     std::lock_guard guard(RegistryLock());
     const auto it = connections_.find(connectionId);
@@ -98,7 +98,7 @@ void CConnectionRegistry::Call(const std::u16string& connectionId, const std::u1
     }
     invoker = it->second;
   }
-  wrap::invoker::CDoRpcMethod method(request1.c_str(), request2.c_str());
+  rpc::CDoRpcMethod method(request1.c_str(), request2.c_str());
   invoker->Invoke(method);
   answer = std::move(method.output());
 }

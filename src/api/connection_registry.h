@@ -40,7 +40,7 @@ class CConnectionRegistry {
  private:
   std::u16string NewIdentifier() const;
 
-  std::map<std::u16string, boost::shared_ptr<wrap::invoker::CProxyRpcInvoker>> connections_;
+  std::map<std::u16string, boost::shared_ptr<rpc::CProxyRpcInvoker>> connections_;
 };
 
 // The one registry of the process, created on first use.

@@ -18,7 +18,7 @@ namespace common {
 namespace {
 
 // The common runtime's own reference on the socket layer, held from load to exit.
-const win::winsock_ref_t g_winsock_ref;
+const common::winsock_ref_t g_winsock_ref;
 
 std::atomic<uint32_t> g_constructions{0};
 
@@ -31,9 +31,9 @@ std::recursive_mutex& ContextLock() {
 
 CCommonLibCtx::CCommonLibCtx()
     : cout_(boost::make_shared<io::CCoutMultiplexor>()),
-      keys_(boost::make_shared<crypto::CRuntimeKeyStore>()),
+      keys_(boost::make_shared<common::CRuntimeKeyStore>()),
       messages_(boost::make_shared<io::message::CMessageDeserializationContext>()),
-      permissions_(boost::make_shared<security::CUnrestrictedFilesAccessPermissions>()),
+      permissions_(boost::make_shared<common::CUnrestrictedFilesAccessPermissions>()),
       devices_(boost::make_shared<io::io_dev_pool_t>()),
       setting_(GetOptions().CommonLibCtxSetting) {
   ++g_constructions;

@@ -13,14 +13,11 @@ namespace message {
 class CMessageDeserializationContext;
 }
 }  // namespace io
-namespace crypto {
-class CRuntimeKeyStore;
-}
-namespace security {
-class CUnrestrictedFilesAccessPermissions;
-}
 
 namespace common {
+
+class CRuntimeKeyStore;
+class CUnrestrictedFilesAccessPermissions;
 
 class CCommonLibCtx {
  public:
@@ -35,11 +32,11 @@ class CCommonLibCtx {
   CCommonLibCtx& operator=(const CCommonLibCtx&) = delete;
 
   const boost::shared_ptr<io::CCoutMultiplexor>& CoutMultiplexor() const { return cout_; }
-  const boost::shared_ptr<crypto::CRuntimeKeyStore>& KeyStore() const { return keys_; }
+  const boost::shared_ptr<CRuntimeKeyStore>& KeyStore() const { return keys_; }
   const boost::shared_ptr<io::message::CMessageDeserializationContext>& MessageContext() const {
     return messages_;
   }
-  const boost::shared_ptr<security::CUnrestrictedFilesAccessPermissions>& FilePermissions() const {
+  const boost::shared_ptr<CUnrestrictedFilesAccessPermissions>& FilePermissions() const {
     return permissions_;
   }
   const boost::shared_ptr<io::io_dev_pool_t>& DevicePool() const { return devices_; }
@@ -50,9 +47,9 @@ class CCommonLibCtx {
 
  private:
   boost::shared_ptr<io::CCoutMultiplexor> cout_;
-  boost::shared_ptr<crypto::CRuntimeKeyStore> keys_;
+  boost::shared_ptr<CRuntimeKeyStore> keys_;
   boost::shared_ptr<io::message::CMessageDeserializationContext> messages_;
-  boost::shared_ptr<security::CUnrestrictedFilesAccessPermissions> permissions_;
+  boost::shared_ptr<CUnrestrictedFilesAccessPermissions> permissions_;
   boost::shared_ptr<io::io_dev_pool_t> devices_;
   uint32_t setting_;
 };

@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <string>
 
+#include "logging/registry_keys.h"
+
 namespace common {
 
 struct options_t {
   // The key under which the library's registry values are looked up (HKEY_LOCAL_MACHINE).
-  std::u16string ProductKey = u"SOFTWARE\\Zelqa\\Zelqa Harbrix";
+  std::u16string ProductKey = logging::kProductKey;
   // The highest attempt index after which a failed call may still be repeated.
   uint32_t RpcRetryCount = 10;
   // Minimum distance in milliseconds between the starts of two attempts.

@@ -8,7 +8,7 @@
 #include "exc/exceptions.h"
 #include "platform/secure_memory.h"
 
-namespace crypto {
+namespace common {
 namespace {
 
 // Zeroes a key in a way the compiler may not drop as a dead store.
@@ -47,4 +47,4 @@ size_t CRuntimeKeyStore::Size() const {
   return keys_.size();
 }
 
-}  // namespace crypto
+}  // namespace common

@@ -10,7 +10,7 @@
 
 #include <boost/shared_ptr.hpp>
 
-namespace crypto {
+namespace common {
 
 class CRuntimeKeyStore {
  public:
@@ -31,4 +31,4 @@ class CRuntimeKeyStore {
   std::map<std::string, boost::shared_ptr<key_t>> keys_;
 };
 
-}  // namespace crypto
+}  // namespace common

@@ -2,7 +2,7 @@
 
 #include <boost/make_shared.hpp>
 
-namespace util {
+namespace common {
 
 boost::shared_ptr<exc::exc_base_t> CSingletonManagerIsNotInitializedExc::clone() const {
   return boost::make_shared<CSingletonManagerIsNotInitializedExc>(*this);
@@ -20,4 +20,4 @@ void CSingletonIsNotInitializedExc::rethrow() const {
   throw *this;
 }
 
-}  // namespace util
+}  // namespace common

@@ -5,7 +5,7 @@
 
 #include "exc/exc_base.h"
 
-namespace util {
+namespace common {
 
 // No manager is installed, or an installer holds the manager's lock right now.
 class CSingletonManagerIsNotInitializedExc : public exc::exc_base_t {
@@ -26,4 +26,4 @@ class CSingletonIsNotInitializedExc : public exc::exc_base_t {
   [[noreturn]] void rethrow() const override;
 };
 
-}  // namespace util
+}  // namespace common

@@ -2,7 +2,7 @@
 
 #include "exc/exceptions.h"
 
-namespace util {
+namespace common {
 namespace {
 
 thread_local int t_request_depth = 0;
@@ -66,4 +66,4 @@ bool RemoveSingletonManager() {
   return CSingletonManagerInstaller().Remove();
 }
 
-}  // namespace util
+}  // namespace common

@@ -23,7 +23,7 @@
 #include "common/singleton_exceptions.h"
 #include "exc/rethrow.h"
 
-namespace util {
+namespace common {
 
 class CSingletonManager {
  public:
@@ -130,4 +130,4 @@ boost::shared_ptr<T> CSingletonManager::GetOrCreate() {
   return instance;
 }
 
-}  // namespace util
+}  // namespace common

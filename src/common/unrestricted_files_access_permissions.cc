@@ -7,7 +7,7 @@
 
 #include "exc/exceptions.h"
 
-namespace security {
+namespace common {
 
 void CUnrestrictedFilesAccessPermissions::ApplyTo(const std::string& path) const {
   struct stat st {};
@@ -18,4 +18,4 @@ void CUnrestrictedFilesAccessPermissions::ApplyTo(const std::string& path) const
   }
 }
 
-}  // namespace security
+}  // namespace common

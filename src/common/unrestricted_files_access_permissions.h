@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace security {
+namespace common {
 
 class CUnrestrictedFilesAccessPermissions {
  public:
@@ -18,4 +18,4 @@ class CUnrestrictedFilesAccessPermissions {
   void ApplyTo(const std::string& path) const;
 };
 
-}  // namespace security
+}  // namespace common

@@ -10,7 +10,7 @@
 #include "logging/channels.h"
 #include "platform/last_error.h"
 
-namespace win {
+namespace common {
 
 HANDLE win_handle_t::from_fd(int fd) {
   return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
@@ -45,4 +45,4 @@ void win_handle_t::close() noexcept {
   handle_ = nullptr;
 }
 
-}  // namespace win
+}  // namespace common

@@ -4,7 +4,7 @@
 
 #include "platform/win_types.h"
 
-namespace win {
+namespace common {
 
 class win_handle_t {
  public:
@@ -34,4 +34,4 @@ class win_handle_t {
 // Closes a handle with the CloseHandle contract: FALSE and the last error set on failure.
 BOOL CloseHandle(HANDLE handle);
 
-}  // namespace win
+}  // namespace common

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-namespace win {
+namespace common {
 namespace {
 
 // Plain integers under a mutex that is never destroyed: usable from any static initialiser
@@ -43,4 +43,4 @@ uint32_t winsock_ref_t::Cleanups() {
   return g_cleanups;
 }
 
-}  // namespace win
+}  // namespace common

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace win {
+namespace common {
 
 class winsock_ref_t {
  public:
@@ -20,4 +20,4 @@ class winsock_ref_t {
   static uint32_t Cleanups();
 };
 
-}  // namespace win
+}  // namespace common

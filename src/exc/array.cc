@@ -2,7 +2,7 @@
 
 #include "exc/exceptions.h"
 
-namespace cnt {
+namespace exc {
 
 const uint8_t* array_t::check_array_index(size_t index) const {
   if (index >= bytes_.size()) {
@@ -17,4 +17,4 @@ uint8_t* array_t::check_array_index(size_t index) {
   return const_cast<uint8_t*>(std::as_const(*this).check_array_index(index));
 }
 
-}  // namespace cnt
+}  // namespace exc

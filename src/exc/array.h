@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace cnt {
+namespace exc {
 
 class array_t {
  public:
@@ -26,4 +26,4 @@ class array_t {
   std::vector<uint8_t> bytes_;
 };
 
-}  // namespace cnt
+}  // namespace exc

@@ -2,6 +2,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include "exc/internal_error_log.h"
 #include "logging/log.h"
 #include "logging/receiver/output_debug_string_log.h"
 
@@ -46,6 +47,13 @@ namespace {
                                  &Bkp(), &Nfs(), &Rpc(), &Vhd(), &Mnt(), &Azure(), &Dt(), &Dbg()}) {
     (void)channel;
   }
+  return true;
+}();
+
+// The exceptions and helpers below the logger report through the global channel.
+[[maybe_unused]] const bool g_error_log_installed = [] {
+  exc::set_error_log({.exception = [](const std::exception& e) noexcept { Default().Error(e); },
+                      .text = [](std::string_view text) noexcept { Default().Error(text); }});
   return true;
 }();
 

@@ -7,11 +7,11 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/make_shared.hpp>
 
-#include "common/options.h"
-#include "common/win_reg_key.h"
 #include "exc/rethrow.h"
+#include "logging/registry_keys.h"
 #include "platform/registry.h"
 #include "util/file_system.h"
+#include "util/win_reg_key.h"
 #include "util/zip_writer.h"
 
 namespace logging {
@@ -47,8 +47,8 @@ bool query_number(HKEY key, const char16_t* name, bool allow_qword, uint64_t& ou
 aging_settings_t read_aging_settings() noexcept {
   aging_settings_t settings;
   try {
-    const auto key = win::win_reg_key_t::open_subkey(
-        common::GetOptions().ProductKey,
+    const auto key = util::win_reg_key_t::open_subkey(
+        kProductKey,
         {static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND), static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND)});
     uint64_t value = 0;
     // The count only means something together with a size it was configured for.

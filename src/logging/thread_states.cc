@@ -4,7 +4,7 @@
 
 #include "platform/thread_id.h"
 
-namespace monitoring {
+namespace logging {
 
 void CThreadState::push(operation_record_t record) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -44,4 +44,4 @@ void CThreadStatesCollection::remove(DWORD thread_id) {
   states_.erase(thread_id);
 }
 
-}  // namespace monitoring
+}  // namespace logging

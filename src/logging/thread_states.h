@@ -12,7 +12,7 @@
 
 #include "platform/win_types.h"
 
-namespace monitoring {
+namespace logging {
 
 struct operation_record_t {
   DWORD start_tick;
@@ -46,4 +46,4 @@ class CThreadStatesCollection {
   std::map<DWORD, boost::shared_ptr<CThreadState>> states_;
 };
 
-}  // namespace monitoring
+}  // namespace logging

@@ -25,7 +25,7 @@ i_trace_t::~i_trace_t() = default;
 void i_trace_t::push_thread_state() noexcept {
   try {
     // Only threads that monitoring registered have a state to record the operation in.
-    thread_state_ = monitoring::CThreadStatesCollection::instance().find(GetCurrentThreadId());
+    thread_state_ = logging::CThreadStatesCollection::instance().find(GetCurrentThreadId());
     if (thread_state_) thread_state_->push({GetTickCount(), text_});
   } catch (const std::exception&) {
     thread_state_.reset();

@@ -39,7 +39,7 @@ class i_trace_t {
   std::string text_;
 
  private:
-  boost::shared_ptr<monitoring::CThreadState> thread_state_;
+  boost::shared_ptr<logging::CThreadState> thread_state_;
 };
 
 // Writes its text at Verbose level on creation, then "<text> ok." (Verbose) on done() or

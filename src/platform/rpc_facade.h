@@ -13,6 +13,7 @@
 #include "platform/win_types.h"
 #include "rpcrt/ndr/data_rep.h"
 #include "rpcrt/status.h"
+#include "rpcrt/client/reply.h"
 
 using RPC_BINDING_HANDLE = void*;
 using handle_t = RPC_BINDING_HANDLE;
@@ -126,9 +127,9 @@ void PrepareRpcRunTime();
 
 namespace platform {
 
-// Where RpcEpResolveBinding finds the host's endpoint mapper, for every binding of the
-// process: 135 unless this moves it. The system's run time always asks port 135.
-void SetEndpointMapperPort(uint16_t port);
+// Where RpcEpResolveBinding finds the host's endpoint mapper for this binding: 135 unless
+// this moves it (0 moves it back). The system's run time always asks port 135.
+RPC_STATUS SetEndpointMapperPort(RPC_BINDING_HANDLE Binding, uint16_t port);
 
 // Installs the receiver of notes on how Negotiate authenticated each connection (the
 // mechanism, the account, why one was passed over). The system's run time gives none.
@@ -137,18 +138,8 @@ void SetAuthNoteReceiver(AuthNoteReceiver receiver);
 
 }  // namespace platform
 
-namespace rpcrt {
-
-// A reply's stub and the data representation it is written in.
-struct CallReply {
-  std::vector<uint8_t> stub;
-  DataRep data_rep;
-};
-
-}  // namespace rpcrt
-
 // The client stub's way to the wire, as NdrSendReceive: sends `request` (NDR) as operation
 // `opnum` of the interface on the binding and returns the reply. Raises rpcrt::RpcError with
 // the status of any failure.
-rpcrt::CallReply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interface_spec,
-                                uint16_t opnum, std::span<const uint8_t> request);
+rpcrt::client::Reply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interface_spec,
+                                    uint16_t opnum, std::span<const uint8_t> request);

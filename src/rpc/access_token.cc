@@ -2,7 +2,7 @@
 
 #include "platform/logon.h"
 
-namespace wrap::invoker {
+namespace rpc {
 
 void access_token_t::Attach(HANDLE handle) noexcept {
   Clear();
@@ -19,4 +19,4 @@ void access_token_t::Clear() noexcept {
   if (handle_ != nullptr) CloseTokenHandle(Detach());
 }
 
-}  // namespace wrap::invoker
+}  // namespace rpc

@@ -4,7 +4,7 @@
 
 #include "platform/win_types.h"
 
-namespace wrap::invoker {
+namespace rpc {
 
 class access_token_t {
  public:
@@ -23,4 +23,4 @@ class access_token_t {
   HANDLE handle_ = nullptr;
 };
 
-}  // namespace wrap::invoker
+}  // namespace rpc

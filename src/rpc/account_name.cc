@@ -3,7 +3,7 @@
 #include "exc/string_conv.h"
 #include "platform/network_address.h"
 
-namespace wrap::invoker {
+namespace rpc {
 namespace {
 
 // The reserved domain under which Windows writes an IPv6 address as a host name.
@@ -41,4 +41,4 @@ account_name_t split_account_name(const std::u16string& account) {
   return result;
 }
 
-}  // namespace wrap::invoker
+}  // namespace rpc

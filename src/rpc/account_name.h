@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace wrap::invoker {
+namespace rpc {
 
 struct account_name_t {
   std::u16string user;
@@ -16,4 +16,4 @@ struct account_name_t {
 // exc::win_sys_exc_t when the domain cannot be converted for the address check.
 account_name_t split_account_name(const std::u16string& account);
 
-}  // namespace wrap::invoker
+}  // namespace rpc

@@ -1,4 +1,6 @@
 // The remote call loop: attempts, classification of failed attempts, waits and reconnects.
+#include "rpc/call_with_retry.h"
+
 #include <mutex>
 #include <shared_mutex>
 
@@ -12,14 +14,34 @@
 #include "rpc/proxy_rpc_invoker.h"
 #include "rpcrt/status.h"
 
-namespace wrap::invoker {
+namespace rpc {
 namespace {
 
 // The code with which Windows raises a C++ exception as a structured exception.
 constexpr uint32_t kCppExceptionCode = 0xE06D7363;
 constexpr uint32_t kRpcEAccessDenied = 0x8001011B;
 
-enum class status_class_t { kFinal, kReconnectable, kRetryable };
+// Milliseconds left of the interval that started with the failed attempt (tick arithmetic
+// modulo 2^32).
+uint32_t RemainingWait(DWORD start, uint32_t interval_ms) {
+  const DWORD elapsed = GetTickCount() - start;
+  return elapsed < interval_ms ? interval_ms - elapsed : 0;
+}
+
+// One attempt, with every exception turned into a status as a structured exception handler
+// that accepts everything would.
+uint32_t SafeCall(rpc::IRpcMethod& method, RPC_BINDING_HANDLE binding) noexcept {
+  try {
+    method.Execute(binding);
+    return 0;
+  } catch (const rpcrt::RpcError& e) {
+    return e.status();
+  } catch (...) {
+    return kCppExceptionCode;
+  }
+}
+
+}  // namespace
 
 status_class_t Classify(uint32_t status) {
   switch (status) {
@@ -40,29 +62,7 @@ status_class_t Classify(uint32_t status) {
   return status_class_t::kFinal;
 }
 
-// Milliseconds left of the interval that started with the failed attempt (tick arithmetic
-// modulo 2^32).
-uint32_t RemainingWait(DWORD start, uint32_t interval_ms) {
-  const DWORD elapsed = GetTickCount() - start;
-  return elapsed < interval_ms ? interval_ms - elapsed : 0;
-}
-
-// One attempt, with every exception turned into a status as a structured exception handler
-// that accepts everything would.
-uint32_t SafeCall(win::rpc::IRpcMethod& method, RPC_BINDING_HANDLE binding) noexcept {
-  try {
-    method.Execute(binding);
-    return 0;
-  } catch (const rpcrt::RpcError& e) {
-    return e.status();
-  } catch (...) {
-    return kCppExceptionCode;
-  }
-}
-
-}  // namespace
-
-uint32_t CProxyRpcInvoker::Attempt(win::rpc::IRpcMethod& method) {
+uint32_t CProxyRpcInvoker::Attempt(rpc::IRpcMethod& method) {
   std::shared_lock guard(lock_);
   if (binding_ == nullptr) throw exc::CZelqaInternalError("RPC connection was not initialized");
   const uint32_t status = SafeCall(method, binding_->get());
@@ -79,7 +79,7 @@ uint32_t CProxyRpcInvoker::Attempt(win::rpc::IRpcMethod& method) {
   return status;
 }
 
-uint32_t CProxyRpcInvoker::CallWithRetry(win::rpc::IRpcMethod& method) {
+uint32_t CProxyRpcInvoker::CallWithRetry(rpc::IRpcMethod& method) {
   const common::options_t& options = common::GetOptions();
   const std::string name = method.GetName();
   logging::log_section_t& log = logging::channels::Default();
@@ -150,7 +150,7 @@ uint32_t CProxyRpcInvoker::CallWithRetry(win::rpc::IRpcMethod& method) {
   }
 }
 
-void CProxyRpcInvoker::Invoke(win::rpc::IRpcMethod& method) {
+void CProxyRpcInvoker::Invoke(rpc::IRpcMethod& method) {
   try {
     const uint32_t status = CallWithRetry(method);
     if (status != 0) throw exc::rpc_exc_t(status);
@@ -162,4 +162,4 @@ void CProxyRpcInvoker::Invoke(win::rpc::IRpcMethod& method) {
   method.CheckResult();
 }
 
-}  // namespace wrap::invoker
+}  // namespace rpc

@@ -2,7 +2,7 @@
 
 #include "exc/format_message.h"
 
-namespace wrap::invoker {
+namespace rpc {
 
 std::string FormatConnectionSpec(const rpc_connection_spec_t& settings) {
   // Every binding is authenticated at packet privacy, so the channel is always secure.
@@ -15,4 +15,4 @@ std::string FormatConnectionSpec(const rpc_connection_spec_t& settings) {
       static_cast<int32_t>(settings.RequestTimeout));
 }
 
-}  // namespace wrap::invoker
+}  // namespace rpc

@@ -6,7 +6,7 @@
 
 #include "platform/win_types.h"
 
-namespace wrap::invoker {
+namespace rpc {
 
 struct rpc_connection_spec_t {
   std::u16string Host;
@@ -21,4 +21,4 @@ struct rpc_connection_spec_t {
 // UniqueBinding: ..., RequestTimeout: ..."
 std::string FormatConnectionSpec(const rpc_connection_spec_t& spec);
 
-}  // namespace wrap::invoker
+}  // namespace rpc

@@ -3,7 +3,7 @@
 #include "exc/exceptions.h"
 #include "exc/string_conv.h"
 
-namespace wrap::invoker {
+namespace rpc {
 
 CRpcMethodBase::~CRpcMethodBase() {
   ReleaseErrorMessage();
@@ -46,4 +46,4 @@ DoRpcResult CDoRpcMethod::CallRemote(RPC_BINDING_HANDLE binding) {
   return result;
 }
 
-}  // namespace wrap::invoker
+}  // namespace rpc

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "rpc/do_rpc_interface.h"
+#include "rpc/do_rpc_stub.h"
 #include "rpc/rpc_method.h"
 
-namespace wrap::invoker {
+namespace rpc {
 
-class CRpcMethodBase : public win::rpc::IRpcMethod {
+class CRpcMethodBase : public rpc::IRpcMethod {
  public:
   ~CRpcMethodBase() override;
   // Calls CallRemote and keeps its result record.
@@ -49,4 +49,4 @@ class CDoRpcMethod : public CRpcMethodBase {
   std::u16string output_;
 };
 
-}  // namespace wrap::invoker
+}  // namespace rpc

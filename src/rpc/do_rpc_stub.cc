@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "rpc/do_rpc_interface.h"
+#include "rpc/do_rpc_stub.h"
 #include "rpcrt/ndr/ndr_reader.h"
 #include "rpcrt/ndr/ndr_writer.h"
 #include "rpcrt/status.h"
@@ -52,11 +52,11 @@ DoRpcResult DoRpc(RPC_BINDING_HANDLE binding, const char16_t* request1, const ch
   request.WriteWideString(request1);
   request.WriteWideString(request2);
 
-  rpcrt::CallReply reply =
+  rpcrt::client::Reply reply =
       RpcSendReceive(binding, DoRpcInterfaceSpec(), kDoRpcOpnum, request.bytes());
 
   // The reader converts a reply in another data representation as it reads.
-  rpcrt::NdrReader reader(reply.stub, reply.data_rep);
+  rpcrt::NdrReader reader(reply.stub, reply.drep);
   DoRpcResult result{};
   std::optional<std::u16string> answer_text = reader.ReadUniqueWideString();
   *answer = answer_text ? AllocString(*answer_text) : nullptr;

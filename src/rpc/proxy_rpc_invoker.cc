@@ -10,9 +10,9 @@
 #include "platform/logon.h"
 #include "platform/secure_memory.h"
 #include "rpc/account_name.h"
-#include "rpc/do_rpc_interface.h"
+#include "rpc/do_rpc_stub.h"
 
-namespace wrap::invoker {
+namespace rpc {
 namespace {
 
 void wipe(std::u16string& secret) noexcept {
@@ -101,4 +101,4 @@ void CProxyRpcInvoker::Disconnect() noexcept {
   binding.reset();
 }
 
-}  // namespace wrap::invoker
+}  // namespace rpc

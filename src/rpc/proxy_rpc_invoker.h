@@ -17,7 +17,7 @@
 #include "rpc/rpc_binding.h"
 #include "rpc/rpc_method.h"
 
-namespace wrap::invoker {
+namespace rpc {
 
 class CProxyRpcInvoker {
  public:
@@ -48,14 +48,14 @@ class CProxyRpcInvoker {
 
   // Performs the call with its retries; returns when the server performed the request,
   // raises otherwise.
-  void Invoke(win::rpc::IRpcMethod& method);
+  void Invoke(rpc::IRpcMethod& method);
   // The status of the last attempt (0 when an attempt succeeded).
-  uint32_t CallWithRetry(win::rpc::IRpcMethod& method);
+  uint32_t CallWithRetry(rpc::IRpcMethod& method);
 
  private:
   // One attempt on the current binding under the shared lock; applies dont-linger once per
   // binding. Returns the attempt's status.
-  uint32_t Attempt(win::rpc::IRpcMethod& method);
+  uint32_t Attempt(rpc::IRpcMethod& method);
   void Install(std::unique_ptr<rpc_binding_t> binding);
 
   mutable std::shared_mutex lock_;
@@ -71,4 +71,4 @@ class CProxyRpcInvoker {
   access_token_t token_;
 };
 
-}  // namespace wrap::invoker
+}  // namespace rpc

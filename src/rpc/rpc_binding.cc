@@ -12,7 +12,7 @@
 #include "logging/channels.h"
 #include "logging/trace.h"
 
-namespace wrap::invoker {
+namespace rpc {
 namespace {
 
 void RaiseIfFailed(RPC_STATUS status, const char* text) {
@@ -110,8 +110,10 @@ std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& ident
 
   if (settings.Port == 0) {
     // Where the host's endpoint mapper listens: 135 unless the options move it.
-    platform::SetEndpointMapperPort(
-        static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort));
+    RaiseIfFailed(
+        platform::SetEndpointMapperPort(
+            binding.get(), static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort)),
+        "Connect failed (RpcEpResolveBinding)");
   }
   RaiseIfFailed(RpcEpResolveBinding(binding.get(), interface_spec),
                 "Connect failed (RpcEpResolveBinding)");
@@ -130,4 +132,4 @@ std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& ident
   return std::make_unique<rpc_binding_t>(std::move(binding));
 }
 
-}  // namespace wrap::invoker
+}  // namespace rpc

@@ -7,7 +7,7 @@
 #include "platform/rpc_facade.h"
 #include "rpc/connection_spec.h"
 
-namespace wrap::invoker {
+namespace rpc {
 
 // Owns one binding handle; moved, never copied. Freeing failures are logged, never raised.
 class rpc_binding_t {
@@ -51,4 +51,4 @@ std::unique_ptr<rpc_binding_t> CreateRpcBinding(SEC_WINNT_AUTH_IDENTITY_W& ident
                                                 const rpc_connection_spec_t& settings,
                                                 RPC_IF_HANDLE interface_spec);
 
-}  // namespace wrap::invoker
+}  // namespace rpc

@@ -6,7 +6,7 @@
 
 #include "platform/rpc_facade.h"
 
-namespace win::rpc {
+namespace rpc {
 
 class IRpcMethod {
  public:
@@ -19,4 +19,4 @@ class IRpcMethod {
   virtual bool IsRetryAllowed() const = 0;
 };
 
-}  // namespace win::rpc
+}  // namespace rpc

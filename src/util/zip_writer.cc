@@ -10,8 +10,8 @@
 
 #include "exc/exceptions.h"
 #include "exc/format_message.h"
+#include "exc/internal_error_log.h"
 #include "exc/rethrow.h"
-#include "logging/channels.h"
 #include "platform/last_error.h"
 
 namespace util {
@@ -44,9 +44,8 @@ zip_writer_t::~zip_writer_t() {
   try {
     close();
   } catch (const std::exception& e) {
-    auto& channel = logging::channels::Default();
-    channel.Error(exc::format_message("Cannot close GZ archive [%1].", path_));
-    channel.Error(e.what());
+    exc::log_error_text(exc::format_message("Cannot close GZ archive [%1].", path_));
+    exc::log_error_text(e.what());
   }
 }
 

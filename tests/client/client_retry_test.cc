@@ -12,8 +12,8 @@
 namespace zelqa::testing {
 namespace {
 
-using wrap::invoker::CDoRpcMethod;
-using wrap::invoker::CProxyRpcInvoker;
+using rpc::CDoRpcMethod;
+using rpc::CProxyRpcInvoker;
 
 class RetryTest : public ClientTest {
  protected:

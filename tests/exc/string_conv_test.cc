@@ -76,11 +76,11 @@ TEST(StringConv, NonThrowingFormsFallBack) {
 }
 
 TEST(ByteArray, IndexIsCheckedAgainstTheSize) {
-  cnt::array_t bytes(4);
+  exc::array_t bytes(4);
   EXPECT_EQ(bytes.check_array_index(3), bytes.data() + 3);
   EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { bytes.check_array_index(4); }),
             "Out of the array bound. Index of the requested array element: [4]. Array size: [4].");
-  EXPECT_THROW(cnt::array_t().check_array_index(0), exc::runtime_exc_t);
+  EXPECT_THROW(exc::array_t().check_array_index(0), exc::runtime_exc_t);
 }
 
 }  // namespace

@@ -180,7 +180,7 @@ TEST_F(TraceTest, FailTraceWritesOnlyOnFailure) {
 }
 
 TEST_F(TraceTest, RegisteredThreadRecordsOpenOperations) {
-  auto& states = monitoring::CThreadStatesCollection::instance();
+  auto& states = logging::CThreadStatesCollection::instance();
   EXPECT_EQ(states.find(GetCurrentThreadId()), nullptr);
   auto state = states.add_current_thread();
   {

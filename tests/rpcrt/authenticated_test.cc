@@ -213,13 +213,12 @@ TEST(AuthenticatedMisc, EndpointLookupSealed) {
   server::EndpointMapperServer mapper(options);
   mapper.Register(testing::kEchoInterface, 4242, "echo");
   mapper.Start();
-  client::SetEndpointMapperPort(mapper.port());
-  auto entries = client::EptLookup("127.0.0.1", Ntlm(AuthnLevel::kPktPrivacy));
+  auto entries = client::EptLookup("127.0.0.1", mapper.port(), Ntlm(AuthnLevel::kPktPrivacy));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].port, 4242);
   EXPECT_EQ(entries[0].annotation, "echo");
-  EXPECT_THROW(client::EptLookup("127.0.0.1", Ntlm(AuthnLevel::kPktPrivacy, u"bad")), RpcError);
-  client::SetEndpointMapperPort(0);
+  EXPECT_THROW(client::EptLookup("127.0.0.1", mapper.port(), Ntlm(AuthnLevel::kPktPrivacy, u"bad")),
+               RpcError);
 }
 
 }  // namespace

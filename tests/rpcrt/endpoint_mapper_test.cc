@@ -17,10 +17,9 @@ class EndpointMapper : public ::testing::Test {
     server::ServerOptions options;
     mapper_ = std::make_unique<server::EndpointMapperServer>(options);
     mapper_->Start();
-    client::SetEndpointMapperPort(mapper_->port());
     echo_ = testing::StartEchoServer();
   }
-  void TearDown() override { client::SetEndpointMapperPort(0); }
+  uint16_t mapper_port() const { return mapper_->port(); }
 
   std::unique_ptr<server::EndpointMapperServer> mapper_;
   std::unique_ptr<server::Server> echo_;
@@ -28,9 +27,11 @@ class EndpointMapper : public ::testing::Test {
 
 TEST_F(EndpointMapper, MapResolvesABindingWithoutEndpoint) {
   mapper_->Register(testing::kEchoInterface, echo_->port(), "echo");
-  EXPECT_EQ(client::EptMap("127.0.0.1", testing::kEchoInterface, client::kComTimeoutDefault, 5000),
+  EXPECT_EQ(client::EptMap("127.0.0.1", mapper_port(), testing::kEchoInterface,
+                           client::kComTimeoutDefault, 5000),
             echo_->port());
   client::Binding binding(client::StringBinding::Parse("ncacn_ip_tcp:127.0.0.1"));
+  binding.SetEndpointMapperPort(mapper_port());
   EXPECT_FALSE(binding.port());
   auto reply = binding.Call(testing::kEchoInterface, testing::kOpSized, testing::U32Stub(3));
   EXPECT_EQ(reply.stub.size(), 3u);
@@ -40,7 +41,8 @@ TEST_F(EndpointMapper, MapResolvesABindingWithoutEndpoint) {
 TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
   mapper_->Register(testing::kEchoInterface, echo_->port());
   try {
-    client::EptMap("127.0.0.1", testing::kOtherInterface, client::kComTimeoutDefault, 5000);
+    client::EptMap("127.0.0.1", mapper_port(), testing::kOtherInterface, client::kComTimeoutDefault,
+                   5000);
     FAIL() << "mapped an unknown interface";
   } catch (const RpcError& e) {
     EXPECT_EQ(e.status(), kEptNotRegistered);
@@ -48,13 +50,15 @@ TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
   // A newer major version than registered does not match either.
   SyntaxId v2 = testing::kEchoInterface;
   v2.version_major = 2;
-  EXPECT_THROW(client::EptMap("127.0.0.1", v2, client::kComTimeoutDefault, 5000), RpcError);
+  EXPECT_THROW(client::EptMap("127.0.0.1", mapper_port(), v2, client::kComTimeoutDefault, 5000),
+               RpcError);
 }
 
 TEST_F(EndpointMapper, MapperDownIsServerUnavailable) {
   mapper_->Stop();
   try {
-    client::EptMap("127.0.0.1", testing::kEchoInterface, client::kComTimeoutDefault, 5000);
+    client::EptMap("127.0.0.1", mapper_port(), testing::kEchoInterface, client::kComTimeoutDefault,
+                   5000);
     FAIL();
   } catch (const RpcError& e) {
     EXPECT_EQ(e.status(), kServerUnavailable);
@@ -62,18 +66,18 @@ TEST_F(EndpointMapper, MapperDownIsServerUnavailable) {
 }
 
 TEST_F(EndpointMapper, LookupListsEveryEntryAcrossBatches) {
-  EXPECT_TRUE(client::EptLookup("127.0.0.1", {}).empty());
+  EXPECT_TRUE(client::EptLookup("127.0.0.1", mapper_port(), {}).empty());
   // More than one batch: a full one leaves the lookup open, the shorter last one closes it.
   for (uint16_t i = 0; i < 150; ++i) {
     // Two full batches, then one with nothing left.
     if (i == 128) {
-      EXPECT_EQ(client::EptLookup("127.0.0.1", {}).size(), 128u);
+      EXPECT_EQ(client::EptLookup("127.0.0.1", mapper_port(), {}).size(), 128u);
     }
     SyntaxId id = testing::kOtherInterface;
     id.uuid.data1 = i;
     mapper_->Register(id, static_cast<uint16_t>(20000 + i), "entry " + std::to_string(i));
   }
-  auto entries = client::EptLookup("127.0.0.1", {});
+  auto entries = client::EptLookup("127.0.0.1", mapper_port(), {});
   ASSERT_EQ(entries.size(), 150u);
   for (uint16_t i = 0; i < 150; ++i) {
     EXPECT_EQ(entries[i].interface_id.uuid.data1, i);
@@ -117,9 +121,8 @@ TEST_F(EndpointMapper, LookupIsBoundedAgainstAFloodingMapper) {
   };
   for (const auto& c : cases) {
     auto mapper = FloodingMapper(c.batch, c.tower_size);
-    client::SetEndpointMapperPort(mapper->port());
     try {
-      client::EptLookup("127.0.0.1", {});
+      client::EptLookup("127.0.0.1", mapper->port(), {});
       ADD_FAILURE() << "lookup took everything the mapper sent";
     } catch (const RpcError& e) {
       EXPECT_EQ(e.status(), kProtocolError);

@@ -105,6 +105,7 @@ TEST(RpcFacade, BindingStatuses) {
   RPC_BINDING_HANDLE stale = &spn;
   EXPECT_EQ(RpcBindingFree(&stale), RPC_S_INVALID_BINDING);
   EXPECT_EQ(RpcBindingSetOption(stale, RPC_C_OPT_CALL_TIMEOUT, 1), RPC_S_INVALID_BINDING);
+  EXPECT_EQ(platform::SetEndpointMapperPort(stale, 1), RPC_S_INVALID_BINDING);
   EXPECT_EQ(RpcMgmtSetComTimeout(nullptr, 0), RPC_S_INVALID_BINDING);
   RPC_CLIENT_INTERFACE iface = EchoSpec();
   EXPECT_EQ(RpcEpResolveBinding(stale, &iface), RPC_S_INVALID_BINDING);
@@ -119,21 +120,21 @@ TEST(RpcFacade, BindingStatuses) {
 TEST(RpcFacade, CallsThroughResolvedBinding) {
   rpcrt::server::EndpointMapperServer mapper(rpcrt::server::ServerOptions{});
   mapper.Start();
-  rpcrt::client::SetEndpointMapperPort(mapper.port());
   auto echo = rpcrt::testing::StartEchoServer();
   RPC_CLIENT_INTERFACE iface = EchoSpec();
 
   RPC_BINDING_HANDLE h = nullptr;
   ASSERT_EQ(RpcBindingFromStringBindingA(C("ncacn_ip_tcp:127.0.0.1"), &h), RPC_S_OK);
+  ASSERT_EQ(platform::SetEndpointMapperPort(h, mapper.port()), RPC_S_OK);
   EXPECT_EQ(RpcEpResolveBinding(h, &iface), EPT_S_NOT_REGISTERED);
   mapper.Register(rpcrt::testing::kEchoInterface, echo->port());
   EXPECT_EQ(RpcEpResolveBinding(h, &iface), RPC_S_OK);
   EXPECT_EQ(RpcBindingSetOption(h, RPC_C_OPT_CALL_TIMEOUT, 5000), RPC_S_OK);
 
   std::vector<uint8_t> request{1, 2, 3, 4, 5};
-  rpcrt::CallReply reply = RpcSendReceive(h, &iface, rpcrt::testing::kOpEcho, request);
+  rpcrt::client::Reply reply = RpcSendReceive(h, &iface, rpcrt::testing::kOpEcho, request);
   EXPECT_EQ(reply.stub, request);
-  EXPECT_EQ(reply.data_rep, rpcrt::kLocalDataRep);
+  EXPECT_EQ(reply.drep, rpcrt::kLocalDataRep);
   try {
     RpcSendReceive(h, &iface, 42, request);
     FAIL();
@@ -141,7 +142,6 @@ TEST(RpcFacade, CallsThroughResolvedBinding) {
     EXPECT_EQ(e.status(), static_cast<rpcrt::Status>(RPC_S_PROCNUM_OUT_OF_RANGE));
   }
   EXPECT_EQ(RpcBindingFree(&h), RPC_S_OK);
-  rpcrt::client::SetEndpointMapperPort(0);
 }
 
 }  // namespace

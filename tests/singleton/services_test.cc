@@ -55,7 +55,7 @@ TEST(CoutMultiplexor, SinkMayRemoveItselfWhileWriting) {
 }
 
 TEST(RuntimeKeyStore, KeysAreRandomStableAndSized) {
-  crypto::CRuntimeKeyStore store;
+  common::CRuntimeKeyStore store;
   const auto a = store.GetKey("a", 32);
   const auto b = store.GetKey("b", 32);
   ASSERT_EQ(a->size(), 32u);
@@ -100,7 +100,7 @@ TEST(UnrestrictedFilesAccessPermissions, OpensFilesAndDirectoriesToEveryone) {
   ASSERT_GE(fd, 0);
   ::close(fd);
 
-  security::CUnrestrictedFilesAccessPermissions permissions;
+  common::CUnrestrictedFilesAccessPermissions permissions;
   permissions.ApplyTo(file);
   permissions.ApplyTo(dir);
   struct stat st {};
@@ -114,18 +114,18 @@ TEST(UnrestrictedFilesAccessPermissions, OpensFilesAndDirectoriesToEveryone) {
 
 TEST(WinsockRef, StartsOnFirstAndCleansUpOnLastReference) {
   // The library holds its own reference from load to exit.
-  const uint32_t base = win::winsock_ref_t::Count();
+  const uint32_t base = common::winsock_ref_t::Count();
   ASSERT_GE(base, 1u);
-  const uint32_t startups = win::winsock_ref_t::Startups();
-  const uint32_t cleanups = win::winsock_ref_t::Cleanups();
+  const uint32_t startups = common::winsock_ref_t::Startups();
+  const uint32_t cleanups = common::winsock_ref_t::Cleanups();
   {
-    win::winsock_ref_t a;
-    win::winsock_ref_t b;
-    EXPECT_EQ(win::winsock_ref_t::Count(), base + 2);
+    common::winsock_ref_t a;
+    common::winsock_ref_t b;
+    EXPECT_EQ(common::winsock_ref_t::Count(), base + 2);
   }
-  EXPECT_EQ(win::winsock_ref_t::Count(), base);
-  EXPECT_EQ(win::winsock_ref_t::Startups(), startups) << "still referenced: no new start-up";
-  EXPECT_EQ(win::winsock_ref_t::Cleanups(), cleanups);
+  EXPECT_EQ(common::winsock_ref_t::Count(), base);
+  EXPECT_EQ(common::winsock_ref_t::Startups(), startups) << "still referenced: no new start-up";
+  EXPECT_EQ(common::winsock_ref_t::Cleanups(), cleanups);
 }
 
 }  // namespace

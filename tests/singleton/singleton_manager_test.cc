@@ -13,7 +13,7 @@
 #include "exc/exceptions.h"
 #include "tests/exc/what_of.h"
 
-namespace util {
+namespace common {
 namespace {
 
 struct Counted {
@@ -146,4 +146,4 @@ TEST_F(SingletonManagerTest, InstancesOutliveTheirManager) {
 }
 
 }  // namespace
-}  // namespace util
+}  // namespace common

@@ -5,19 +5,19 @@
 #include <cstring>
 #include <limits>
 
-#include "common/narrow_cast.h"
-#include "common/stream_checks.h"
 #include "exc/exceptions.h"
+#include "io/stream_checks.h"
 #include "tests/exc/what_of.h"
+#include "util/narrow_cast.h"
 
-namespace win {
+namespace io {
 namespace {
 
 TEST(NarrowCastTest, KeepsValuesThatFitAndRefusesTheRest) {
-  EXPECT_EQ(narrow_cast(0), 0u);
-  EXPECT_EQ(narrow_cast(0xFFFFFFFFll), 0xFFFFFFFFu);
+  EXPECT_EQ(util::narrow_cast(0), 0u);
+  EXPECT_EQ(util::narrow_cast(0xFFFFFFFFll), 0xFFFFFFFFu);
   for (int64_t bad : {int64_t{0x100000000}, int64_t{-1}, std::numeric_limits<int64_t>::min()}) {
-    EXPECT_THAT(exctest::WhatOf<exc::CRuntimeExcWithStack>([&] { narrow_cast(bad); }),
+    EXPECT_THAT(exctest::WhatOf<exc::CRuntimeExcWithStack>([&] { util::narrow_cast(bad); }),
                 testing::StartsWith("Unable to cast value from [long] to [unsigned int]. Value: [" +
                                     std::to_string(bad) + "]\n--tr:Stack:"));
   }
@@ -68,4 +68,4 @@ TEST(StreamChecksTest, ReadChecksTheCountAgainstTheExpectedSize) {
 }
 
 }  // namespace
-}  // namespace win
+}  // namespace io

@@ -13,7 +13,7 @@
 #include "logging/receiver/memory_log.h"
 #include "tests/exc/what_of.h"
 
-namespace win {
+namespace common {
 namespace {
 
 bool is_open(int fd) {
@@ -73,10 +73,10 @@ TEST(WinHandleTest, FailedCloseIsLoggedNotRaised) {
   }
   const auto records = sink->records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_THAT(records[0], testing::HasSubstr("         | ERR |"));
-  EXPECT_THAT(records[0], testing::HasSubstr(">>  |Unable to close win handle\r\n"));
-  EXPECT_THAT(records[0], testing::HasSubstr(">>  |--tr:Error code: 0x00000006\r\n"));
+  EXPECT_THAT(records[0], ::testing::HasSubstr("         | ERR |"));
+  EXPECT_THAT(records[0], ::testing::HasSubstr(">>  |Unable to close win handle\r\n"));
+  EXPECT_THAT(records[0], ::testing::HasSubstr(">>  |--tr:Error code: 0x00000006\r\n"));
 }
 
 }  // namespace
-}  // namespace win
+}  // namespace common

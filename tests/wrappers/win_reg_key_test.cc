@@ -1,4 +1,4 @@
-#include "common/win_reg_key.h"
+#include "util/win_reg_key.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include "tests/exc/what_of.h"
 #include "tests/logging/test_support.h"
 
-namespace win {
+namespace util {
 namespace {
 
 using testing::HasSubstr;
@@ -97,4 +97,4 @@ TEST_F(RegKeyTest, AbsentSubKeyIsEmptyOnlyWhenTolerated) {
 }
 
 }  // namespace
-}  // namespace win
+}  // namespace util

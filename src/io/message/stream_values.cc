@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "common/stream_checks.h"
 #include "io/message/message_error.h"
+#include "io/stream_checks.h"
 
 namespace io::message {
 namespace {
@@ -56,7 +56,7 @@ void WriteExact(IOutputStream& out, const void* data, uint64_t size) {
 
 void ReadExact(IInputStream& in, void* data, uint32_t size) {
   CWholeReadStream whole(in);
-  win::read_value(whole, data, size);
+  io::read_value(whole, data, size);
 }
 
 std::vector<uint8_t> ReadBlock(IInputStream& in, uint64_t size) {

@@ -2,11 +2,11 @@
 
 #include <exception>
 
-#include "common/win_reg_key.h"
 #include "exc/exceptions.h"
 #include "logging/registry_keys.h"
 #include "platform/debug_output.h"
 #include "platform/registry.h"
+#include "util/win_reg_key.h"
 #include "util/zip_writer.h"
 
 namespace logging::receiver {
@@ -35,7 +35,7 @@ void COutputDebugStringLog::take_archive(boost::shared_ptr<util::zip_writer_t> a
 }
 
 void COutputDebugStringLog::read_settings() noexcept {
-  win::win_reg_key_t key;
+  util::win_reg_key_t key;
   // Every step stands alone: a value that cannot be read keeps its default and the reading
   // goes on with the next one.
   try {

@@ -220,8 +220,11 @@ void PrepareRpcRunTime() {
 
 namespace platform {
 
-void SetEndpointMapperPort(uint16_t port) {
-  rpcrt::client::SetEndpointMapperPort(port);
+RPC_STATUS SetEndpointMapperPort(RPC_BINDING_HANDLE Binding, uint16_t port) {
+  auto binding = HandleTable::Instance().Find(Binding);
+  if (!binding) return RPC_S_INVALID_BINDING;
+  binding->SetEndpointMapperPort(port);
+  return RPC_S_OK;
 }
 
 void SetAuthNoteReceiver(AuthNoteReceiver receiver) {
@@ -237,8 +240,8 @@ RPC_STATUS RpcBindingFree(RPC_BINDING_HANDLE* Binding) {
   return RPC_S_OK;
 }
 
-rpcrt::CallReply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interface_spec,
-                                uint16_t opnum, std::span<const uint8_t> request) {
+rpcrt::client::Reply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interface_spec,
+                                    uint16_t opnum, std::span<const uint8_t> request) {
   auto b = HandleTable::Instance().Find(binding);
   if (!b) throw rpcrt::RpcError(rpcrt::kInvalidBinding, "not a live binding handle");
   if (interface_spec == nullptr)
@@ -246,6 +249,5 @@ rpcrt::CallReply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interf
   const auto* iface = static_cast<const RPC_CLIENT_INTERFACE*>(interface_spec);
   if (SyntaxOf(iface->TransferSyntax) != rpcrt::kNdrSyntax)
     throw rpcrt::RpcError(rpcrt::kUnsupportedTransSyn, "only NDR 2.0 is spoken");
-  rpcrt::client::Reply reply = b->Call(SyntaxOf(iface->InterfaceId), opnum, request);
-  return rpcrt::CallReply{std::move(reply.stub), reply.drep};
+  return b->Call(SyntaxOf(iface->InterfaceId), opnum, request);
 }

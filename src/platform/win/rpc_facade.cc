@@ -62,7 +62,9 @@ void PrepareRpcRunTime() {}
 namespace platform {
 
 // The system's run time always asks the mapper on its well-known port.
-void SetEndpointMapperPort(uint16_t) {}
+RPC_STATUS SetEndpointMapperPort(RPC_BINDING_HANDLE, uint16_t) {
+  return RPC_S_OK;
+}
 
 void SetAuthNoteReceiver(AuthNoteReceiver) {}
 
@@ -70,8 +72,8 @@ void SetAuthNoteReceiver(AuthNoteReceiver) {}
 
 // The run time's message calls return their status instead of raising a structured
 // exception, so every failure arrives here as a number and leaves as rpcrt::RpcError.
-rpcrt::CallReply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interface_spec,
-                                uint16_t opnum, std::span<const uint8_t> request) {
+rpcrt::client::Reply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interface_spec,
+                                    uint16_t opnum, std::span<const uint8_t> request) {
   win32::RPC_MESSAGE message{};
   message.Handle = binding;
   message.DataRepresentation = kLocalDataRepresentation;
@@ -83,12 +85,12 @@ rpcrt::CallReply RpcSendReceive(RPC_BINDING_HANDLE binding, RPC_IF_HANDLE interf
   if (!request.empty()) std::memcpy(message.Buffer, request.data(), request.size());
 
   status = win32::I_RpcSendReceive(&message);
-  rpcrt::CallReply reply;
+  rpcrt::client::Reply reply;
   if (status == RPC_S_OK) {
     const auto* stub = static_cast<const uint8_t*>(message.Buffer);
     reply.stub.assign(stub, stub + message.BufferLength);
-    for (size_t i = 0; i < reply.data_rep.octets.size(); ++i) {
-      reply.data_rep.octets[i] = static_cast<uint8_t>(message.DataRepresentation >> (8 * i));
+    for (size_t i = 0; i < reply.drep.octets.size(); ++i) {
+      reply.drep.octets[i] = static_cast<uint8_t>(message.DataRepresentation >> (8 * i));
     }
   }
   // After a failure the message still holds the request buffer, which is ours to free.

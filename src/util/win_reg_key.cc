@@ -1,4 +1,4 @@
-#include "common/win_reg_key.h"
+#include "util/win_reg_key.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +11,7 @@
 #include "exc/rethrow.h"
 #include "platform/registry.h"
 
-namespace win {
+namespace util {
 namespace {
 
 constexpr const char* kValueContext = "Cannot retrieve a registry value. Value name: [%1].";
@@ -103,4 +103,4 @@ boost::shared_ptr<win_reg_key_t> win_reg_key_t::open_subkey(
                            static_cast<uint32_t>(status));
 }
 
-}  // namespace win
+}  // namespace util

@@ -11,7 +11,7 @@
 
 #include "platform/win_types.h"
 
-namespace win {
+namespace util {
 
 class win_reg_key_t {
  public:
@@ -42,4 +42,4 @@ class win_reg_key_t {
   HKEY key_ = nullptr;
 };
 
-}  // namespace win
+}  // namespace util

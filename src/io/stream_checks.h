@@ -5,7 +5,7 @@
 
 #include "io/stream.h"
 
-namespace win {
+namespace io {
 
 // Writes the 4 bytes of `value`; raises exc::runtime_exc_t when fewer were written.
 void write_value(io::IOutputStream& stream, uint32_t value);
@@ -13,4 +13,4 @@ void write_value(io::IOutputStream& stream, uint32_t value);
 // Reads exactly `size` bytes into `data`; raises exc::runtime_exc_t when fewer arrived.
 void read_value(io::IInputStream& stream, void* data, uint32_t size);
 
-}  // namespace win
+}  // namespace io

@@ -10,7 +10,7 @@
 #include "exc/exceptions.h"
 #include "exc/format_message.h"
 
-namespace win {
+namespace util {
 
 inline uint32_t narrow_cast(int64_t value) {
   // Any set bit in the upper half, a negative count included, would be lost.
@@ -23,4 +23,4 @@ inline uint32_t narrow_cast(int64_t value) {
   return static_cast<uint32_t>(value);
 }
 
-}  // namespace win
+}  // namespace util
