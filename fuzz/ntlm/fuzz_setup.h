@@ -1,6 +1,6 @@
-// The fixed world the NTLM fuzz target and its seed generator share: one account, a fixed
-// server challenge and time stamp, so that a seed AUTHENTICATE verifies and mutations of it
-// reach the code behind the proof check.
+// The fixed world the NTLM fuzz target replays (its seed corpus was made the same way): one
+// account, a fixed server challenge and time stamp, so that a seed AUTHENTICATE verifies and
+// mutations of it reach the code behind the proof check.
 #pragma once
 
 #include <memory>

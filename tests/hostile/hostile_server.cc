@@ -1,11 +1,7 @@
 #include "tests/hostile/hostile_server.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <fstream>
 
 #include "rpcrt/status.h"
 #include "rpcrt/transport/fragment_stream.h"
@@ -114,13 +110,8 @@ Pdu Session::Decode(std::vector<uint8_t>& fragment, PduType type) {
 HostileServer::HostileServer(Script script, HostileOptions options)
     : script_(std::move(script)), options_(std::move(options)) {
   if (!options_.ntlm_account.empty()) {
-    char path[] = "/tmp/hostile-accounts-XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0) throw std::runtime_error("cannot create the account file");
-    close(fd);
-    accounts_file_ = path;
-    std::ofstream(accounts_file_) << options_.ntlm_account << "\n";
-    credentials_ = security::ServerCredentials{accounts_file_, "", ""};
+    accounts_file_.emplace(options_.ntlm_account + "\n");
+    credentials_ = security::ServerCredentials{accounts_file_->path(), "", ""};
   }
   thread_ = std::thread([this] { Serve(); });
 }
@@ -133,7 +124,6 @@ HostileServer::~HostileServer() {
   }
   listener_.Interrupt();
   thread_.join();
-  if (!accounts_file_.empty()) std::remove(accounts_file_.c_str());
 }
 
 int HostileServer::accepted() const {

@@ -22,6 +22,7 @@
 #include "rpcrt/security/security_context.h"
 #include "rpcrt/transport/packet_protection.h"
 #include "rpcrt/transport/tcp_listener.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::hostile {
 
@@ -112,7 +113,7 @@ class HostileServer {
 
   Script script_;
   HostileOptions options_;
-  std::string accounts_file_;
+  std::optional<testing::TempFile> accounts_file_;
   std::optional<security::ServerCredentials> credentials_;
   transport::TcpListener listener_{"127.0.0.1", 0};
   mutable std::mutex mutex_;

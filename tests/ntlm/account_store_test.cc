@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "rpcrt/security/ntlm/account_store.h"
-#include "test_util.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::security::ntlm {
 namespace {
 
-using testing::StatusOf;
+using rpcrt::testing::StatusOf;
 
 TEST(NtlmAccountStore, ParsesLinesAndFindsWithoutCase) {
   AccountStore s = AccountStore::Parse(
@@ -34,12 +34,12 @@ TEST(NtlmAccountStore, MalformedLinesNameTheLineNotTheSecret) {
 }
 
 TEST(NtlmAccountStore, LoadReadsAFileAndReportsMissingOnes) {
-  testing::TempFile f("D:u:p\n");
+  rpcrt::testing::TempFile f("D:u:p\n");
   EXPECT_EQ(AccountStore::Load(f.path()).accounts().size(), 1u);
   std::string what;
   EXPECT_EQ(StatusOf([] { AccountStore::Load("/nonexistent/file"); }, &what), kSecPkgError);
   EXPECT_NE(what.find("/nonexistent/file"), std::string::npos);
-  testing::TempFile empty("");
+  rpcrt::testing::TempFile empty("");
   EXPECT_TRUE(AccountStore::Load(empty.path()).accounts().empty());
 }
 

@@ -9,10 +9,11 @@
 
 #include <string>
 
+#include "rpcrt/security/kerberos/gss_handles.h"
 #include "rpcrt/security/ntlm/messages.h"
 #include "rpcrt/security/ntlm/ntlm.h"
 #include "rpcrt/security/ntlm/session_security.h"
-#include "test_util.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 // gss-ntlmssp 1.2 leaks a small block in acquiring acceptor credentials (released here with
 // gss_release_cred), and the OpenSSL it loads keeps its providers until exit. Neither is ours.
@@ -23,80 +24,52 @@ extern "C" __attribute__((visibility("default"), used)) const char* __lsan_defau
 namespace rpcrt::security::ntlm {
 namespace {
 
-using testing::StatusOf;
-using testing::TempFile;
+using rpcrt::testing::StatusOf;
+using rpcrt::testing::TempFile;
 
 gss_OID_desc kNtlmOid = {GSS_NTLMSSP_OID_LENGTH, const_cast<char*>(GSS_NTLMSSP_OID_STRING)};
 
-// gss_buffer_t owned by GSS-API.
-struct GssBuffer {
-  gss_buffer_desc b = GSS_C_EMPTY_BUFFER;
-  ~GssBuffer() {
-    OM_uint32 minor;
-    gss_release_buffer(&minor, &b);
-  }
-  std::vector<uint8_t> bytes() const {
-    auto p = static_cast<const uint8_t*>(b.value);
-    return std::vector<uint8_t>(p, p + b.length);
-  }
-};
-
-gss_buffer_desc View(const std::vector<uint8_t>& v) {
-  return gss_buffer_desc{v.size(), const_cast<uint8_t*>(v.data())};
-}
-
 struct GssContext {
-  gss_ctx_id_t ctx = GSS_C_NO_CONTEXT;
-  gss_cred_id_t cred = GSS_C_NO_CREDENTIAL;
-  gss_name_t name = GSS_C_NO_NAME;
-  ~GssContext() {
-    OM_uint32 minor;
-    if (ctx != GSS_C_NO_CONTEXT) gss_delete_sec_context(&minor, &ctx, GSS_C_NO_BUFFER);
-    if (cred != GSS_C_NO_CREDENTIAL) gss_release_cred(&minor, &cred);
-    if (name != GSS_C_NO_NAME) gss_release_name(&minor, &name);
-  }
+  gss::Context ctx;
+  gss::Credential cred;
+  gss::Name name;
 
   std::vector<uint8_t> SessionKey() const {
     OM_uint32 minor;
-    gss_buffer_set_t set = GSS_C_NO_BUFFER_SET;
-    OM_uint32 major = gss_inquire_sec_context_by_oid(&minor, ctx, GSS_C_INQ_SSPI_SESSION_KEY, &set);
-    EXPECT_EQ(major, GSS_S_COMPLETE);
-    std::vector<uint8_t> out;
-    if (major == GSS_S_COMPLETE && set != GSS_C_NO_BUFFER_SET && set->count > 0) {
-      auto p = static_cast<const uint8_t*>(set->elements[0].value);
-      out.assign(p, p + set->elements[0].length);
-    }
-    gss_release_buffer_set(&minor, &set);
-    return out;
+    gss::BufferSet set;
+    EXPECT_EQ(
+        gss_inquire_sec_context_by_oid(&minor, ctx.get(), GSS_C_INQ_SSPI_SESSION_KEY, set.out()),
+        GSS_S_COMPLETE);
+    if (set.get() == GSS_C_NO_BUFFER_SET || set.get()->count == 0) return {};
+    const auto* p = static_cast<const uint8_t*>(set.get()->elements[0].value);
+    return {p, p + set.get()->elements[0].length};
   }
 
   std::vector<uint8_t> Wrap(const std::string& text) const {
     OM_uint32 minor;
-    std::vector<uint8_t> in(text.begin(), text.end());
-    gss_buffer_desc view = View(in);
+    const std::vector<uint8_t> in(text.begin(), text.end());
+    gss_buffer_desc view = gss::View(in);
     int conf = 0;
-    GssBuffer out;
-    EXPECT_EQ(gss_wrap(&minor, ctx, 1, GSS_C_QOP_DEFAULT, &view, &conf, &out.b), GSS_S_COMPLETE);
+    gss::Buffer out;
+    EXPECT_EQ(gss_wrap(&minor, ctx.get(), 1, GSS_C_QOP_DEFAULT, &view, &conf, out.out()),
+              GSS_S_COMPLETE);
     EXPECT_EQ(conf, 1);
-    return out.bytes();
+    return out.ToVector();
   }
 
   OM_uint32 Unwrap(const std::vector<uint8_t>& token, std::string* text) const {
     OM_uint32 minor;
-    gss_buffer_desc view = View(token);
-    GssBuffer out;
-    int conf = 0;
-    OM_uint32 major = gss_unwrap(&minor, ctx, &view, &out.b, &conf, nullptr);
-    if (major == GSS_S_COMPLETE) {
-      auto bytes = out.bytes();
-      *text = std::string(bytes.begin(), bytes.end());
-    }
+    gss_buffer_desc view = gss::View(token);
+    gss::Buffer out;
+    const OM_uint32 major = gss_unwrap(&minor, ctx.get(), &view, out.out(), nullptr, nullptr);
+    if (major == GSS_S_COMPLETE) text->assign(out.bytes().begin(), out.bytes().end());
     return major;
   }
 };
 
 // gss-ntlmssp's wrap token: the 16-byte signature, then the sealed data.
-std::vector<uint8_t> SealAsToken(Mechanism& m, const std::string& text) {
+template <typename Sealer>
+std::vector<uint8_t> SealAsToken(Sealer& m, const std::string& text) {
   std::vector<uint8_t> data(text.begin(), text.end());
   std::vector<uint8_t> token(kSignatureSize);
   IoBuffer b{IoBuffer::Kind::kData, data};
@@ -114,16 +87,22 @@ std::string UnsealToken(Mechanism& m, const std::vector<uint8_t>& token) {
   return std::string(data.begin(), data.end());
 }
 
-// Our own sealing of `text` as the first message of one direction, from the session key alone.
-std::vector<uint8_t> SealFromKey(const std::vector<uint8_t>& key, uint32_t flags, bool initiator,
-                                 const std::string& text) {
-  SessionSecurity s(Key(key), flags, initiator);
-  std::vector<uint8_t> data(text.begin(), text.end());
-  std::vector<uint8_t> token(kSignatureSize);
-  IoBuffer b{IoBuffer::Kind::kData, data};
-  s.Seal({&b, 1}, token);
-  token.insert(token.end(), data.begin(), data.end());
-  return token;
+// Their first wrap equals our own sealing from the session key alone, with the same flags and
+// direction; after it, messages go both ways.
+void ExpectTraffic(Mechanism& ours, const GssContext& theirs, const std::vector<uint8_t>& key,
+                   uint32_t flags, bool their_side_initiates) {
+  const std::vector<uint8_t> wrapped = theirs.Wrap("first from gss-ntlmssp");
+  SessionSecurity reference(Key(key), flags, their_side_initiates);
+  EXPECT_EQ(wrapped, SealAsToken(reference, "first from gss-ntlmssp"));
+  EXPECT_EQ(UnsealToken(ours, wrapped), "first from gss-ntlmssp");
+  for (int i = 0; i < 3; ++i) {
+    std::string text;
+    const std::string sent = "ours " + std::to_string(i);
+    ASSERT_EQ(theirs.Unwrap(SealAsToken(ours, sent), &text), GSS_S_COMPLETE);
+    EXPECT_EQ(text, sent);
+    EXPECT_EQ(UnsealToken(ours, theirs.Wrap("theirs " + std::to_string(i))),
+              "theirs " + std::to_string(i));
+  }
 }
 
 class GssNtlmssp : public ::testing::Test {
@@ -132,7 +111,7 @@ class GssNtlmssp : public ::testing::Test {
     OM_uint32 minor;
     gss_OID_set_desc mechs = {1, &kNtlmOid};
     ASSERT_EQ(gss_acquire_cred(&minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, &mechs, GSS_C_ACCEPT,
-                               &g.cred, nullptr, nullptr),
+                               g.cred.out(), nullptr, nullptr),
               GSS_S_COMPLETE)
         << "minor " << minor;
   }
@@ -145,13 +124,11 @@ class GssNtlmssp : public ::testing::Test {
     EXPECT_EQ(client.Step({}, token), StepResult::kContinue);
     OM_uint32 major = GSS_S_CONTINUE_NEEDED;
     for (int leg = 0; leg < 2; ++leg) {
-      gss_buffer_desc in = View(token);
-      GssBuffer out;
-      gss_name_t src = GSS_C_NO_NAME;
-      major = gss_accept_sec_context(&minor, &server.ctx, server.cred, &in,
-                                     GSS_C_NO_CHANNEL_BINDINGS, leg == 1 ? &src : nullptr, nullptr,
-                                     &out.b, nullptr, nullptr, nullptr);
-      if (src != GSS_C_NO_NAME) server.name = src;
+      gss_buffer_desc in = gss::View(token);
+      gss::Buffer out;
+      major = gss_accept_sec_context(
+          &minor, server.ctx.out(), server.cred.get(), &in, GSS_C_NO_CHANNEL_BINDINGS,
+          leg == 1 ? server.name.out() : nullptr, nullptr, out.out(), nullptr, nullptr, nullptr);
       if (GSS_ERROR(major)) return major;
       if (leg == 0) {
         EXPECT_EQ(major, GSS_S_CONTINUE_NEEDED);
@@ -164,7 +141,7 @@ class GssNtlmssp : public ::testing::Test {
 
   TempFile users_{"EXAMPLE:alice:Pa55 word\n"};
   TempFile accounts_{"EXAMPLE:alice:Pa55 word\n"};
-  testing::ScopedEnv env_{"NTLM_USER_FILE", users_.path()};
+  rpcrt::testing::ScopedEnv env_{"NTLM_USER_FILE", users_.path()};
 };
 
 TEST_F(GssNtlmssp, OurInitiatorWithTheirAcceptor) {
@@ -175,29 +152,12 @@ TEST_F(GssNtlmssp, OurInitiatorWithTheirAcceptor) {
   std::vector<uint8_t> authenticate;
   ASSERT_EQ(OurClientTheirServer(*client, server, &authenticate), GSS_S_COMPLETE);
 
-  OM_uint32 minor;
-  GssBuffer display;
-  ASSERT_EQ(gss_display_name(&minor, server.name, &display.b, nullptr), GSS_S_COMPLETE);
-  const std::vector<uint8_t> name_bytes = display.bytes();
-  EXPECT_NE(std::string(name_bytes.begin(), name_bytes.end()).find("alice"), std::string::npos);
+  EXPECT_NE(server.name.Display().find("alice"), std::string::npos);
 
   const std::vector<uint8_t> key = server.SessionKey();
   EXPECT_EQ(key, client->SessionKey());
 
-  // Their first wrap from the server equals our sealing with the same key and direction.
-  const uint32_t flags = ParseAuthenticate(authenticate).flags;
-  const std::vector<uint8_t> wrapped = server.Wrap("reply from gss-ntlmssp");
-  EXPECT_EQ(wrapped, SealFromKey(key, flags, /*initiator=*/false, "reply from gss-ntlmssp"));
-  EXPECT_EQ(UnsealToken(*client, wrapped), "reply from gss-ntlmssp");
-
-  for (int i = 0; i < 3; ++i) {
-    std::string text;
-    const std::string sent = "request " + std::to_string(i);
-    ASSERT_EQ(server.Unwrap(SealAsToken(*client, sent), &text), GSS_S_COMPLETE);
-    EXPECT_EQ(text, sent);
-    EXPECT_EQ(UnsealToken(*client, server.Wrap("reply " + std::to_string(i))),
-              "reply " + std::to_string(i));
-  }
+  ExpectTraffic(*client, server, key, ParseAuthenticate(authenticate).flags, false);
 
   // A flipped byte in our sealed message is refused by their side too.
   std::vector<uint8_t> bad = SealAsToken(*client, "tampered");
@@ -216,23 +176,19 @@ TEST_F(GssNtlmssp, TheirAcceptorRejectsOurWrongPassword) {
 
 class TheirInitiator {
  public:
-  explicit TheirInitiator(const char* target = "host@localhost") {
-    OM_uint32 minor;
-    gss_buffer_desc name = {strlen(target), const_cast<char*>(target)};
-    EXPECT_EQ(gss_import_name(&minor, &name, GSS_C_NT_HOSTBASED_SERVICE, &g_.name), GSS_S_COMPLETE);
-  }
+  TheirInitiator() { g_.name = gss::Name("host@localhost", GSS_C_NT_HOSTBASED_SERVICE); }
 
   // One leg: consumes `in` (empty for the first) and returns the token and status.
   OM_uint32 Step(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
     OM_uint32 minor;
-    gss_buffer_desc input = View(in);
-    GssBuffer output;
+    gss_buffer_desc input = gss::View(in);
+    gss::Buffer output;
     OM_uint32 major = gss_init_sec_context(
-        &minor, GSS_C_NO_CREDENTIAL, &g_.ctx, g_.name, &kNtlmOid,
+        &minor, GSS_C_NO_CREDENTIAL, g_.ctx.out(), g_.name.get(), &kNtlmOid,
         GSS_C_CONF_FLAG | GSS_C_INTEG_FLAG | GSS_C_REPLAY_FLAG | GSS_C_SEQUENCE_FLAG, 0,
-        GSS_C_NO_CHANNEL_BINDINGS, in.empty() ? GSS_C_NO_BUFFER : &input, nullptr, &output.b,
+        GSS_C_NO_CHANNEL_BINDINGS, in.empty() ? GSS_C_NO_BUFFER : &input, nullptr, output.out(),
         nullptr, nullptr);
-    out = output.bytes();
+    out = output.ToVector();
     return major;
   }
 
@@ -258,19 +214,7 @@ TEST_F(GssNtlmssp, TheirInitiatorWithOurAcceptor) {
   const std::vector<uint8_t> key = client.context().SessionKey();
   EXPECT_EQ(key, server->SessionKey());
 
-  const uint32_t flags = ParseAuthenticate(authenticate).flags;
-  const std::vector<uint8_t> wrapped = client.context().Wrap("request from gss-ntlmssp");
-  EXPECT_EQ(wrapped, SealFromKey(key, flags, /*initiator=*/true, "request from gss-ntlmssp"));
-  EXPECT_EQ(UnsealToken(*server, wrapped), "request from gss-ntlmssp");
-
-  for (int i = 0; i < 3; ++i) {
-    std::string text;
-    const std::string sent = "reply " + std::to_string(i);
-    ASSERT_EQ(client.context().Unwrap(SealAsToken(*server, sent), &text), GSS_S_COMPLETE);
-    EXPECT_EQ(text, sent);
-    EXPECT_EQ(UnsealToken(*server, client.context().Wrap("next " + std::to_string(i))),
-              "next " + std::to_string(i));
-  }
+  ExpectTraffic(*server, client.context(), key, ParseAuthenticate(authenticate).flags, true);
 
   // Their replayed message is refused by ours.
   std::vector<uint8_t> replay = client.context().Wrap("once");

@@ -9,13 +9,17 @@
 #include "rpcrt/security/ntlm/ntlmv2.h"
 #include "rpcrt/security/ntlm/session_security.h"
 #include "rpcrt/security/ntlm/text.h"
-#include "test_util.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::security::ntlm {
 namespace {
 
-using testing::Hex;
-using testing::Vec;
+using rpcrt::testing::Hex;
+
+template <typename Bytes>
+std::vector<uint8_t> Vec(const Bytes& b) {
+  return {std::begin(b), std::end(b)};
+}
 
 constexpr uint32_t kExampleFlags = 0xe28a8233;
 const Challenge kServerChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};

@@ -6,12 +6,12 @@
 #include "rpcrt/security/ntlm/messages.h"
 #include "rpcrt/security/ntlm/ntlmv2.h"
 #include "rpcrt/security/ntlm/text.h"
-#include "test_util.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::security::ntlm {
 namespace {
 
-using testing::StatusOf;
+using rpcrt::testing::StatusOf;
 
 ChallengeMessage SampleChallenge() {
   ChallengeMessage m;
@@ -36,29 +36,6 @@ AuthenticateMessage SampleAuthenticate() {
   m.encrypted_session_key.assign(16, 0x22);
   m.mic.fill(0x33);
   return m;
-}
-
-TEST(NtlmMessages, RoundTrip) {
-  const auto neg = ParseNegotiate(EncodeNegotiate({flag::kUnicode | flag::kSeal}));
-  EXPECT_EQ(neg.flags, flag::kUnicode | flag::kSeal | flag::kVersion);
-
-  const ChallengeMessage c = SampleChallenge();
-  const ChallengeMessage c2 = ParseChallenge(EncodeChallenge(c));
-  EXPECT_EQ(c2.target_name, c.target_name);
-  EXPECT_EQ(c2.server_challenge, c.server_challenge);
-  EXPECT_EQ(c2.target_info, c.target_info);
-
-  const AuthenticateMessage a = SampleAuthenticate();
-  const std::vector<uint8_t> token = EncodeAuthenticate(a);
-  const AuthenticateMessage a2 = ParseAuthenticate(token);
-  EXPECT_EQ(a2.user, a.user);
-  EXPECT_EQ(a2.domain, a.domain);
-  EXPECT_EQ(a2.workstation, a.workstation);
-  EXPECT_EQ(a2.nt_response, a.nt_response);
-  EXPECT_EQ(a2.encrypted_session_key, a.encrypted_session_key);
-  EXPECT_TRUE(a2.has_mic);
-  EXPECT_EQ(a2.mic, a.mic);
-  EXPECT_EQ(token[kMicOffset], 0x33);
 }
 
 // Every proper prefix of a valid message is an error, never a read past the end (the
@@ -127,7 +104,7 @@ TEST(NtlmMessages, AuthenticateWithoutRoomForMicHasNone) {
 }
 
 TEST(NtlmAvPairs, HostileListsAreRejected) {
-  using testing::Hex;
+  using rpcrt::testing::Hex;
   EXPECT_EQ(StatusOf([] { AvPairs::Parse({}); }), kSecPkgError);           // no terminator
   EXPECT_EQ(StatusOf([] { AvPairs::Parse(Hex("0100")); }), kSecPkgError);  // cut header
   EXPECT_EQ(StatusOf([] { AvPairs::Parse(Hex("01000500414243")); }), kSecPkgError);  // overrun

@@ -7,6 +7,7 @@
 #include "rpcrt/server/endpoint_mapper_server.h"
 #include "rpcrt/status.h"
 #include "tests/rpcrt/test_server.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt {
 namespace {
@@ -40,13 +41,11 @@ TEST_F(EndpointMapper, MapResolvesABindingWithoutEndpoint) {
 
 TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
   mapper_->Register(testing::kEchoInterface, echo_->port());
-  try {
-    client::EptMap("127.0.0.1", mapper_port(), testing::kOtherInterface, client::kComTimeoutDefault,
-                   5000);
-    FAIL() << "mapped an unknown interface";
-  } catch (const RpcError& e) {
-    EXPECT_EQ(e.status(), kEptNotRegistered);
-  }
+  EXPECT_EQ(testing::StatusOf([] {
+              client::EptMap("127.0.0.1", mapper_port(), testing::kOtherInterface,
+                             client::kComTimeoutDefault, 5000);
+            }),
+            kEptNotRegistered);
   // A newer major version than registered does not match either.
   SyntaxId v2 = testing::kEchoInterface;
   v2.version_major = 2;
@@ -56,13 +55,11 @@ TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
 
 TEST_F(EndpointMapper, MapperDownIsServerUnavailable) {
   mapper_->Stop();
-  try {
-    client::EptMap("127.0.0.1", mapper_port(), testing::kEchoInterface, client::kComTimeoutDefault,
-                   5000);
-    FAIL();
-  } catch (const RpcError& e) {
-    EXPECT_EQ(e.status(), kServerUnavailable);
-  }
+  EXPECT_EQ(testing::StatusOf([] {
+              client::EptMap("127.0.0.1", mapper_port(), testing::kEchoInterface,
+                             client::kComTimeoutDefault, 5000);
+            }),
+            kServerUnavailable);
 }
 
 TEST_F(EndpointMapper, LookupListsEveryEntryAcrossBatches) {

@@ -10,6 +10,7 @@
 #include "rpcrt/server/endpoint_mapper_server.h"
 #include "rpcrt/status.h"
 #include "tests/rpcrt/test_server.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace {
 
@@ -109,12 +110,8 @@ TEST(RpcFacade, BindingStatuses) {
   EXPECT_EQ(RpcMgmtSetComTimeout(nullptr, 0), RPC_S_INVALID_BINDING);
   RPC_CLIENT_INTERFACE iface = EchoSpec();
   EXPECT_EQ(RpcEpResolveBinding(stale, &iface), RPC_S_INVALID_BINDING);
-  try {
-    RpcSendReceive(stale, &iface, 0, {});
-    FAIL();
-  } catch (const rpcrt::RpcError& e) {
-    EXPECT_EQ(e.status(), static_cast<rpcrt::Status>(RPC_S_INVALID_BINDING));
-  }
+  EXPECT_EQ(rpcrt::testing::StatusOf([&] { RpcSendReceive(stale, &iface, 0, {}); }),
+            static_cast<rpcrt::Status>(RPC_S_INVALID_BINDING));
 }
 
 TEST(RpcFacade, CallsThroughResolvedBinding) {
@@ -135,12 +132,8 @@ TEST(RpcFacade, CallsThroughResolvedBinding) {
   rpcrt::client::Reply reply = RpcSendReceive(h, &iface, rpcrt::testing::kOpEcho, request);
   EXPECT_EQ(reply.stub, request);
   EXPECT_EQ(reply.drep, rpcrt::kLocalDataRep);
-  try {
-    RpcSendReceive(h, &iface, 42, request);
-    FAIL();
-  } catch (const rpcrt::RpcError& e) {
-    EXPECT_EQ(e.status(), static_cast<rpcrt::Status>(RPC_S_PROCNUM_OUT_OF_RANGE));
-  }
+  EXPECT_EQ(rpcrt::testing::StatusOf([&] { RpcSendReceive(h, &iface, 42, request); }),
+            static_cast<rpcrt::Status>(RPC_S_PROCNUM_OUT_OF_RANGE));
   EXPECT_EQ(RpcBindingFree(&h), RPC_S_OK);
 }
 

@@ -8,7 +8,7 @@
 #include "rpcrt/ndr/ndr_reader.h"
 #include "rpcrt/ndr/ndr_writer.h"
 #include "rpcrt/pdu/pdu.h"
-#include "tests/rpcrt_wire/hex.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt {
 namespace {

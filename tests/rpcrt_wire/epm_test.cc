@@ -4,7 +4,7 @@
 
 #include "rpcrt/epm/epm_messages.h"
 #include "rpcrt/epm/tower.h"
-#include "tests/rpcrt_wire/hex.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::epm {
 namespace {

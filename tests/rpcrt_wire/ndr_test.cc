@@ -6,7 +6,7 @@
 #include "rpcrt/ndr/byte_order.h"
 #include "rpcrt/ndr/ndr_reader.h"
 #include "rpcrt/ndr/ndr_writer.h"
-#include "tests/rpcrt_wire/hex.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "rpcrt/pdu/pdu.h"
-#include "tests/rpcrt_wire/hex.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt {
 namespace {

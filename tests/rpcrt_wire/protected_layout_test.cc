@@ -3,7 +3,7 @@
 #include <numeric>
 
 #include "rpcrt/pdu/protected_layout.h"
-#include "tests/rpcrt_wire/hex.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt {
 namespace {

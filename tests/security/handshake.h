@@ -10,6 +10,7 @@
 
 #include "rpcrt/security/security_context.h"
 #include "rpcrt/status.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace zelqa::testing {
 
@@ -34,12 +35,12 @@ void Unseal(rpcrt::security::SecurityContext& receiver, Pdu& pdu);
 void Sign(rpcrt::security::SecurityContext& sender, Pdu& pdu);
 void Verify(rpcrt::security::SecurityContext& receiver, const Pdu& pdu);
 
-// Seals a few PDUs each way between two established contexts and checks they come back whole.
+// Seals a few PDUs each way between two established contexts and checks they come back whole;
+// `data_only`: without header and trailer.
 void ExpectSealedTraffic(rpcrt::security::SecurityContext& client,
-                         rpcrt::security::SecurityContext& server);
+                         rpcrt::security::SecurityContext& server, bool data_only = false);
 
-// The status `f` throws as an RpcError, or kOk.
-rpcrt::Status StatusOf(const std::function<void()>& f);
+using rpcrt::testing::StatusOf;
 
 // ASCII text widened for identities.
 inline std::u16string U16(const std::string& s) {

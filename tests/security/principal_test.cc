@@ -8,6 +8,7 @@
 #include "rpcrt/security/kerberos/kerberos.h"
 #include "rpcrt/security/utf8.h"
 #include "rpcrt/status.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace {
 
@@ -49,12 +50,8 @@ TEST(PrincipalTest, NetbiosDomainBecomesTheConfiguredRealmItStarts) {
 }
 
 TEST(PrincipalTest, EmptyOrBrokenUserIsAnInvalidIdentity) {
-  try {
-    KerberosPrincipal(Identity(u"", u"X", u"pw"));
-    FAIL();
-  } catch (const rpcrt::RpcError& e) {
-    EXPECT_EQ(e.status(), rpcrt::kInvalidAuthIdentity);
-  }
+  EXPECT_EQ(rpcrt::testing::StatusOf([] { KerberosPrincipal(Identity(u"", u"X", u"pw")); }),
+            rpcrt::kInvalidAuthIdentity);
   EXPECT_THROW(KerberosPrincipal(Identity(std::u16string(1, u'\xd800'), u"X", u"pw")),
                rpcrt::RpcError);
 }

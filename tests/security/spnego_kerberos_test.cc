@@ -1,4 +1,4 @@
-// SPNEGO carrying Kerberos: ours on both sides, and ours against MIT's SPNEGO both ways.
+// SPNEGO carrying Kerberos: ours against MIT's SPNEGO both ways, and forged answers to ours.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -19,7 +19,6 @@ using zelqa::testing::Establish;
 using zelqa::testing::ExpectSealedTraffic;
 using zelqa::testing::KdcEnvironment;
 using zelqa::testing::MitContext;
-using zelqa::testing::Pdu;
 using zelqa::testing::StatusOf;
 using zelqa::testing::U16;
 
@@ -48,15 +47,6 @@ std::unique_ptr<MitContext> MitInitiator(OM_uint32 flags) {
 
 constexpr OM_uint32 kDceFlags = GSS_C_DCE_STYLE | GSS_C_MUTUAL_FLAG | GSS_C_REPLAY_FLAG |
                                 GSS_C_SEQUENCE_FLAG | GSS_C_CONF_FLAG | GSS_C_INTEG_FLAG;
-
-TEST(SpnegoKerberosTest, OursOnBothSidesTakesTwoRoundTrips) {
-  auto client = OurInitiator();
-  auto server = OurAcceptor();
-  // bind, bind_ack, alter_context (last Kerberos token + mechListMIC), alter_context_resp.
-  EXPECT_EQ(Establish(*client, *server), (std::vector<std::string>{"C", "S", "C", "S"}));
-  EXPECT_EQ(server->PeerName(), "ZELQA.TEST\\alice");
-  ExpectSealedTraffic(*client, *server);
-}
 
 TEST(SpnegoKerberosTest, OurInitiatorWithMitAcceptor) {
   auto client = OurInitiator();

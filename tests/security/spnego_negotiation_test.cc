@@ -30,18 +30,17 @@ class ScriptedMechanism : public Mechanism {
   std::span<const uint8_t> Oid() const override { return oid_; }
   StepResult Step(std::span<const uint8_t> in, std::vector<uint8_t>& out) override {
     if (fail_first_step_) throw rpcrt::RpcError(rpcrt::kSecPkgError, "cannot start");
-    const Bytes input(in.begin(), in.end());
-    if (initiator_) {
-      if (leg_ == 0 && input.empty()) return Emit(out, 'N', StepResult::kContinue);
-      if (leg_ == 1 && input == Bytes{'C'}) return Emit(out, 'A', StepResult::kComplete);
-    } else {
-      if (leg_ == 0 && input == Bytes{'N'}) return Emit(out, 'C', StepResult::kContinue);
-      if (leg_ == 1 && input == Bytes{'A'}) {
-        established_ = true;
-        return StepResult::kComplete;
-      }
+    // What each leg expects and answers: "" -> N, N -> C, C -> A, A -> (done).
+    static const char* const kExpect[2][2] = {{"N", "A"}, {"", "C"}};
+    static const char* const kAnswer[2][2] = {{"C", ""}, {"N", "A"}};
+    const std::string input(in.begin(), in.end());
+    if (leg_ > 1 || input != kExpect[initiator_][leg_]) {
+      throw rpcrt::RpcError(rpcrt::kSecPkgError, "unexpected token");
     }
-    throw rpcrt::RpcError(rpcrt::kSecPkgError, "unexpected token");
+    const std::string answer = kAnswer[initiator_][leg_++];
+    out.assign(answer.begin(), answer.end());
+    established_ = leg_ == 2;
+    return established_ ? StepResult::kComplete : StepResult::kContinue;
   }
   bool IsEstablished() const override { return established_; }
   size_t SignatureSize(size_t) const override { return 4; }
@@ -66,13 +65,6 @@ class ScriptedMechanism : public Mechanism {
   std::string Describe() const override { return "fake"; }
 
  private:
-  StepResult Emit(std::vector<uint8_t>& out, uint8_t token, StepResult r) {
-    out = {token};
-    ++leg_;
-    if (r == StepResult::kComplete) established_ = true;
-    return r;
-  }
-
   Bytes oid_;
   bool initiator_;
   bool fail_first_step_;
