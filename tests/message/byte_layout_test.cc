@@ -188,4 +188,13 @@ TEST(GenericMessageSet, NullItemIsRefused) {
 }
 
 }  // namespace
+TEST(GenericMessageSerialize, ShortWriteReportsCounts) {
+  CGenericMessage message;
+  message.Set(1, boost::make_shared<CMessageDataInt32>(5));
+  CMemoryOutputStream full(10);
+  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { message.Serialize(full); }),
+            "Failed to write value to the binary stream: written less bytes (10) than expected "
+            "(22).");
+}
+
 }  // namespace io::message
