@@ -19,12 +19,12 @@ typedef void (*free_fn)(zelqa_char_t*);
 
 static int failures = 0;
 
-#define CHECK(cond)                                              \
-  do {                                                           \
-    if (!(cond)) {                                               \
+#define CHECK(cond)                                                            \
+  do {                                                                         \
+    if (!(cond)) {                                                             \
       fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      ++failures;                                                \
-    }                                                            \
+      ++failures;                                                              \
+    }                                                                          \
   } while (0)
 
 /* ASCII to UTF-16 (the tests use ASCII only). */
@@ -44,6 +44,18 @@ static char* narrow(const zelqa_char_t* w) {
   return s;
 }
 
+/* Whether the text equals `want`; the block is freed. A failed call's text is printed. */
+static free_fn lib_str_free;
+static int text_is(zelqa_char_t* w, const char* want) {
+  if (!w) return 0;
+  char* text = narrow(w);
+  const int same = want && strcmp(text, want) == 0;
+  if (!want) fprintf(stderr, "failed: %s\n", text);
+  free(text);
+  lib_str_free(w);
+  return same;
+}
+
 static char* read_first_line(const char* path) {
   FILE* f = fopen(path, "r");
   if (!f) return NULL;
@@ -53,6 +65,42 @@ static char* read_first_line(const char* path) {
   if (!line) return NULL;
   buf[strcspn(buf, "\r\n")] = 0;
   return strdup(buf);
+}
+
+/* Connects, calls once, disconnects, and checks that the identifier is gone. */
+static void call_through(connect_fn rpc_connect, call_fn do_rpc_call, disconnect_fn rpc_disconnect,
+                         char** argv) {
+  char* password = read_first_line(argv[5]);
+  CHECK(password != NULL);
+  zelqa_char_t* host = widen(argv[2]);
+  zelqa_char_t* user = widen(argv[4]);
+  zelqa_char_t* pass = widen(password ? password : "");
+  zelqa_char_t* service = widen(argv[6]);
+  zelqa_char_t* r1 = widen("Hello, ");
+  zelqa_char_t* r2 = widen("world");
+  zelqa_char_t *id = NULL, *answer = NULL, *error = NULL;
+  zelqa_hresult_t hr =
+      rpc_connect(host, (uint32_t)strtoul(argv[3], NULL, 10), user, pass, service, &id, &error);
+  CHECK(hr == ZELQA_S_OK || text_is(error, NULL));
+  if (hr == ZELQA_S_OK) {
+    char* id_text = narrow(id);
+    CHECK(strlen(id_text) == 38 && id_text[0] == '{' && id_text[37] == '}');
+    free(id_text);
+    hr = do_rpc_call(id, r1, r2, &answer, &error);
+    CHECK(hr == ZELQA_S_OK ? text_is(answer, "Hello, world") : text_is(error, NULL));
+    error = NULL;
+    CHECK(rpc_disconnect(id, &error) == ZELQA_S_OK);
+    CHECK(do_rpc_call(id, r1, r2, &answer, &error) == ZELQA_E_FAIL);
+    lib_str_free(error);
+    lib_str_free(id);
+  }
+  free(r1);
+  free(r2);
+  free(host);
+  free(user);
+  free(pass);
+  free(service);
+  free(password);
 }
 
 int main(int argc, char** argv) {
@@ -68,7 +116,7 @@ int main(int argc, char** argv) {
   connect_fn rpc_connect = (connect_fn)dlsym(lib, "RpcConnect");
   call_fn do_rpc_call = (call_fn)dlsym(lib, "DoRpcCall");
   disconnect_fn rpc_disconnect = (disconnect_fn)dlsym(lib, "RpcDisconnect");
-  free_fn lib_str_free = (free_fn)dlsym(lib, "LibStrFree");
+  lib_str_free = (free_fn)dlsym(lib, "LibStrFree");
   CHECK(rpc_connect && do_rpc_call && rpc_disconnect && lib_str_free);
   if (failures) return 1;
 
@@ -79,78 +127,18 @@ int main(int argc, char** argv) {
   zelqa_char_t* error = NULL;
   CHECK(do_rpc_call(bogus, req, req, &answer, &error) == ZELQA_E_FAIL);
   CHECK(answer == (zelqa_char_t*)0x1);
-  CHECK(error != NULL);
-  if (error) {
-    char* text = narrow(error);
-    CHECK(strcmp(text,
-                 "Failed to call RPC method. No such connection: "
-                 "{00000000-0000-0000-0000-000000000000}") == 0);
-    free(text);
-    lib_str_free(error);
-  }
+  CHECK(text_is(error,
+                "Failed to call RPC method. No such connection: "
+                "{00000000-0000-0000-0000-000000000000}"));
   /* Disconnecting an unknown identifier succeeds and writes nothing. */
   error = (zelqa_char_t*)0x1;
   CHECK(rpc_disconnect(bogus, &error) == ZELQA_S_OK);
   CHECK(error == (zelqa_char_t*)0x1);
   lib_str_free(NULL);
-
-  if (argc == 7) {
-    char* password = read_first_line(argv[5]);
-    CHECK(password != NULL);
-    zelqa_char_t* host = widen(argv[2]);
-    zelqa_char_t* user = widen(argv[4]);
-    zelqa_char_t* pass = widen(password ? password : "");
-    zelqa_char_t* service = widen(argv[6]);
-    zelqa_char_t* id = NULL;
-    error = NULL;
-    zelqa_hresult_t hr =
-        rpc_connect(host, (uint32_t)strtoul(argv[3], NULL, 10), user, pass, service, &id, &error);
-    if (hr != ZELQA_S_OK && error) {
-      char* text = narrow(error);
-      fprintf(stderr, "RpcConnect: %s\n", text);
-      free(text);
-    }
-    CHECK(hr == ZELQA_S_OK);
-    if (hr != ZELQA_S_OK) lib_str_free(error);
-    error = NULL;
-    if (hr == ZELQA_S_OK) {
-      char* id_text = narrow(id);
-      CHECK(strlen(id_text) == 38 && id_text[0] == '{' && id_text[37] == '}');
-      free(id_text);
-      zelqa_char_t* r1 = widen("Hello, ");
-      zelqa_char_t* r2 = widen("world");
-      answer = NULL;
-      hr = do_rpc_call(id, r1, r2, &answer, &error);
-      CHECK(hr == ZELQA_S_OK);
-      if (hr != ZELQA_S_OK) {
-        char* text = narrow(error);
-        fprintf(stderr, "DoRpcCall: %s\n", text);
-        free(text);
-        lib_str_free(error);
-        error = NULL;
-      }
-      if (hr == ZELQA_S_OK) {
-        char* text = narrow(answer);
-        CHECK(strcmp(text, "Hello, world") == 0);
-        free(text);
-        lib_str_free(answer);
-      }
-      CHECK(rpc_disconnect(id, &error) == ZELQA_S_OK);
-      error = NULL;
-      CHECK(do_rpc_call(id, r1, r2, &answer, &error) == ZELQA_E_FAIL);
-      lib_str_free(error);
-      lib_str_free(id);
-      free(r1);
-      free(r2);
-    }
-    free(host);
-    free(user);
-    free(pass);
-    free(service);
-    free(password);
-  }
   free(bogus);
   free(req);
+
+  if (argc == 7) call_through(rpc_connect, do_rpc_call, rpc_disconnect, argv);
   /* A host may unload the library; it stays mapped (it is linked nodelete), so its
    * process-wide objects are neither leaked nor left dangling. */
   if (dlclose(lib) != 0) {

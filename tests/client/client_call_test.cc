@@ -1,4 +1,6 @@
 // Calls through the connection registry to a real server on loopback, sealed with NTLM.
+#include <gmock/gmock.h>
+
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -11,11 +13,15 @@
 #include "exc/string_conv.h"
 #include "platform/registry.h"
 #include "rpcrt/server/endpoint_mapper_server.h"
+#include "tests/exc/what_of.h"
 
 namespace zelqa::testing {
 namespace {
 
 using api::GetConnectionRegistry;
+using exctest::Caught;
+using exctest::WhatOf;
+using ::testing::HasSubstr;
 
 class CallTest : public ClientTest {
  protected:
@@ -63,13 +69,8 @@ TEST_F(CallTest, UnknownIdentifiersAreExactMatchesOnly) {
   for (auto& c : upper) c = (c >= u'a' && c <= u'f') ? c - 32 : c;
   const std::u16string bare = id.substr(1, 36);
   for (const auto& other : {upper, bare}) {
-    try {
-      Call(other, u"a", u"b");
-      FAIL() << "found a connection under a different text";
-    } catch (const exc::runtime_exc_t& e) {
-      EXPECT_EQ(std::string(e.what()),
-                "Failed to call RPC method. No such connection: " + exc::wide_to_utf8(other));
-    }
+    EXPECT_EQ(WhatOf<exc::runtime_exc_t>([&] { Call(other, u"a", u"b"); }),
+              "Failed to call RPC method. No such connection: " + exc::wide_to_utf8(other));
     GetConnectionRegistry().Disconnect(other);  // ignored
   }
   EXPECT_EQ(Call(id, u"a", u"b"), u"ab");
@@ -84,12 +85,8 @@ TEST_F(CallTest, ServerReportedFailureIsTheServersTextAndNotRetried) {
     return server::DoRpcOutcome{false, {}, r2};
   });
   const std::u16string id = Connect();
-  try {
-    Call(id, u"x", u"disk full \u00e9");
-    FAIL();
-  } catch (const exc::runtime_exc_t& e) {
-    EXPECT_EQ(std::string(e.what()), "disk full \xc3\xa9");
-  }
+  EXPECT_EQ(WhatOf<exc::runtime_exc_t>([&] { Call(id, u"x", u"disk full \u00e9"); }),
+            "disk full \xc3\xa9");
   EXPECT_EQ(calls, 1);
   // The connection stays usable after a failed call.
   SetHandler(server::EchoHandler);
@@ -100,13 +97,10 @@ TEST_F(CallTest, ServerReportedFailureIsTheServersTextAndNotRetried) {
 TEST_F(CallTest, FailedConnectRegistersNothing) {
   const size_t before = GetConnectionRegistry().size();
   // Port 0 asks the endpoint mapper, and there is none on this host's port 135 for us.
-  try {
-    GetConnectionRegistry().Connect(u"127.0.0.1", 0, kUser, kPassword, kService);
-    FAIL();
-  } catch (const exc::win_sys_exc_t& e) {
-    EXPECT_NE(std::string(e.what()).find("Connect failed (RpcEpResolveBinding)"),
-              std::string::npos);
-  }
+  EXPECT_THAT(WhatOf<exc::win_sys_exc_t>([&] {
+                GetConnectionRegistry().Connect(u"127.0.0.1", 0, kUser, kPassword, kService);
+              }),
+              HasSubstr("Connect failed (RpcEpResolveBinding)"));
   EXPECT_EQ(GetConnectionRegistry().size(), before);
   // Not verbose: one Info record on the rpc channel, the connect text and " Failed.".
   EXPECT_EQ(CountLogged("Connecting to RPC. Spec: Host: 127.0.0.1, ServiceName: zelqa, Port: 0, "
@@ -115,32 +109,21 @@ TEST_F(CallTest, FailedConnectRegistersNothing) {
             1u);
 }
 
-TEST_F(CallTest, WrongPasswordIsAccessDeniedWithoutRetry) {
-  const std::u16string id = Connect(kUser, u"not the password");
-  try {
-    Call(id, u"a", u"b");
-    FAIL();
-  } catch (const exc::rpc_exc_t& e) {
-    EXPECT_EQ(e.error_code(), 5u);
-    EXPECT_EQ(std::string(e.what()),
+TEST_F(CallTest, WrongPasswordOrUnknownAccountIsAccessDeniedWithoutRetry) {
+  for (const auto& [user, password] :
+       {std::pair{kUser, u"not the password"}, std::pair{u"ZELQA\\mallory", kPassword}}) {
+    const std::u16string id = Connect(user, password);
+    const auto e = Caught<exc::rpc_exc_t>([&] { Call(id, u"a", u"b"); });
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->error_code(), 5u);
+    EXPECT_EQ(std::string(e->what()),
               "Access is denied.\r\n\nRPC function call failed. Function name: [DoRpc]. "
               "Target machine: [127.0.0.1:" +
                   std::to_string(port()) + "].");
+    GetConnectionRegistry().Disconnect(id);
   }
   EXPECT_TRUE(clock().sleeps().empty());
   EXPECT_FALSE(Logged("Retrying RPC call"));
-  GetConnectionRegistry().Disconnect(id);
-}
-
-TEST_F(CallTest, UnknownAccountIsAccessDenied) {
-  const std::u16string id = Connect(u"ZELQA\\mallory", kPassword);
-  try {
-    Call(id, u"a", u"b");
-    FAIL();
-  } catch (const exc::rpc_exc_t& e) {
-    EXPECT_EQ(e.error_code(), 5u);
-  }
-  GetConnectionRegistry().Disconnect(id);
 }
 
 TEST_F(CallTest, DisconnectDuringACallLetsTheCallFinish) {
@@ -186,12 +169,6 @@ TEST_F(CallTest, ManyThreadsOnOneAndOnManyConnections) {
   GetConnectionRegistry().Disconnect(shared);
 }
 
-}  // namespace
-}  // namespace zelqa::testing
-
-namespace zelqa::testing {
-namespace {
-
 // Port 0: the endpoint comes from the host's endpoint mapper, whose port the registry store
 // moves away from 135 as an administrator could.
 TEST_F(ClientTest, PortZeroAsksTheEndpointMapper) {
@@ -213,14 +190,11 @@ TEST_F(ClientTest, PortZeroAsksTheEndpointMapper) {
 
   // An interface the mapper does not know: the connect fails with its status.
   epm.Unregister(server::kDoRpcInterface);
-  try {
-    registry.Connect(u"127.0.0.1", 0, kUser, kPassword, kService);
-    FAIL();
-  } catch (const exc::win_sys_exc_t& e) {
-    EXPECT_EQ(e.error_code(), 1753u);
-    EXPECT_NE(std::string(e.what()).find("Connect failed (RpcEpResolveBinding)"),
-              std::string::npos);
-  }
+  const auto e = Caught<exc::win_sys_exc_t>(
+      [&] { registry.Connect(u"127.0.0.1", 0, kUser, kPassword, kService); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->error_code(), 1753u);
+  EXPECT_THAT(e->what(), HasSubstr("Connect failed (RpcEpResolveBinding)"));
   epm.Stop();
 }
 

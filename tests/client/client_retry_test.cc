@@ -1,5 +1,7 @@
 // The retry loop against real failures of a real server: lost servers, dropped connections,
 // faults, time-outs. The clock is replaced, so waits are recorded instead of slept.
+#include <gmock/gmock.h>
+
 #include <thread>
 
 #include "client_fixture.h"
@@ -8,6 +10,7 @@
 #include "rpc/do_rpc_method.h"
 #include "rpc/proxy_rpc_invoker.h"
 #include "rpcrt/status.h"
+#include "tests/exc/what_of.h"
 
 namespace zelqa::testing {
 namespace {
@@ -17,11 +20,12 @@ using rpc::CProxyRpcInvoker;
 
 class RetryTest : public ClientTest {
  protected:
-  std::unique_ptr<CProxyRpcInvoker> MakeInvoker(uint16_t port) {
+  std::unique_ptr<CProxyRpcInvoker> MakeInvoker(uint16_t port, uint32_t timeout_s = 3600) {
     auto invoker = std::make_unique<CProxyRpcInvoker>();
     invoker->settings().Host = u"127.0.0.1";
     invoker->settings().Port = port;
     invoker->settings().ServiceName = kService;
+    invoker->settings().RequestTimeout = timeout_s;
     invoker->LogonUser(kUser, kPassword);
     invoker->Connect();
     return invoker;
@@ -118,13 +122,7 @@ TEST_F(RetryTest, FaultsThatAreNotRetryableEndTheCallAtOnce) {
 }
 
 TEST_F(RetryTest, SlowServerBeyondTheCallTimeoutIsCancelledAndNotRetried) {
-  auto invoker = std::make_unique<CProxyRpcInvoker>();
-  invoker->settings().Host = u"127.0.0.1";
-  invoker->settings().Port = port();
-  invoker->settings().ServiceName = kService;
-  invoker->settings().RequestTimeout = 1;  // seconds
-  invoker->LogonUser(kUser, kPassword);
-  invoker->Connect();
+  auto invoker = MakeInvoker(port(), /*timeout_s=*/1);
   server().faults().delay_reply_ms = 3000;
   EXPECT_EQ(InvokeStatus(*invoker), 1818u);
   EXPECT_TRUE(clock().sleeps().empty());
@@ -139,12 +137,8 @@ TEST_F(RetryTest, ReconnectThatFailsLeavesNoBindingForTheNextAttempt) {
   invoker->settings().Port = 0;
   server().Stop();
   CDoRpcMethod method(u"a", u"b");
-  try {
-    invoker->Invoke(method);
-    FAIL();
-  } catch (const exc::CZelqaInternalError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("RPC connection was not initialized\n", 0), 0u);
-  }
+  EXPECT_THAT(exctest::WhatOf<exc::CZelqaInternalError>([&] { invoker->Invoke(method); }),
+              ::testing::StartsWith("RPC connection was not initialized\n"));
   EXPECT_TRUE(Logged("RPC client failed to reestablish connection"));
   EXPECT_FALSE(invoker->connected());
 }

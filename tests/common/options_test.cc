@@ -1,61 +1,38 @@
 #include "common/options.h"
 
-#include <barrier>
-#include <cstdio>
-#include <fstream>
+#include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "platform/registry.h"
+#include "tests/common/run_together.h"
+#include "tests/logging/test_support.h"
 
 namespace {
 
 // Runs first in this program, so the record is created here.
 TEST(Options, ConcurrentFirstReadersShareOneRecord) {
-  constexpr int kThreads = 8;
-  std::barrier start(kThreads);
-  std::vector<const common::options_t*> seen(kThreads);
-  std::vector<uint32_t> retry_counts(kThreads);
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kThreads; ++i) {
-    threads.emplace_back([&, i] {
-      start.arrive_and_wait();
-      seen[i] = &common::GetOptions();
-      retry_counts[i] = seen[i]->RpcRetryCount;
-    });
-  }
-  for (auto& t : threads) t.join();
-  for (int i = 0; i < kThreads; ++i) {
-    EXPECT_EQ(seen[i], seen[0]);
-    EXPECT_EQ(retry_counts[i], 10u);
-  }
+  const auto seen = commontest::RunTogether(8, [] { return &common::GetOptions(); });
+  for (const common::options_t* options : seen) EXPECT_EQ(options, seen[0]);
+  EXPECT_EQ(seen[0]->RpcRetryCount, 10u);
 }
 
 class OptionsFromRegistry : public ::testing::Test {
  protected:
   void TearDown() override {
-    std::remove(path_.c_str());
-    platform::ReloadRegistry(path_);  // missing file: empty registry
+    registry_.reset();  // an empty store again
     common::testing::ReloadOptions();
   }
-
   void Use(const std::string& values) {
-    std::ofstream(path_) << "Windows Registry Editor Version 5.00\r\n\r\n"
-                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
-                         << values;
-    platform::ReloadRegistry(path_);
+    registry_.emplace("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n" + values);
     common::testing::ReloadOptions();
   }
 
-  std::string path_ = ::testing::TempDir() + "options_test.reg";
+  std::optional<logtest::registry_file_t> registry_;
 };
 
 TEST_F(OptionsFromRegistry, DefaultsWithoutTheProductKey) {
-  platform::ReloadRegistry(path_ + ".missing");
-  common::testing::ReloadOptions();
+  common::testing::ReloadOptions();  // nothing loaded: an empty store
   const auto& o = common::GetOptions();
   EXPECT_EQ(o.ProductKey, u"SOFTWARE\\Zelqa\\Zelqa Harbrix");
   EXPECT_EQ(o.RpcRetryCount, 10u);

@@ -6,10 +6,11 @@
 
 #include "exc/rethrow.h"
 #include "exc/rpc_exc.h"
+#include "tests/exc/what_of.h"
 
 namespace {
 
-TEST(ErrorText, FixedTableComesFirst) {
+TEST(ErrorText, FixedTableComesFirstAndSystemTextsLoseTheirLineBreak) {
   EXPECT_EQ(exc::get_error_text(34), "The wrong diskette is in the drive.");
   EXPECT_EQ(exc::get_error_text(202), exc::get_error_text(182));
   EXPECT_EQ(exc::get_error_text(720),
@@ -18,38 +19,22 @@ TEST(ErrorText, FixedTableComesFirst) {
   // Texts with inserts in the system table are written out in the fixed one.
   EXPECT_EQ(std::string(exc::find_known_error_text(317)).find('%'), std::string::npos);
   EXPECT_EQ(exc::find_known_error_text(5), nullptr);
-}
-
-TEST(ErrorText, SystemAndWininetTextsLoseTheirLineBreak) {
   EXPECT_EQ(exc::get_error_text(1722), "The RPC server is unavailable.");
   EXPECT_EQ(exc::get_error_text(12002), "The operation timed out");
-}
-
-TEST(RpcExc, SystemTextKeepsItsLineBreak) {
-  const exc::rpc_exc_t e(1722);
-  EXPECT_EQ(e.error_code(), 1722u);
-  ASSERT_EQ(e.lines().size(), 1u);
-  EXPECT_EQ(e.lines()[0], (exc::message_line_t{"The RPC server is unavailable.\r\n", false}));
-}
-
-TEST(RpcExc, HresultOfAnotherFacilityHasItsSystemText) {
   EXPECT_EQ(exc::rpc_exc_t(0x8001011B).lines().at(0).text, "Access is denied.\r\n");
-  EXPECT_EQ(exc::get_error_text(86), "The specified network password is not correct.");
 }
 
 TEST(RpcExc, StatusWithoutTextIsShownInHex) {
-  try {
+  const auto e = exctest::Caught<exc::rpc_exc_t>([] {
     try {
       throw exc::rpc_exc_t(0xE06D7363);
     } catch (const std::exception& e) {
       exc::rethrow_with_context("Failed to call remote method.", e);
     }
-  } catch (const exc::rpc_exc_t& e) {
-    EXPECT_EQ(e.error_code(), 0xE06D7363u);
-    EXPECT_STREQ(e.what(), "RPC call failed with error: [e06d7363]\nFailed to call remote method.");
-    return;
-  }
-  FAIL();
+  });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->error_code(), 0xE06D7363u);
+  EXPECT_STREQ(e->what(), "RPC call failed with error: [e06d7363]\nFailed to call remote method.");
 }
 
 }  // namespace

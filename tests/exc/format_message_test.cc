@@ -100,12 +100,4 @@ TEST(FormatSimple, OnlyNumberedPlaceholders) {
   EXPECT_EQ(simple("100%", {}), "100%");    // ... but only when there are arguments
 }
 
-TEST(ToHexText, EightLowercaseDigits) {
-  EXPECT_EQ(exc::to_hex_text(5u), "0x00000005");
-  EXPECT_EQ(exc::to_hex_text(0x80004005u), "0x80004005");
-  EXPECT_EQ(exc::to_hex_text(int32_t{-1}), "0xffffffff");
-  EXPECT_EQ(exc::to_hex_text(reinterpret_cast<const void*>(uintptr_t{0x400000})).size(),
-            2 + sizeof(void*) * 2);
-}
-
 }  // namespace

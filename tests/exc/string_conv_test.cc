@@ -33,33 +33,25 @@ TEST(StringConv, EmbeddedZeroCutsOnlyTheAnsiSide) {
 }
 
 TEST(StringConv, ThrowingFormsReportTheSystemError) {
-  platform::FailNextConversion(ERROR_NO_UNICODE_TRANSLATION);
-  try {
-    exc::ansi_to_wide("src");
-    FAIL();
-  } catch (const exc::win_sys_exc_t& e) {
-    EXPECT_EQ(e.error_code(), ERROR_NO_UNICODE_TRANSLATION);
-    ASSERT_EQ(e.lines().size(), 3u);
-    EXPECT_EQ(e.lines()[1].text,
-              "Multibyte string cannot be converted to unicode string. Source string: [src].");
-    EXPECT_EQ(e.lines()[2].text, "Error code: 0x00000459");
-  }
-  platform::FailNextConversion(ERROR_INSUFFICIENT_BUFFER);
-  try {
-    exc::utf8_to_wide("u8");
-    FAIL();
-  } catch (const exc::win_sys_exc_t& e) {
-    EXPECT_EQ(e.error_code(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(e.lines().at(1).text,
-              "Multibyte UTF8 string cannot be converted to unicode string. Source string: [u8].");
-  }
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
-  try {
-    exc::wide_to_utf8(u"w");
-    FAIL();
-  } catch (const exc::win_sys_exc_t& e) {
-    EXPECT_EQ(e.lines().at(1).text, "Unicode string cannot be converted to UTF8 string.");
-  }
+  const auto failed = [](DWORD code, auto&& convert) {
+    platform::FailNextConversion(code);
+    return exctest::Caught<exc::win_sys_exc_t>(convert);
+  };
+  const auto ansi = failed(ERROR_NO_UNICODE_TRANSLATION, [] { exc::ansi_to_wide("src"); });
+  ASSERT_TRUE(ansi);
+  EXPECT_EQ(ansi->error_code(), ERROR_NO_UNICODE_TRANSLATION);
+  ASSERT_EQ(ansi->lines().size(), 3u);
+  EXPECT_EQ(ansi->lines()[1].text,
+            "Multibyte string cannot be converted to unicode string. Source string: [src].");
+  EXPECT_EQ(ansi->lines()[2].text, "Error code: 0x00000459");
+  const auto utf8 = failed(ERROR_INSUFFICIENT_BUFFER, [] { exc::utf8_to_wide("u8"); });
+  ASSERT_TRUE(utf8);
+  EXPECT_EQ(utf8->error_code(), ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(utf8->lines().at(1).text,
+            "Multibyte UTF8 string cannot be converted to unicode string. Source string: [u8].");
+  const auto wide = failed(ERROR_INVALID_PARAMETER, [] { exc::wide_to_utf8(u"w"); });
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(wide->lines().at(1).text, "Unicode string cannot be converted to UTF8 string.");
 }
 
 TEST(StringConv, NonThrowingFormsFallBack) {

@@ -53,33 +53,28 @@ TEST_F(ChannelTest, LevelOperations) {
 
 TEST_F(ChannelTest, ExceptionRecordsCarryTheRaisingThread) {
   const exc::runtime_exc_t own("boom");
-  const std::string id = std::to_string(own.thread_id());
+  const std::string own_thread =
+      line(">>  |An exception was thrown from thread [" + std::to_string(own.thread_id()) + "].");
+  const std::string no_thread = line(">>  |An exception was thrown from thread [n/a].");
   channel_.Error(own);
   channel_.Error("context", own);
   channel_.Error(std::runtime_error("foreign"));
   channel_.Error(silent_exception());
   channel_.Error("context", silent_exception());
-  EXPECT_THAT(
-      records(),
-      testing::ElementsAre(
-          line("ERR |boom") + line(">>  |An exception was thrown from thread [" + id + "]."),
-          line("ERR |context") + line(">>  |boom") +
-              line(">>  |An exception was thrown from thread [" + id + "]."),
-          line("ERR |foreign") + line(">>  |An exception was thrown from thread [n/a]."),
-          line("ERR |Exception message is not available.") +
-              line(">>  |An exception was thrown from thread [n/a]."),
-          line("ERR |context") + line(">>  |An exception was thrown from thread [n/a].")));
-}
-
-TEST_F(ChannelTest, WarningsWithExceptions) {
   channel_.Warning("context", std::runtime_error("why"));
   channel_.Warning(std::runtime_error("why"));
   channel_.Warning("context", silent_exception());
   // A warning about an exception without a message becomes an error record.
   channel_.Warning(silent_exception());
-  EXPECT_THAT(records(), testing::ElementsAre(line("WARN|context") + line(">>  |why"),
-                                              line("WARN|why"), line("WARN|context"),
-                                              line("ERR |Exception message is not available.")));
+  EXPECT_THAT(
+      records(),
+      testing::ElementsAre(line("ERR |boom") + own_thread,
+                           line("ERR |context") + line(">>  |boom") + own_thread,
+                           line("ERR |foreign") + no_thread,
+                           line("ERR |Exception message is not available.") + no_thread,
+                           line("ERR |context") + no_thread,
+                           line("WARN|context") + line(">>  |why"), line("WARN|why"),
+                           line("WARN|context"), line("ERR |Exception message is not available.")));
 }
 
 TEST_F(ChannelTest, ChannelWithoutLoggerIsOffAndWritesNothing) {
@@ -89,13 +84,6 @@ TEST_F(ChannelTest, ChannelWithoutLoggerIsOffAndWritesNothing) {
   off.Error("lost");
   { trace_t t(off, "lost"); }
   EXPECT_TRUE(records().empty());
-}
-
-TEST(ChannelsTest, NamedChannelsShareTheProcessLoggerExceptTheDebuggerChannel) {
-  EXPECT_EQ(channels::Default().tag(), "         | ");
-  EXPECT_EQ(channels::Azure().tag(), "azure    | ");
-  EXPECT_EQ(channels::Rpc().logger(), channels::Default().logger());
-  EXPECT_NE(channels::Dbg().logger(), channels::Default().logger());
 }
 
 TEST(InternalErrorTest, IsWrittenToTheDefaultChannelWhenCreated) {
@@ -133,7 +121,8 @@ TEST_F(TraceTest, NestedTracesIndentInfoButNotWarningsOrErrors) {
                                    line("Connecting ok.")));
 }
 
-TEST_F(TraceTest, UnfinishedTraceFailsAtInfoAndDoneWinsOverDestruction) {
+// A fail trace writes only when it fails, and does not indent what is written inside it.
+TEST_F(TraceTest, UnfinishedTracesFailAndDoneWinsOverDestruction) {
   { trace_t t(channel_, "A"); }
   {
     trace_t t(channel_, "B");
@@ -144,8 +133,23 @@ TEST_F(TraceTest, UnfinishedTraceFailsAtInfoAndDoneWinsOverDestruction) {
     trace_t t(channel_, "C");
     t.dismiss();
   }
+  { trace_fail_t t(channel_, "Quiet"); }
+  {
+    trace_fail_t t(channel_, "Fine");
+    channel_.Info("inside");
+    t.done();
+  }
+  {
+    trace_fail_t t(channel_, "Dismissed");
+    t.dismiss();
+  }
+  {
+    trace_fail_t t(channel_, "Twice");
+    t.fail();
+  }
   EXPECT_THAT(records(), testing::ElementsAre(line("A"), line("A Failed."), line("B"),
-                                              line("B ok."), line("C")));
+                                              line("B ok."), line("C"), line("Quiet Failed."),
+                                              line("inside"), line("Twice Failed.")));
   EXPECT_EQ(logger_->depth_counter().get(), 0);
 }
 
@@ -158,25 +162,6 @@ TEST_F(TraceTest, DepthNeverGoesNegative) {
   EXPECT_EQ(logger_->depth_counter().get(), 0);
   channel_.Info("flat");
   EXPECT_EQ(records().back(), line("flat"));
-}
-
-TEST_F(TraceTest, FailTraceWritesOnlyOnFailure) {
-  { trace_fail_t t(channel_, "Quiet"); }
-  {
-    trace_fail_t t(channel_, "Fine");
-    channel_.Info("inside");  // not indented by a fail trace
-    t.done();
-  }
-  {
-    trace_fail_t t(channel_, "Dismissed");
-    t.dismiss();
-  }
-  {
-    trace_fail_t t(channel_, "Twice");
-    t.fail();
-  }
-  EXPECT_THAT(records(),
-              testing::ElementsAre(line("Quiet Failed."), line("inside"), line("Twice Failed.")));
 }
 
 TEST_F(TraceTest, RegisteredThreadRecordsOpenOperations) {

@@ -25,15 +25,11 @@ std::string prefix(std::string_view tag = "         | ") {
   return kFixedStamp + thread_mark() + std::string(tag);
 }
 
-TEST(LineFormatTest, TagIsNameFittedToNineColumnsThenBar) {
-  EXPECT_EQ(line_format_t().tag(), "         | ");
-  EXPECT_EQ(line_format_t("rpc").tag(), "rpc      | ");
-  EXPECT_EQ(line_format_t("abcdefghijk").tag(), "abcdefghi| ");
-}
-
 TEST(RecordFormatTest, WarningMatchesTheDocumentedLineToTheByte) {
   EXPECT_EQ(record(Warning, 0, "Connection lost"),
             "[05.12.2026 14:03:07.015] " + thread_mark() + "         | WARN|Connection lost\r\n");
+  // Names longer than the tag's nine columns are cut.
+  EXPECT_EQ(record(Info, 0, "a", "abcdefghijk"), prefix("abcdefghi| ") + "a\r\n");
 }
 
 TEST(RecordFormatTest, StampFieldsAreZeroPadded) {

@@ -91,19 +91,17 @@ class registry_file_t {
 // A UDP socket on loopback standing in for the external log collector.
 class collector_t {
  public:
-  explicit collector_t(uint16_t port = 0) {
+  collector_t() {
     fd_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     socklen_t len = sizeof addr;
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);
   }
   ~collector_t() { ::close(fd_); }
-  bool bound() const { return bound_; }
   uint16_t port() const { return port_; }
 
   // The next datagram, or nullopt when none arrives within `ms`.
@@ -118,7 +116,6 @@ class collector_t {
 
  private:
   int fd_ = -1;
-  bool bound_ = false;
   uint16_t port_ = 0;
 };
 

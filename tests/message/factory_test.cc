@@ -28,12 +28,6 @@ std::string ErrorOf(const message_header_t& header, const bytes_t& bytes) {
   return exctest::WhatOf<exc::runtime_exc_t>([&] { factory.Create(header, in); });
 }
 
-TEST(MessageClassNames, KnownAndUnknown) {
-  EXPECT_EQ(GetMessageClassName(1), "Exception message");
-  EXPECT_EQ(GetMessageClassName(106), "NAS Proxy message");
-  EXPECT_EQ(GetMessageClassName(4294967295u), "Unknown message class (4294967295)");
-}
-
 TEST(GenericMessageFactory, RebuildsGenericMessage) {
   CGenericMessage message;
   message.Set(3, boost::make_shared<CMessageDataUInt16>(513));
@@ -58,24 +52,29 @@ TEST(GenericMessageFactory, NoMarkerMeansNoMessage) {
   EXPECT_FALSE(factory.Create({0, 0}, in));
 }
 
-TEST(GenericMessageFactory, GenericMessageWithSequenceNumberIsRefused) {
-  EXPECT_EQ(ErrorOf({0, 18446744073709551615ull}, {}),
-            "Invalid generic message sequence number: 18446744073709551615");
-}
-
-TEST(GenericMessageFactory, BodyErrorsCarryTheContextLine) {
-  bytes_t bad_identifier = Bytes({0xEE, 8, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0});
-  EXPECT_EQ(ErrorOf({0, 0}, bad_identifier),
-            "CGenericMessage::Deserialize(): Identifier of {CGenericMessage} class is "
-            "incorrect\nFailed to deserialize generic message");
-  EXPECT_EQ(ErrorOf({0, 0}, {}),
-            "Failed to retrieve value from the binary stream: received less bytes (0) than "
-            "expected (1).\nFailed to deserialize generic message");
-}
-
-TEST(GenericMessageFactory, OtherClassesAreRefusedByName) {
-  EXPECT_EQ(ErrorOf({106, 0}, {}), "Invalid message class: NAS Proxy message");
-  EXPECT_EQ(ErrorOf({2, 0}, {}), "Invalid message class: Unknown message class (2)");
+TEST(GenericMessageFactory, RefusalsNameTheirReason) {
+  const std::string context = "\nFailed to deserialize generic message";
+  const struct {
+    message_header_t header;
+    bytes_t bytes;
+    std::string error;
+  } rows[] = {
+      {{0, 18446744073709551615ull},
+       {},
+       "Invalid generic message sequence number: 18446744073709551615"},
+      {{0, 0},
+       Bytes({0xEE, 8, 0, 0, 0, 1, 2, 3, 4, 0, 0, 0, 0}),
+       "CGenericMessage::Deserialize(): Identifier of {CGenericMessage} class is incorrect" +
+           context},
+      {{0, 0},
+       {},
+       "Failed to retrieve value from the binary stream: received less bytes (0) than expected "
+       "(1)." +
+           context},
+      {{106, 0}, {}, "Invalid message class: NAS Proxy message"},
+      {{2, 0}, {}, "Invalid message class: Unknown message class (2)"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ErrorOf(row.header, row.bytes), row.error);
 }
 
 TEST(ExceptionMessage, RoundTripKeepsBlockAndSequence) {

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "exc/exceptions.h"
-#include "io/memory_stream.h"
 #include "io/message/stream_values.h"
-#include "tests/exc/what_of.h"
 #include "tests/message/test_bytes.h"
 
 namespace io::message {
@@ -29,14 +27,6 @@ TEST(StreamValues, OverlongCountsAreTreatedAsFailures) {
   CBoastingSource source;
   EXPECT_THROW(ReadValue<uint32_t>(source), exc::runtime_exc_t);
   EXPECT_THROW(ReadBlock(source, 100), exc::runtime_exc_t);
-}
-
-TEST(ReadBlock, ClaimFarBeyondTheDataFailsWithWhatArrived) {
-  const bytes_t data(100000, 0x11);
-  CMemoryInputStream in(data);
-  EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { ReadBlock(in, uint64_t{4} << 30); }),
-            "Failed to retrieve value from the binary stream: received less bytes (100000) than "
-            "expected (4294967296).");
 }
 
 TEST(ReadBlock, ExactBlocksAcrossChunkBoundaries) {

@@ -87,24 +87,4 @@ TEST(CodePage, TooSmallOutputFailsAndLeavesTheBufferAlone) {
   EXPECT_EQ(narrow[0], '#');
 }
 
-TEST(CodePage, BadArgumentsFailWithInvalidParameter) {
-  char16_t wide[8];
-  char narrow[8];
-  const auto expect_invalid = [](int result) {
-    EXPECT_EQ(0, result);
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
-  };
-  expect_invalid(MultiByteToWideChar(CP_UTF8, 0, "abc", 0, wide, 8));  // zero length
-  expect_invalid(MultiByteToWideChar(CP_UTF8, 0, "abc", -2, wide, 8));
-  expect_invalid(MultiByteToWideChar(CP_UTF8, 0, "abc", 3, nullptr, 8));
-  expect_invalid(MultiByteToWideChar(1252, 0, "abc", 3, wide, 8));  // no such code page here
-  expect_invalid(WideCharToMultiByte(CP_UTF8, 0, u"abc", -7, narrow, 8, nullptr, nullptr));
-  BOOL used = FALSE;
-  expect_invalid(WideCharToMultiByte(CP_UTF8, 0, u"abc", 3, narrow, 8, "?", nullptr));
-  expect_invalid(WideCharToMultiByte(CP_ACP, 0, u"abc", 3, narrow, 8, nullptr, &used));
-
-  EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0x8, "abc", 3, wide, 8));
-  EXPECT_EQ(ERROR_INVALID_FLAGS, GetLastError());
-}
-
 }  // namespace

@@ -309,14 +309,4 @@ TEST_F(RegistryTest, ReadersRaceReloadsSafely) {
   EXPECT_EQ(bad, 0);
 }
 
-TEST_F(RegistryTest, EnvironmentNamesTheFileWhenNoPathIsGiven) {
-  TempFile file("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\FromEnv]\n");
-  ::setenv("ZELQA_REGISTRY_FILE", file.path().c_str(), 1);
-  platform::ReloadRegistry();
-  ::unsetenv("ZELQA_REGISTRY_FILE");
-  HKEY key = Open(u"FromEnv");
-  EXPECT_NE(key, nullptr);
-  RegCloseKey(key);
-}
-
 }  // namespace

@@ -3,9 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <future>
-#include <vector>
-
 #include <boost/make_shared.hpp>
 
 #include "common/common_lib_ctx.h"
@@ -16,6 +13,7 @@
 #include "io/message/message_deserialization_context.h"
 #include "logging/process_logger.h"
 #include "logging/receiver/memory_log.h"
+#include "tests/common/run_together.h"
 
 namespace common {
 namespace {
@@ -27,21 +25,11 @@ using ::testing::Not;
 // Must run before anything else in this process touches the context.
 TEST(CommonLibCtx, ConcurrentFirstRequestsShareOneContext) {
   ASSERT_EQ(CCommonLibCtx::Constructions(), 0u);
-  std::promise<void> go;
-  std::shared_future<void> start = go.get_future().share();
-  std::vector<std::future<boost::shared_ptr<CCommonLibCtx>>> results;
-  for (int i = 0; i < 8; ++i) {
-    results.push_back(std::async(std::launch::async, [start] {
-      start.wait();
-      return GetCommonLibCtx();
-    }));
-  }
-  go.set_value();
-  const auto first = results[0].get();
-  ASSERT_TRUE(first);
-  for (size_t i = 1; i < results.size(); ++i) EXPECT_EQ(results[i].get(), first);
+  const auto seen = commontest::RunTogether(8, [] { return GetCommonLibCtx(); });
+  ASSERT_TRUE(seen[0]);
+  for (const auto& ctx : seen) EXPECT_EQ(ctx, seen[0]);
   EXPECT_EQ(CCommonLibCtx::Constructions(), 1u);
-  EXPECT_EQ(GetCommonLibCtx(), first);
+  EXPECT_EQ(GetCommonLibCtx(), seen[0]);
 }
 
 TEST(CommonLibCtx, CopiesTheSettingAndCanReadMessages) {

@@ -11,6 +11,7 @@
 
 #include "common/singleton_manager.h"
 #include "exc/exceptions.h"
+#include "tests/common/run_together.h"
 #include "tests/exc/what_of.h"
 
 namespace common {
@@ -67,18 +68,8 @@ TEST(SingletonManagerAbsent, RequestFailsWithChainedMessages) {
 
 TEST_F(SingletonManagerTest, SameInstanceBuiltOnceAcrossThreads) {
   Counted::constructed = 0;
-  std::promise<void> go;
-  std::shared_future<void> start = go.get_future().share();
-  std::vector<std::future<boost::shared_ptr<Counted>>> results;
-  for (int i = 0; i < 8; ++i) {
-    results.push_back(std::async(std::launch::async, [start] {
-      start.wait();
-      return GetSingleton<Counted>();
-    }));
-  }
-  go.set_value();
-  const auto first = results[0].get();
-  for (size_t i = 1; i < results.size(); ++i) EXPECT_EQ(results[i].get(), first);
+  const auto seen = commontest::RunTogether(8, [] { return GetSingleton<Counted>(); });
+  for (const auto& instance : seen) EXPECT_EQ(instance, seen[0]);
   EXPECT_EQ(Counted::constructed, 1);
 }
 

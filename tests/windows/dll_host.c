@@ -9,29 +9,13 @@
 #include <wchar.h>
 #include <windows.h>
 
-#include "zelqa/zelqa_rpc_client.h"
-
-typedef zelqa_hresult_t(__stdcall* connect_fn)(const wchar_t*, uint32_t, const wchar_t*,
-                                               const wchar_t*, const wchar_t*, wchar_t**,
-                                               wchar_t**);
-typedef zelqa_hresult_t(__stdcall* call_fn)(const wchar_t*, const wchar_t*, const wchar_t*,
-                                            wchar_t**, wchar_t**);
-typedef zelqa_hresult_t(__stdcall* disconnect_fn)(const wchar_t*, wchar_t**);
-typedef void(__stdcall* free_fn)(wchar_t*);
+#include "host_exports.h"
 
 static int failures = 0;
 
 static void check(int ok, const char* what) {
   printf("%s: %s\n", ok ? "ok" : "FAILED", what);
   if (!ok) ++failures;
-}
-
-/* The platform's text for a system error code, without its line end. */
-static void system_text(DWORD code, wchar_t* out, DWORD size) {
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code,
-                           0, out, size, NULL);
-  while (n > 0 && (out[n - 1] == L'\r' || out[n - 1] == L'\n')) out[--n] = 0;
-  if (n == 0) out[0] = 0;
 }
 
 /* Few and short retries, so that the unavailable server fails within seconds. */

@@ -7,15 +7,7 @@
 #include <wchar.h>
 #include <windows.h>
 
-#include "zelqa/zelqa_rpc_client.h"
-
-typedef zelqa_hresult_t(__stdcall* connect_fn)(const wchar_t*, uint32_t, const wchar_t*,
-                                               const wchar_t*, const wchar_t*, wchar_t**,
-                                               wchar_t**);
-typedef zelqa_hresult_t(__stdcall* call_fn)(const wchar_t*, const wchar_t*, const wchar_t*,
-                                            wchar_t**, wchar_t**);
-typedef zelqa_hresult_t(__stdcall* disconnect_fn)(const wchar_t*, wchar_t**);
-typedef void(__stdcall* free_fn)(wchar_t*);
+#include "host_exports.h"
 
 static connect_fn rpc_connect;
 static call_fn do_rpc_call;
@@ -51,7 +43,6 @@ int main(int argc, char** argv) {
   wchar_t* text;
   wchar_t denied[256];
   int succeeded;
-  DWORD n;
 
   if (argc != 3) return 2;
   swprintf(host, 64, L"%hs", argv[1]);
@@ -71,11 +62,9 @@ int main(int argc, char** argv) {
         "answer through the endpoint mapper", text);
   lib_str_free(text);
 
-  n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL,
-                     ERROR_ACCESS_DENIED, 0, denied, 256, NULL);
-  while (n > 0 && (denied[n - 1] == L'\r' || denied[n - 1] == L'\n')) denied[--n] = 0;
+  system_text(ERROR_ACCESS_DENIED, denied, 256);
   text = call((uint32_t)atoi(argv[2]), L"wrong", &succeeded);
-  check(!succeeded && n > 0 && text != NULL && wcsstr(text, denied) == text,
+  check(!succeeded && denied[0] != 0 && text != NULL && wcsstr(text, denied) == text,
         "wrong password: the platform's text for access denied", text);
   lib_str_free(text);
 

@@ -51,14 +51,11 @@ TEST_F(RegKeyTest, WrongTypesNameTheType) {
 
 TEST_F(RegKeyTest, MissingValueCarriesTheStatus) {
   auto key = open();
-  try {
-    key->get_dword("Absent");
-    FAIL();
-  } catch (const exc::win_sys_exc_t& e) {
-    EXPECT_EQ(e.error_code(), ERROR_FILE_NOT_FOUND);
-    EXPECT_THAT(std::string(e.what()),
-                testing::EndsWith("\nCannot retrieve a registry value. Value name: [Absent]."));
-  }
+  const auto e = exctest::Caught<exc::win_sys_exc_t>([&] { key->get_dword("Absent"); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->error_code(), ERROR_FILE_NOT_FOUND);
+  EXPECT_THAT(e->what(),
+              testing::EndsWith("\nCannot retrieve a registry value. Value name: [Absent]."));
   EXPECT_THROW(key->get_string("Absent"), exc::win_sys_exc_t);
 }
 
@@ -85,15 +82,12 @@ TEST_F(RegKeyTest, AbsentSubKeyIsEmptyOnlyWhenTolerated) {
   EXPECT_EQ(win_reg_key_t::open_subkey(absent, {static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND),
                                                 static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND)}),
             nullptr);
-  try {
-    win_reg_key_t::open_subkey(absent, {static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND)});
-    FAIL();
-  } catch (const exc::win_sys_exc_t& e) {
-    EXPECT_EQ(e.error_code(), ERROR_FILE_NOT_FOUND);
-    EXPECT_THAT(std::string(e.what()),
-                HasSubstr("\nFailed to open subkey. Path: [SOFTWARE\\Zelqa\\Absent].\n--tr:Error "
-                          "code: 0x00000002"));
-  }
+  const auto e = exctest::Caught<exc::win_sys_exc_t>(
+      [&] { win_reg_key_t::open_subkey(absent, {static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND)}); });
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->error_code(), ERROR_FILE_NOT_FOUND);
+  EXPECT_THAT(e->what(), HasSubstr("\nFailed to open subkey. Path: [SOFTWARE\\Zelqa\\Absent].\n"
+                                   "--tr:Error code: 0x00000002"));
 }
 
 }  // namespace
