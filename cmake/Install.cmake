@@ -93,3 +93,4 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/zelqa_rpc DESTINATION ${zelqa_pyt
         FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
 install(FILES ${PROJECT_BINARY_DIR}/python/_installed.py DESTINATION ${zelqa_python_dir}/zelqa_rpc)
 set(ZELQA_PYTHON_INSTALL_PATH ${zelqa_python_dir})
+include(${PROJECT_SOURCE_DIR}/cmake/Package.cmake)

@@ -6,3 +6,4 @@ install(FILES ${PROJECT_BINARY_DIR}/src/libZelqaRpcClientDll.dll.a
         DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/zelqa/zelqa_rpc_client.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/zelqa)
+include(${PROJECT_SOURCE_DIR}/cmake/Package.cmake)

@@ -20,6 +20,9 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR value_name, LPDWORD reserved, LPDWORD
                          LPDWORD data_size);
 LSTATUS RegCloseKey(HKEY key);
 
+// On Windows the store is the system registry and the library loads nothing: the two functions
+// below belong there to the test programs, which import the file under a key that stands in for
+// HKEY_LOCAL_MACHINE.
 namespace platform {
 
 // Re-reads the store from the given file (empty path: the environment / default path).

@@ -5,8 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <future>
 #include <new>
@@ -247,6 +249,7 @@ TEST(DepthCounterTest, LoggerBuiltWhereAnotherLivedStartsAtDepthZero) {
   second->~log_t();
 }
 
+#ifndef _WIN32  // no fork there
 TEST(ThreadIdTest, ForkedChildHasItsOwnId) {
   const DWORD parent = GetCurrentThreadId();
   int fds[2];
@@ -266,6 +269,7 @@ TEST(ThreadIdTest, ForkedChildHasItsOwnId) {
   EXPECT_EQ(in_child, static_cast<DWORD>(child));
   EXPECT_NE(in_child, parent);
 }
+#endif
 
 }  // namespace
 }  // namespace logging

@@ -3,11 +3,13 @@
 // and plain file reading, and a stand-in for the external log collector.
 #pragma once
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 #include <zlib.h>
 
 #include <cstdio>
@@ -58,7 +60,8 @@ inline std::string thread_mark() {
 class temp_dir_t {
  public:
   temp_dir_t() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zelqa-log-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "zelqa-log-XXXXXX").generic_string();
     path_ = mkdtemp(pattern.data()) ? pattern : std::string();
   }
   ~temp_dir_t() {
@@ -91,6 +94,18 @@ class registry_file_t {
 // A UDP socket on loopback standing in for the external log collector.
 class collector_t {
  public:
+#ifdef _WIN32
+  // On Winsock, in tests/windows/udp_collector.cc.
+  collector_t();
+  ~collector_t();
+  uint16_t port() const {
+    return port_;
+  }
+  std::optional<std::string> receive(int ms = 2000);
+
+ private:
+  intptr_t fd_ = -1;
+#else
   collector_t() {
     fd_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     sockaddr_in addr{};
@@ -101,8 +116,12 @@ class collector_t {
     ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);
   }
-  ~collector_t() { ::close(fd_); }
-  uint16_t port() const { return port_; }
+  ~collector_t() {
+    ::close(fd_);
+  }
+  uint16_t port() const {
+    return port_;
+  }
 
   // The next datagram, or nullopt when none arrives within `ms`.
   std::optional<std::string> receive(int ms = 2000) {
@@ -116,6 +135,7 @@ class collector_t {
 
  private:
   int fd_ = -1;
+#endif
   uint16_t port_ = 0;
 };
 

@@ -42,14 +42,3 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR value_name, LPDWORD reserved, LPDWORD
 LSTATUS RegCloseKey(HKEY key) {
   return win32::RegCloseKey(Native(key));
 }
-
-namespace platform {
-
-// The system registry is always current: there is no file behind it to read again.
-void ReloadRegistry(const std::string&) {}
-
-std::vector<std::string> RegistryDiagnostics() {
-  return {};
-}
-
-}  // namespace platform
