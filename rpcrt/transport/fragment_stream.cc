@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace rpcrt::transport {
 
@@ -35,6 +36,12 @@ Fragment FragmentReader::Next(Deadline deadline) {
 
 void FragmentWriter::Add(std::span<const uint8_t> fragment, Deadline deadline) {
   pending_.insert(pending_.end(), fragment.begin(), fragment.end());
+  if (pending_.size() >= kDefaultBlockSize) Flush(deadline);
+}
+
+void FragmentWriter::Add(std::vector<uint8_t>&& fragment, Deadline deadline) {
+  if (!pending_.empty()) return Add(std::span<const uint8_t>(fragment), deadline);
+  pending_ = std::move(fragment);
   if (pending_.size() >= kDefaultBlockSize) Flush(deadline);
 }
 
