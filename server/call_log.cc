@@ -3,19 +3,34 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <ctime>
 
 namespace zelqa::server {
 
 namespace {
 
-std::string Stamp(std::chrono::system_clock::time_point when) {
+// "2026-12-05T18:40:00Z". Calls come many a second: the text of the last second seen on this
+// thread is kept, so most lines cost no calendar arithmetic.
+std::string_view Stamp(std::chrono::system_clock::time_point when) {
+  thread_local std::time_t cached_second = -1;
+  thread_local char cached[32] = {};
+  thread_local size_t cached_size = 0;
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char stamp[32] = {};
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return stamp;
+  if (seconds != cached_second) {
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    cached_size = std::strftime(cached, sizeof cached, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    cached_second = seconds;
+  }
+  return std::string_view(cached, cached_size);
+}
+
+template <typename Integer>
+void AppendNumber(std::string& line, Integer value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  line.append(digits, end);
 }
 
 std::string_view Address(std::string_view address) {
@@ -33,19 +48,26 @@ void AppendLast(std::string& line, std::string_view text) {
 std::string FormatCallLine(std::chrono::system_clock::time_point when,
                            const rpcrt::server::CallContext& call, std::chrono::milliseconds took,
                            std::string_view outcome) {
-  std::string line = Stamp(when);
+  // One allocation for the whole line: this runs once per call.
+  std::string line;
+  line.reserve(96 + call.client_address.size() + call.peer_name.size() + outcome.size());
+  line += Stamp(when);
   line += " call from ";
   line += Address(call.client_address);
   line += " account ";
-  line += call.peer_name.empty() ? "-" : call.peer_name;
-  line += " op " + std::to_string(call.opnum) + " " + std::to_string(took.count()) + " ms ";
+  line += call.peer_name.empty() ? std::string_view("-") : std::string_view(call.peer_name);
+  line += " op ";
+  AppendNumber(line, call.opnum);
+  line += ' ';
+  AppendNumber(line, took.count());
+  line += " ms ";
   AppendLast(line, outcome);
   return line;
 }
 
 std::string FormatRejectionLine(std::chrono::system_clock::time_point when,
                                 const rpcrt::server::Rejection& rejection) {
-  std::string line = Stamp(when);
+  std::string line(Stamp(when));
   line += " " + rejection.what + " from ";
   line += Address(rejection.client_address);
   line += ": ";

@@ -131,7 +131,7 @@ Binding::~Binding() {
   }
   if (s.dont_linger || idle.empty()) return;  // dont-linger: the connections close right here
   std::erase_if(idle, [](const auto& c) { return !c->Reusable(); });
-  LingerCache::Instance().Put(host_, s.port, s.auth, s.unique, std::move(idle));
+  LingerCache::Instance().Put(host_, s.port, *s.auth, s.unique, std::move(idle));
 }
 
 std::optional<uint16_t> Binding::port() const {
@@ -150,7 +150,7 @@ void Binding::SetPort(uint16_t port) {
 void Binding::SetAuthInfo(AuthInfo auth) {
   std::vector<std::unique_ptr<ClientConnection>> old;
   std::lock_guard lock(mutex_);
-  settings_.auth = std::move(auth);
+  settings_.auth = std::make_shared<const AuthInfo>(std::move(auth));
   old.swap(idle_);  // they speak for the old identity
 }
 
@@ -227,14 +227,14 @@ std::unique_ptr<ClientConnection> Binding::TakeIdle(const Settings& s) {
       stale.push_back(std::move(c));
     }
   }
-  if (!s.unique) return LingerCache::Instance().Take(host_, s.port, s.auth);
+  if (!s.unique) return LingerCache::Instance().Take(host_, s.port, *s.auth);
   return nullptr;
 }
 
 void Binding::GiveBack(std::unique_ptr<ClientConnection> connection, const Settings& s) {
   std::lock_guard lock(mutex_);
   // A connection made under settings that have changed since is not handed out again.
-  if (s.port != settings_.port || !SameAuth(s.auth, settings_.auth)) return;
+  if (s.port != settings_.port || s.auth != settings_.auth) return;
   idle_.push_back(std::move(connection));
 }
 
@@ -248,7 +248,7 @@ Reply Binding::Call(const SyntaxId& iface, uint16_t opnum, std::span<const uint8
     std::unique_lock first(first_connect_, std::defer_lock);
     if (assoc_group() == 0) first.lock();
     connection =
-        std::make_unique<ClientConnection>(host_, s.port, ConnectTimeoutMs(s.com_timeout), s.auth,
+        std::make_unique<ClientConnection>(host_, s.port, ConnectTimeoutMs(s.com_timeout), *s.auth,
                                            iface, s.call_timeout_ms, assoc_group());
     std::lock_guard lock(mutex_);
     assoc_group_ = connection->assoc_group();

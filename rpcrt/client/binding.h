@@ -73,7 +73,9 @@ class Binding {
   struct Settings {
     uint16_t port = 0;
     uint16_t mapper_port = 0;  // 0: the mapper's own port
-    AuthInfo auth;
+    // Shared, not copied, by the snapshot each call takes: the texts and credentials it
+    // holds would cost allocations per call, and a change replaces it whole.
+    std::shared_ptr<const AuthInfo> auth = std::make_shared<const AuthInfo>();
     unsigned com_timeout = kComTimeoutDefault;
     uint32_t call_timeout_ms = 0;
     bool unique = false;

@@ -1,6 +1,7 @@
 #include "rpcrt/client/client_connection.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "rpcrt/transport/fragment_stream.h"
 
@@ -318,7 +319,7 @@ void ClientConnection::SendRequest(transport::FragmentWriter& writer, uint32_t c
                     stub.begin() + static_cast<ptrdiff_t>(offset + n));
     pdu.body = std::move(req);
     std::vector<uint8_t> bytes = protection_ ? protection_->Protect(pdu) : EncodePdu(pdu);
-    writer.Add(bytes, deadline);
+    writer.Add(std::move(bytes), deadline);
     offset += n;
   } while (offset < stub.size());
   writer.Flush(deadline);

@@ -23,7 +23,12 @@ namespace rpcrt {
 
 class NdrWriter {
  public:
-  explicit NdrWriter(bool big_endian = false) : big_endian_(big_endian) {}
+  // The first block holds a small call's stub or fragment whole: grown from nothing a byte at
+  // a time, the buffer would be reallocated at every doubling.
+  explicit NdrWriter(bool big_endian = false) : big_endian_(big_endian) {
+    buffer_.reserve(kFirstBlock);
+  }
+  static constexpr size_t kFirstBlock = 256;
 
   // Zero padding up to the next multiple of `alignment` (1, 2, 4 or 8).
   void Align(size_t alignment);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <utility>
 
 #include "rpcrt/pdu/fault_status.h"
 #include "rpcrt/pdu/pdu.h"
@@ -518,7 +519,7 @@ class Server::Session {
       } else {
         bytes = EncodePdu(pdu);
       }
-      writer.Add(bytes, deadline);
+      writer.Add(std::move(bytes), deadline);
       offset += n;
     } while (offset < stub.size());
     writer.Flush(deadline);

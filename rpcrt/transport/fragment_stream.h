@@ -56,6 +56,8 @@ class FragmentWriter {
  public:
   explicit FragmentWriter(TcpSocket& socket) : socket_(socket) {}
   void Add(std::span<const uint8_t> fragment, Deadline deadline);
+  // The same, taking the bytes over: a message of one fragment is written as it was encoded.
+  void Add(std::vector<uint8_t>&& fragment, Deadline deadline);
   void Flush(Deadline deadline);
   // True once any byte of this writer's data reached the socket.
   bool wrote_any() const { return wrote_any_; }

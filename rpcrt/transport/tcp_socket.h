@@ -1,9 +1,11 @@
 // A connected TCP stream with deadline-bounded reads and writes.
 //
-// The descriptor is non-blocking; every wait is a poll() bounded by a Deadline, so no call
-// blocks longer than its caller allows. Failures are TransportErrors that say what happened
-// to the stream, not which RPC status it becomes: that choice belongs to the caller, which
-// knows how far the call had got.
+// No call blocks longer than its caller's Deadline allows. Sends, and receives near their
+// deadline, do not block in the kernel (MSG_DONTWAIT) and wait in a poll() bounded by the
+// deadline; a receive whose deadline is far off blocks in the receive itself, for at most the
+// socket's receive time-out at a time, which spares the poll and a second receive per reply.
+// Failures are TransportErrors that say what happened to the stream, not which RPC status it
+// becomes: that choice belongs to the caller, which knows how far the call had got.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +36,7 @@ class TransportError : public std::runtime_error {
 class TcpSocket {
  public:
   TcpSocket() = default;
-  // Takes ownership of a connected descriptor and makes it non-blocking.
+  // Takes ownership of a connected descriptor and sets its receive time-out.
   explicit TcpSocket(int fd);
   TcpSocket(TcpSocket&& other) noexcept;
   TcpSocket& operator=(TcpSocket&& other) noexcept;

@@ -53,6 +53,14 @@ Key HmacMd5(std::span<const uint8_t> key, Parts parts) {
   return h.Final();
 }
 
+HmacMd5Key::HmacMd5Key(std::span<const uint8_t> key) {
+  hmac_md5_set_key(&ctx_, key.size(), key.data());
+}
+
+HmacMd5Key::~HmacMd5Key() {
+  SecureWipe(&ctx_, sizeof ctx_);
+}
+
 HmacMd5Stream::HmacMd5Stream(std::span<const uint8_t> key) {
   hmac_md5_set_key(&ctx_, key.size(), key.data());
 }

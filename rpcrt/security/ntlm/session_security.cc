@@ -27,6 +27,8 @@ SessionSecurity::SessionSecurity(const Key& exported_session_key, uint32_t flags
   send_.seal_key = SealKey(exported_session_key, initiator);
   receive_.sign_key = SignKey(exported_session_key, !initiator);
   receive_.seal_key = SealKey(exported_session_key, !initiator);
+  send_.signer = HmacMd5Key(send_.sign_key.bytes);
+  receive_.signer = HmacMd5Key(receive_.sign_key.bytes);
   ResetCiphers();
 }
 
@@ -39,7 +41,7 @@ template <typename Buffers>
 Key SessionSecurity::Checksum(const Direction& d, const Buffers& buffers) {
   std::array<uint8_t, 4> seq;
   StoreU32(seq.data(), d.sequence);
-  HmacMd5Stream mac(d.sign_key.bytes);
+  HmacMd5Stream mac(d.signer);
   mac.Update(seq);
   for (const auto& b : buffers) mac.Update(b.bytes);
   return mac.Final();

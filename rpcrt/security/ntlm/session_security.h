@@ -39,6 +39,7 @@ class SessionSecurity {
   struct Direction {
     Key sign_key;
     Key seal_key;
+    HmacMd5Key signer;  // sign_key, ready for each message's checksum
     Rc4 rc4;
     uint32_t sequence = 0;
   };
