@@ -38,24 +38,24 @@ class OptionsFromRegistry : public ::testing::Test {
  protected:
   void TearDown() override {
     std::remove(path_.c_str());
-    platform::ReloadRegistry(path_);  // missing file: empty registry
-    common::testing::ReloadOptions();
+    platform::ReloadRegistryForTesting(path_);  // missing file: empty registry
+    common::ReloadOptionsForTesting();
   }
 
   void Use(const std::string& values) {
     std::ofstream(path_) << "Windows Registry Editor Version 5.00\r\n\r\n"
                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
                          << values;
-    platform::ReloadRegistry(path_);
-    common::testing::ReloadOptions();
+    platform::ReloadRegistryForTesting(path_);
+    common::ReloadOptionsForTesting();
   }
 
   std::string path_ = ::testing::TempDir() + "options_test.reg";
 };
 
 TEST_F(OptionsFromRegistry, DefaultsWithoutTheProductKey) {
-  platform::ReloadRegistry(path_ + ".missing");
-  common::testing::ReloadOptions();
+  platform::ReloadRegistryForTesting(path_ + ".missing");
+  common::ReloadOptionsForTesting();
   const auto& o = common::GetOptions();
   EXPECT_EQ(o.ProductKey, u"SOFTWARE\\Zelqa\\Zelqa Harbrix");
   EXPECT_EQ(o.RpcRetryCount, 10u);

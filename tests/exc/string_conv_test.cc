@@ -15,7 +15,7 @@ using namespace std::string_literals;
 
 TEST(StringConv, EmptyInputNeedsNoSystemCall) {
   // An armed failure would hit the first system call; none is made for empty input.
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::wide_to_ansi(u""), "");
   EXPECT_EQ(exc::ansi_to_wide(""), u"");
   EXPECT_EQ(exc::wide_to_utf8(u""), "");
@@ -33,7 +33,7 @@ TEST(StringConv, EmbeddedZeroCutsOnlyTheAnsiSide) {
 }
 
 TEST(StringConv, ThrowingFormsReportTheSystemError) {
-  platform::FailNextConversion(ERROR_NO_UNICODE_TRANSLATION);
+  platform::FailNextConversionForTesting(ERROR_NO_UNICODE_TRANSLATION);
   try {
     exc::ansi_to_wide("src");
     FAIL();
@@ -44,7 +44,7 @@ TEST(StringConv, ThrowingFormsReportTheSystemError) {
               "Multibyte string cannot be converted to unicode string. Source string: [src].");
     EXPECT_EQ(e.lines()[2].text, "Error code: 0x00000459");
   }
-  platform::FailNextConversion(ERROR_INSUFFICIENT_BUFFER);
+  platform::FailNextConversionForTesting(ERROR_INSUFFICIENT_BUFFER);
   try {
     exc::utf8_to_wide("u8");
     FAIL();
@@ -53,7 +53,7 @@ TEST(StringConv, ThrowingFormsReportTheSystemError) {
     EXPECT_EQ(e.lines().at(1).text,
               "Multibyte UTF8 string cannot be converted to unicode string. Source string: [u8].");
   }
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   try {
     exc::wide_to_utf8(u"w");
     FAIL();
@@ -63,15 +63,15 @@ TEST(StringConv, ThrowingFormsReportTheSystemError) {
 }
 
 TEST(StringConv, NonThrowingFormsFallBack) {
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::wide_to_ansi_nothrow(u"w"), "UNICODE->ANSI failed");
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::ansi_to_wide_nothrow("a"), u"ANSI -> UNICODE failed.");
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::wide_to_utf8_nothrow(u"w"), "");
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::utf8_to_wide_nothrow("\xc3\x28"), u"UTF8 -> UTF16 failed. Raw: c328");
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::ansi_to_utf8("keep \xff"), "keep \xff");
 }
 

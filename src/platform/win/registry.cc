@@ -46,7 +46,7 @@ LSTATUS RegCloseKey(HKEY key) {
 namespace platform {
 
 // The system registry is always current: there is no file behind it to read again.
-void ReloadRegistry(const std::string&) {}
+void ReloadRegistryForTesting(const std::string&) {}
 
 std::vector<std::string> RegistryDiagnostics() {
   return {};
