@@ -40,7 +40,6 @@ void FragmentWriter::Add(std::span<const uint8_t> fragment, Deadline deadline) {
 
 void FragmentWriter::Flush(Deadline deadline) {
   if (pending_.empty()) return;
-  wrote_any_ = true;
   socket_.WriteAll(pending_, deadline);
   pending_.clear();
 }
