@@ -1,6 +1,4 @@
 // The remote call loop: attempts, classification of failed attempts, waits and reconnects.
-#include <mutex>
-#include <shared_mutex>
 
 #include "common/options.h"
 #include "exc/exceptions.h"
@@ -78,7 +76,7 @@ uint32_t SafeCall(win::rpc::IRpcMethod& method, RPC_BINDING_HANDLE binding) noex
 }  // namespace
 
 uint32_t CProxyRpcInvoker::Attempt(win::rpc::IRpcMethod& method) {
-  std::shared_lock guard(lock_);
+  rpcrt::base::ReaderLock guard(lock_);
   if (binding_ == nullptr) throw exc::CZelqaInternalError("RPC connection was not initialized");
   const uint32_t status = SafeCall(method, binding_->get());
   // Set once per binding after its first attempt, whatever that attempt's status.
