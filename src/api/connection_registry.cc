@@ -104,6 +104,7 @@ void CConnectionRegistry::Call(const std::u16string& connectionId, const std::u1
 }
 
 void CConnectionRegistry::Disconnect(const std::u16string& connectionId) {
+  rpcrt::base::RecursiveMutexLock guard(RegistryLock());
   connections_.erase(connectionId);
 }
 

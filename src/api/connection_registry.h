@@ -31,8 +31,8 @@ class CConnectionRegistry {
   void Call(const std::u16string& connectionId, const std::u16string& request1,
             const std::u16string& request2, std::u16string& answer);
 
-  // Removes the entry, if there is one.
-  void Disconnect(const std::u16string& connectionId) REQUIRES(RegistryLock());
+  // Removes the entry, if there is one, under the registry lock (the caller may hold it).
+  void Disconnect(const std::u16string& connectionId);
 
   // Number of registered connections (for tests and diagnostics).
   size_t size() const;

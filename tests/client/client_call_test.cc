@@ -156,7 +156,7 @@ TEST_F(CallTest, DisconnectDuringACallLetsTheCallFinish) {
   std::thread caller([&] { GetConnectionRegistry().Call(id, u"in ", u"flight", answer); });
   while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   {
-    rpcrt::base::RecursiveMutexLock guard(api::RegistryLock());
+    std::lock_guard guard(api::RegistryLock());
     GetConnectionRegistry().Disconnect(id);
   }
   release = true;
@@ -177,13 +177,12 @@ TEST_F(CallTest, ManyThreadsOnOneAndOnManyConnections) {
         const std::u16string r2 = u"#" + std::u16string(1, u'0' + i % 10);
         if (Call(i % 2 ? own : shared, r1, r2) != r1 + r2) ++failures;
       }
-      rpcrt::base::RecursiveMutexLock guard(api::RegistryLock());
+      std::lock_guard guard(api::RegistryLock());
       GetConnectionRegistry().Disconnect(own);
     });
   }
   for (auto& t : threads) t.join();
   EXPECT_EQ(failures, 0);
-  rpcrt::base::RecursiveMutexLock guard(api::RegistryLock());
   GetConnectionRegistry().Disconnect(shared);
 }
 
