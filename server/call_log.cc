@@ -85,7 +85,7 @@ void CallLog::Record(const rpcrt::server::Rejection& rejection) {
 }
 
 void CallLog::Write(const std::string& line) {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   for (size_t done = 0; done < line.size();) {
     const ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
     if (n < 0 && errno == EINTR) continue;

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <string_view>
 
+#include "rpcrt/base/mutex.h"
 #include "rpcrt/server/server.h"
 
 namespace zelqa::server {
@@ -33,7 +33,7 @@ class CallLog {
  private:
   void Write(const std::string& line);
 
-  std::mutex mutex_;
+  rpcrt::base::Mutex mutex_;  // one line at a time on standard error
 };
 
 }  // namespace zelqa::server

@@ -186,14 +186,14 @@ ChildResult ChildGroup::Run(const std::vector<std::string>& argv,
 }
 
 void ChildGroup::CancelAll() {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   cancelled_ = true;
   // Tracked children are not reaped yet, so each pid is still the child's own.
   for (pid_t pid : running_) ::kill(-pid, SIGKILL);
 }
 
 bool ChildGroup::Track(pid_t pid) {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   running_.insert(pid);
   if (cancelled_) ::kill(-pid, SIGKILL);
   return !cancelled_;
@@ -201,7 +201,7 @@ bool ChildGroup::Track(pid_t pid) {
 
 // False when the group was cancelled while the child ran.
 bool ChildGroup::Untrack(pid_t pid) {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   running_.erase(pid);
   return !cancelled_;
 }

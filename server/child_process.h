@@ -7,10 +7,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "rpcrt/base/mutex.h"
 
 namespace zelqa::server {
 
@@ -51,9 +52,9 @@ class ChildGroup {
   bool Track(pid_t pid);
   bool Untrack(pid_t pid);
 
-  std::mutex mutex_;
-  std::set<pid_t> running_;
-  bool cancelled_ = false;
+  rpcrt::base::Mutex mutex_;
+  std::set<pid_t> running_ GUARDED_BY(mutex_);
+  bool cancelled_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace zelqa::server

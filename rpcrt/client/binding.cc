@@ -36,7 +36,7 @@ class LingerCache {
   void Put(const std::string& host, uint16_t port, const AuthInfo& auth, bool unique,
            std::vector<std::unique_ptr<ClientConnection>> connections) {
     std::vector<std::unique_ptr<ClientConnection>> expired;
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     Sweep(expired);
     auto until = Clock::now() + std::chrono::milliseconds(kLingerMs);
     for (auto& c : connections)
@@ -46,7 +46,7 @@ class LingerCache {
   std::unique_ptr<ClientConnection> Take(const std::string& host, uint16_t port,
                                          const AuthInfo& auth) {
     std::vector<std::unique_ptr<ClientConnection>> expired;
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     Sweep(expired);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
       if (it->unique || it->host != host || it->port != port || !SameAuth(it->auth, auth)) continue;
@@ -60,13 +60,13 @@ class LingerCache {
 
   void Clear() {
     std::list<Entry> gone;
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     gone.swap(entries_);
   }
 
   size_t Size() {
     std::vector<std::unique_ptr<ClientConnection>> expired;
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     Sweep(expired);
     return entries_.size();
   }
@@ -81,7 +81,7 @@ class LingerCache {
     std::unique_ptr<ClientConnection> connection;
     Clock::time_point until;
   };
-  void Sweep(std::vector<std::unique_ptr<ClientConnection>>& out) {
+  void Sweep(std::vector<std::unique_ptr<ClientConnection>>& out) REQUIRES(mutex_) {
     auto now = Clock::now();
     for (auto it = entries_.begin(); it != entries_.end();) {
       if (it->until <= now || !it->connection->Reusable()) {
@@ -92,16 +92,20 @@ class LingerCache {
       }
     }
   }
-  std::mutex mutex_;
-  std::list<Entry> entries_;
+  base::Mutex mutex_;
+  std::list<Entry> entries_ GUARDED_BY(mutex_);
 };
 
 }  // namespace
 
-void CloseLingeringConnections() {
+void PrepareLingerCache() {
+  LingerCache::Instance();
+}
+
+void CloseLingeringConnectionsForTesting() {
   LingerCache::Instance().Clear();
 }
-size_t LingeringConnections() {
+size_t LingeringConnectionsForTesting() {
   return LingerCache::Instance().Size();
 }
 
@@ -125,7 +129,7 @@ Binding::~Binding() {
   std::vector<std::unique_ptr<ClientConnection>> idle;
   Settings s;
   {
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     idle.swap(idle_);
     s = settings_;
   }
@@ -135,13 +139,13 @@ Binding::~Binding() {
 }
 
 std::optional<uint16_t> Binding::port() const {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   if (!has_port_) return std::nullopt;
   return settings_.port;
 }
 
 void Binding::SetPort(uint16_t port) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   settings_.port = port;
   has_port_ = true;
   idle_.clear();
@@ -149,7 +153,7 @@ void Binding::SetPort(uint16_t port) {
 
 void Binding::SetAuthInfo(AuthInfo auth) {
   std::vector<std::unique_ptr<ClientConnection>> old;
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   settings_.auth = std::make_shared<const AuthInfo>(std::move(auth));
   old.swap(idle_);  // they speak for the old identity
 }
@@ -165,38 +169,38 @@ uint32_t Binding::ConnectTimeoutMs(unsigned level) {
 void Binding::SetComTimeout(unsigned level) {
   if (level > kComTimeoutInfinite)
     throw RpcError(kInvalidTimeout, "communication time-out must be 0 to 10");
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   settings_.com_timeout = level;
 }
 
 void Binding::SetCallTimeout(uint32_t ms) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   // INFINITE (0xffffffff) and 0 both mean no time-out.
   settings_.call_timeout_ms = ms == 0xffffffffu ? 0 : ms;
 }
 
 void Binding::SetUniqueBinding(bool unique) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   settings_.unique = unique;
 }
 
 void Binding::SetDontLinger(bool dont_linger) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   settings_.dont_linger = dont_linger;
 }
 
 Binding::Settings Binding::Snapshot() const {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   return settings_;
 }
 
 uint32_t Binding::assoc_group() const {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   return assoc_group_;
 }
 
-size_t Binding::idle_connections() const {
-  std::lock_guard lock(mutex_);
+size_t Binding::IdleConnectionsForTesting() const {
+  base::MutexLock lock(mutex_);
   return idle_.size();
 }
 
@@ -209,7 +213,7 @@ void Binding::ResolveEndpoint(const SyntaxId& iface) {
   if (port()) return;
   Settings s = Snapshot();
   uint16_t port = EptMap(host_, s.mapper_port, iface, s.com_timeout, s.call_timeout_ms);
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   if (!has_port_) {
     settings_.port = port;
     has_port_ = true;
@@ -219,7 +223,7 @@ void Binding::ResolveEndpoint(const SyntaxId& iface) {
 std::unique_ptr<ClientConnection> Binding::TakeIdle(const Settings& s) {
   std::vector<std::unique_ptr<ClientConnection>> stale;
   {
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     while (!idle_.empty()) {
       auto c = std::move(idle_.back());
       idle_.pop_back();
@@ -232,7 +236,7 @@ std::unique_ptr<ClientConnection> Binding::TakeIdle(const Settings& s) {
 }
 
 void Binding::GiveBack(std::unique_ptr<ClientConnection> connection, const Settings& s) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   // A connection made under settings that have changed since is not handed out again.
   if (s.port != settings_.port || s.auth != settings_.auth) return;
   idle_.push_back(std::move(connection));
@@ -250,7 +254,7 @@ Reply Binding::Call(const SyntaxId& iface, uint16_t opnum, std::span<const uint8
     connection =
         std::make_unique<ClientConnection>(host_, s.port, ConnectTimeoutMs(s.com_timeout), *s.auth,
                                            iface, s.call_timeout_ms, assoc_group());
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     assoc_group_ = connection->assoc_group();
   }
   try {

@@ -10,12 +10,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "rpcrt/base/mutex.h"
 #include "rpcrt/client/auth_info.h"
 #include "rpcrt/client/client_connection.h"
 #include "rpcrt/client/string_binding.h"
@@ -61,8 +61,8 @@ class Binding {
   // would raise.
   Reply Call(const SyntaxId& iface, uint16_t opnum, std::span<const uint8_t> stub);
 
-  // Idle connections held now (for tests of reuse and lingering).
-  size_t idle_connections() const;
+  // Idle connections held now.
+  size_t IdleConnectionsForTesting() const;
   // The association group of the latest connection (0 before the first).
   uint32_t assoc_group() const;
 
@@ -81,23 +81,27 @@ class Binding {
     bool unique = false;
     bool dont_linger = false;
   };
-  Settings Snapshot() const;
-  std::unique_ptr<ClientConnection> TakeIdle(const Settings& s);
-  void GiveBack(std::unique_ptr<ClientConnection> connection, const Settings& s);
+  Settings Snapshot() const EXCLUDES(mutex_);
+  std::unique_ptr<ClientConnection> TakeIdle(const Settings& s) EXCLUDES(mutex_);
+  void GiveBack(std::unique_ptr<ClientConnection> connection, const Settings& s) EXCLUDES(mutex_);
 
   std::string host_;
   std::optional<Uuid> object_;
-  mutable std::mutex mutex_;  // guards settings_ and idle_
-  Settings settings_;
-  bool has_port_ = false;
-  uint32_t assoc_group_ = 0;  // of the latest connection; later ones join it
-  std::mutex first_connect_;  // held while the first connection is being set up
-  std::vector<std::unique_ptr<ClientConnection>> idle_;
+  mutable base::Mutex mutex_;
+  Settings settings_ GUARDED_BY(mutex_);
+  bool has_port_ GUARDED_BY(mutex_) = false;
+  uint32_t assoc_group_ GUARDED_BY(mutex_) = 0;  // of the latest connection; later ones join it
+  base::Mutex first_connect_;                    // held while the first connection is being set up
+  std::vector<std::unique_ptr<ClientConnection>> idle_ GUARDED_BY(mutex_);
 };
 
+// Builds the process-wide cache of lingering connections now, so that it outlives the objects
+// built after it that free bindings at exit.
+void PrepareLingerCache();
+
 // Drops every lingering connection now (and with them their sockets).
-void CloseLingeringConnections();
-// Lingering connections held now, for tests.
-size_t LingeringConnections();
+void CloseLingeringConnectionsForTesting();
+// Lingering connections held now.
+size_t LingeringConnectionsForTesting();
 
 }  // namespace rpcrt::client

@@ -27,8 +27,6 @@ struct ProtectedLayout {
   size_t auth_value_size = 0;
   size_t frag_length = 0;
 
-  size_t stub_offset() const { return header_size; }
-
   // The three buffers in PDU order: header (sign only), stub + pad (data), trailer (sign only).
   std::array<security::IoBuffer, 3> Buffers(std::span<uint8_t> fragment) const;
   std::span<uint8_t> Signature(std::span<uint8_t> fragment) const;

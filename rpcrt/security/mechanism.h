@@ -23,8 +23,8 @@ class Mechanism : public SecurityContext {
   // cipher here (sequence numbers continue), as Windows does; others do nothing.
   virtual void ResetAfterMechListMic() {}
 
-  // The session key, for tests against independent implementations.
-  virtual std::vector<uint8_t> SessionKey() const = 0;
+  // The session key, to compare with an independent implementation's.
+  virtual std::vector<uint8_t> SessionKeyForTesting() const = 0;
 
   // Client side: the mechanism's name and the account it authenticates as, for the notes on
   // how a connection authenticated, e.g. "Kerberos as alice@ZAD.TEST".

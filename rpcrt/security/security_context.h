@@ -10,11 +10,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "rpcrt/base/mutex.h"
 
 namespace rpcrt::security {
 
@@ -55,8 +56,8 @@ class KerberosClientCredential;
 
 // The Kerberos credential acquired for explicit credentials, kept for reuse.
 struct KerberosCredentialSlot {
-  std::mutex mutex;
-  std::shared_ptr<KerberosClientCredential> credential;
+  base::Mutex mutex;
+  std::shared_ptr<KerberosClientCredential> credential GUARDED_BY(mutex);
 };
 
 // What a client authenticates with: explicit credentials, or (none) the current user's.

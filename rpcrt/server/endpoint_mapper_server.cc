@@ -38,12 +38,12 @@ EndpointMapperServer::EndpointMapperServer(ServerOptions options) : server_(opti
 
 void EndpointMapperServer::Register(const SyntaxId& iface, uint16_t port, std::string annotation,
                                     const Uuid& object) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   entries_.push_back(Entry{iface, port, std::move(annotation), object});
 }
 
 void EndpointMapperServer::Unregister(const SyntaxId& iface) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   std::erase_if(entries_, [&](const Entry& e) { return e.iface == iface; });
 }
 
@@ -62,7 +62,7 @@ std::vector<uint8_t> EndpointMapperServer::Map(const CallContext& call) {
   std::optional<epm::TcpTower> wanted;
   if (request.map_tower) wanted = epm::DecodeTcpTower(*request.map_tower);
   if (wanted) {
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     for (const auto& e : entries_) {
       if (response.towers.size() >= request.max_towers) break;
       // Same interface and major version, a minor version at least the one asked for.
@@ -87,7 +87,7 @@ std::vector<uint8_t> EndpointMapperServer::Lookup(const CallContext& call) {
       throw RpcError(kErrorInvalidHandle, "unknown lookup handle");
     next = LoadBe<uint32_t>(d);
   }
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   while (next < entries_.size() && response.entries.size() < request.max_ents) {
     const Entry& e = entries_[next++];
     response.entries.push_back(epm::EptEntry{e.object, TowerOf(e), e.annotation});

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "rpcrt/base/mutex.h"
 #include "rpcrt/ndr/uuid.h"
 #include "rpcrt/pdu/syntax.h"
 #include "rpcrt/server/server.h"
@@ -36,8 +36,8 @@ class EndpointMapperServer {
   std::vector<uint8_t> Lookup(const CallContext& call);
   std::vector<uint8_t> TowerOf(const Entry& e) const;
 
-  std::mutex mutex_;
-  std::vector<Entry> entries_;
+  base::Mutex mutex_;
+  std::vector<Entry> entries_ GUARDED_BY(mutex_);
   std::array<uint8_t, 4> address_{127, 0, 0, 1};
   Server server_;
 };

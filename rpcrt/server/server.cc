@@ -557,18 +557,18 @@ Server::~Server() {
 
 void Server::RegisterInterface(const SyntaxId& iface, uint16_t opnum_count, Handler handler,
                                AuthnLevel min_level) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   if (listener_) throw RpcError(kErrorInvalidParameter, "register interfaces before Start");
   interfaces_.push_back(Interface{iface, opnum_count, std::move(handler), min_level});
 }
 
 size_t Server::association_groups() {
-  std::lock_guard lock(groups_mutex_);
+  base::MutexLock lock(groups_mutex_);
   return assoc_groups_.size();
 }
 
 uint32_t Server::JoinAssocGroup(uint32_t requested) {
-  std::lock_guard lock(groups_mutex_);
+  base::MutexLock lock(groups_mutex_);
   if (requested != 0 &&
       std::find(assoc_groups_.begin(), assoc_groups_.end(), requested) != assoc_groups_.end())
     return requested;
@@ -586,7 +586,7 @@ const Server::Interface* Server::FindInterface(const SyntaxId& id) const {
 }
 
 void Server::Start() {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   if (listener_) return;
   listener_ = std::make_unique<transport::TcpListener>(options_.address, port_);
   port_ = listener_->port();
@@ -596,7 +596,7 @@ void Server::Start() {
 
 void Server::Stop() {
   {
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     if (!listener_) return;
     stopping_ = true;
     listener_->Interrupt();
@@ -606,31 +606,32 @@ void Server::Stop() {
   if (acceptor_.joinable()) acceptor_.join();
   std::list<std::unique_ptr<Connection>> connections;
   {
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     connections.swap(connections_);
   }
   for (auto& c : connections)
     if (c->thread.joinable()) c->thread.join();
   connections.clear();
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   listener_.reset();
 }
 
 size_t Server::open_connections() const {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   return static_cast<size_t>(std::count_if(connections_.begin(), connections_.end(),
                                            [](const auto& c) { return !c->finished.load(); }));
 }
 
 void Server::WaitOrStop(uint32_t ms) {
-  std::unique_lock lock(mutex_);
-  delay_cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+  base::MutexLock lock(mutex_);
+  delay_cv_.wait_for(lock.native(), std::chrono::milliseconds(ms),
+                     [this]() REQUIRES(mutex_) { return stopping_; });
 }
 
 void Server::ReapFinished() {
   std::list<std::unique_ptr<Connection>> done;
   {
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     for (auto it = connections_.begin(); it != connections_.end();) {
       if ((*it)->finished.load()) {
         done.push_back(std::move(*it));
@@ -659,10 +660,9 @@ void Server::AcceptLoop() {
       socket->Abort();
       continue;
     }
-    std::lock_guard lock(mutex_);
+    base::MutexLock lock(mutex_);
     if (stopping_) return;
     if (!MakeRoom()) {
-      ++refused_;
       socket->Abort();
       continue;
     }
@@ -685,7 +685,6 @@ bool Server::MakeRoom() {
     if (open(c) && c->state.load() != Connection::State::kBusy) {
       c->evicted.store(true);
       c->socket.Shutdown();
-      ++evicted_;
       return true;
     }
   }

@@ -13,13 +13,13 @@
 #include <functional>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "rpcrt/base/mutex.h"
 #include "rpcrt/ndr/data_rep.h"
 #include "rpcrt/pdu/syntax.h"
 #include "rpcrt/security/security_context.h"
@@ -115,14 +115,10 @@ class Server {
   void Stop();
 
   uint16_t port() const { return port_; }
-  FaultControls& faults() { return faults_; }
+  FaultControls& FaultsForTesting() { return faults_; }
   // Connections currently open, and accepted since construction.
   size_t open_connections() const;
   size_t accepted_connections() const { return accepted_.load(); }
-  // Connections closed at once because max_connections were open and busy, and connections
-  // closed to make room for a new one.
-  size_t refused_connections() const { return refused_.load(); }
-  size_t evicted_connections() const { return evicted_.load(); }
   // Bytes of requests being assembled now, on all connections.
   size_t requests_held() const { return held_.load(); }
   // Association groups issued since construction.
@@ -140,7 +136,7 @@ class Server {
 
   void AcceptLoop();
   // Makes room for one more connection at the limit; false when every connection is busy.
-  bool MakeRoom();
+  bool MakeRoom() REQUIRES(mutex_);
   void Serve(Connection& connection);
   void ReapFinished();
   void WaitOrStop(uint32_t ms);
@@ -154,18 +150,15 @@ class Server {
   std::vector<Interface> interfaces_;  // fixed while running
   std::unique_ptr<transport::TcpListener> listener_;
   std::jthread acceptor_;
-  mutable std::mutex mutex_;  // guards connections_ and stopping_
-  std::list<std::unique_ptr<Connection>> connections_;
-  bool stopping_ = false;
+  mutable base::Mutex mutex_;
+  std::list<std::unique_ptr<Connection>> connections_ GUARDED_BY(mutex_);
+  bool stopping_ GUARDED_BY(mutex_) = false;
   std::atomic<size_t> accepted_{0};
-  std::atomic<size_t> refused_{0};
-  std::atomic<size_t> evicted_{0};
   std::atomic<size_t> held_{0};
-  std::mutex groups_mutex_;
-  std::vector<uint32_t> assoc_groups_;
-  uint32_t next_assoc_group_ = 0x1000;
-  std::mutex delay_mutex_;
-  std::condition_variable delay_cv_;
+  base::Mutex groups_mutex_;
+  std::vector<uint32_t> assoc_groups_ GUARDED_BY(groups_mutex_);
+  uint32_t next_assoc_group_ GUARDED_BY(groups_mutex_) = 0x1000;
+  std::condition_variable delay_cv_;  // with mutex_: wakes delayed replies at Stop
 };
 
 }  // namespace rpcrt::server

@@ -59,7 +59,6 @@ void FragmentWriter::Add(std::vector<uint8_t>&& fragment, Deadline deadline) {
 
 void FragmentWriter::Flush(Deadline deadline) {
   if (pending_.empty()) return;
-  wrote_any_ = true;
   socket_.WriteAll(pending_, deadline);
   pending_.clear();
 }

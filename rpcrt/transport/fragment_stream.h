@@ -59,13 +59,10 @@ class FragmentWriter {
   // The same, taking the bytes over: a message of one fragment is written as it was encoded.
   void Add(std::vector<uint8_t>&& fragment, Deadline deadline);
   void Flush(Deadline deadline);
-  // True once any byte of this writer's data reached the socket.
-  bool wrote_any() const { return wrote_any_; }
 
  private:
   TcpSocket& socket_;
   std::vector<uint8_t> pending_;
-  bool wrote_any_ = false;
 };
 
 }  // namespace rpcrt::transport

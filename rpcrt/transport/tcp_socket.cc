@@ -234,13 +234,4 @@ bool TcpSocket::IsStale() const {
   return true;
 }
 
-uint16_t TcpSocket::LocalPort() const {
-  sockaddr_storage ss{};
-  socklen_t len = sizeof ss;
-  if (fd_ < 0 || ::getsockname(fd_, reinterpret_cast<sockaddr*>(&ss), &len) != 0) return 0;
-  if (ss.ss_family == AF_INET) return ntohs(reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
-  if (ss.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port);
-  return 0;
-}
-
 }  // namespace rpcrt::transport

@@ -68,9 +68,6 @@ class TcpSocket {
   void Abort() noexcept;
   void Close() noexcept;
 
-  // Port of the local end (0 when unknown).
-  uint16_t LocalPort() const;
-
  private:
   int fd_ = -1;
 };

@@ -19,8 +19,8 @@ constexpr int kIdentifierAttempts = 4;
 
 }  // namespace
 
-std::recursive_mutex& RegistryLock() {
-  static std::recursive_mutex lock;
+rpcrt::base::RecursiveMutex& RegistryLock() {
+  static rpcrt::base::RecursiveMutex lock;
   return lock;
 }
 
@@ -31,7 +31,7 @@ std::recursive_mutex& RegistryLock() {
 // objects. The channels are built at load time; the others are built here, before the registry.
 // (The platform's binding-handle and logon-token tables are never destroyed.)
 CConnectionRegistry& GetConnectionRegistry() {
-  std::lock_guard guard(RegistryLock());
+  rpcrt::base::RecursiveMutexLock guard(RegistryLock());
   static CConnectionRegistry& registry = [&]() -> CConnectionRegistry& {
     common::GetOptions();
     PrepareRpcRunTime();
@@ -58,7 +58,7 @@ std::u16string CConnectionRegistry::NewIdentifier() const {
     }
     std::u16string id = u"{" + std::u16string(text) + u"}";
     RpcStringFreeW(&text);
-    std::lock_guard guard(RegistryLock());
+    rpcrt::base::RecursiveMutexLock guard(RegistryLock());
     if (connections_.find(id) == connections_.end()) return id;
   }
   throw exc::win_sys_exc_t("Failed to create a connection identifier", last_status);
@@ -77,7 +77,7 @@ std::u16string CConnectionRegistry::Connect(const std::u16string& host, uint32_t
   invoker->Connect();
 
   std::u16string id = NewIdentifier();
-  std::lock_guard guard(RegistryLock());
+  rpcrt::base::RecursiveMutexLock guard(RegistryLock());
   // The identifier was checked free above, but another thread may have drawn the same one
   // in between; emplace keeps the first entry and we must not hand out a shared key.
   if (!connections_.emplace(id, std::move(invoker)).second) {
@@ -90,7 +90,7 @@ void CConnectionRegistry::Call(const std::u16string& connectionId, const std::u1
                                const std::u16string& request2, std::u16string& answer) {
   boost::shared_ptr<rpc::CProxyRpcInvoker> invoker;
   {
-    std::lock_guard guard(RegistryLock());
+    rpcrt::base::RecursiveMutexLock guard(RegistryLock());
     const auto it = connections_.find(connectionId);
     if (it == connections_.end()) {
       throw exc::runtime_exc_t("Failed to call RPC method. No such connection: %1",
@@ -104,11 +104,12 @@ void CConnectionRegistry::Call(const std::u16string& connectionId, const std::u1
 }
 
 void CConnectionRegistry::Disconnect(const std::u16string& connectionId) {
+  rpcrt::base::RecursiveMutexLock guard(RegistryLock());
   connections_.erase(connectionId);
 }
 
 size_t CConnectionRegistry::size() const {
-  std::lock_guard guard(RegistryLock());
+  rpcrt::base::RecursiveMutexLock guard(RegistryLock());
   return connections_.size();
 }
 

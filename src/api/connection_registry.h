@@ -7,17 +7,17 @@
 
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include <boost/shared_ptr.hpp>
 
 #include "rpc/proxy_rpc_invoker.h"
+#include "rpcrt/base/mutex.h"
 
 namespace api {
 
 // The registry lock: recursive, like the critical section it stands for.
-std::recursive_mutex& RegistryLock();
+rpcrt::base::RecursiveMutex& RegistryLock();
 
 class CConnectionRegistry {
  public:
@@ -31,7 +31,7 @@ class CConnectionRegistry {
   void Call(const std::u16string& connectionId, const std::u16string& request1,
             const std::u16string& request2, std::u16string& answer);
 
-  // Removes the entry, if there is one. The caller holds RegistryLock().
+  // Removes the entry, if there is one, under the registry lock (the caller may hold it).
   void Disconnect(const std::u16string& connectionId);
 
   // Number of registered connections (for tests and diagnostics).
@@ -40,7 +40,8 @@ class CConnectionRegistry {
  private:
   std::u16string NewIdentifier() const;
 
-  std::map<std::u16string, boost::shared_ptr<rpc::CProxyRpcInvoker>> connections_;
+  std::map<std::u16string, boost::shared_ptr<rpc::CProxyRpcInvoker>> connections_
+      GUARDED_BY(RegistryLock());
 };
 
 // The one registry of the process, created on first use.

@@ -79,7 +79,7 @@ ZELQA_EXPORT zelqa_hresult_t ZELQA_CALL RpcDisconnect(const zelqa_char_t* connec
   try {
     api::CConnectionRegistry& registry = api::GetConnectionRegistry();
     const std::u16string id(In(connectionId));
-    std::lock_guard guard(api::RegistryLock());
+    rpcrt::base::RecursiveMutexLock guard(api::RegistryLock());
     registry.Disconnect(id);
     return ZELQA_S_OK;
   } catch (const std::exception& e) {

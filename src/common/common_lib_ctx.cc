@@ -1,7 +1,6 @@
 #include "common/common_lib_ctx.h"
 
 #include <atomic>
-#include <mutex>
 
 #include <boost/make_shared.hpp>
 
@@ -13,6 +12,7 @@
 #include "io/io_dev_pool.h"
 #include "io/message/message_deserialization_context.h"
 #include "logging/channels.h"
+#include "rpcrt/base/mutex.h"
 
 namespace common {
 namespace {
@@ -22,8 +22,8 @@ const common::winsock_ref_t g_winsock_ref;
 
 std::atomic<uint32_t> g_constructions{0};
 
-std::recursive_mutex& ContextLock() {
-  static std::recursive_mutex lock;
+rpcrt::base::RecursiveMutex& ContextLock() {
+  static rpcrt::base::RecursiveMutex lock;
   return lock;
 }
 
@@ -48,7 +48,7 @@ uint32_t CCommonLibCtx::Constructions() {
 }
 
 boost::shared_ptr<CCommonLibCtx> GetCommonLibCtx() {
-  std::lock_guard<std::recursive_mutex> guard(ContextLock());
+  rpcrt::base::RecursiveMutexLock guard(ContextLock());
   // Function-local: built on the first call, released among the static destructors at exit.
   static boost::shared_ptr<CCommonLibCtx> context;
   if (!context) context = boost::make_shared<CCommonLibCtx>();

@@ -36,9 +36,6 @@ class CCommonLibCtx {
   const boost::shared_ptr<io::message::CMessageDeserializationContext>& MessageContext() const {
     return messages_;
   }
-  const boost::shared_ptr<CUnrestrictedFilesAccessPermissions>& FilePermissions() const {
-    return permissions_;
-  }
   const boost::shared_ptr<io::io_dev_pool_t>& DevicePool() const { return devices_; }
   uint32_t Setting() const { return setting_; }
 

@@ -66,11 +66,8 @@ const options_t& GetOptions() {
   return record();
 }
 
-namespace testing {
-
-void ReloadOptions() {
+void ReloadOptionsForTesting() {
   record() = load_options();
 }
 
-}  // namespace testing
 }  // namespace common

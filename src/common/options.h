@@ -39,11 +39,8 @@ struct options_t {
 // (thread-safe one-time initialisation).
 const options_t& GetOptions();
 
-namespace testing {
+// Rebuilds the record from the defaults and the registry store as it is now. Not safe while
+// another thread reads the record.
+void ReloadOptionsForTesting();
 
-// Rebuilds the record from the defaults and the registry store as it is now. For tests
-// only: not safe while another thread reads the record.
-void ReloadOptions();
-
-}  // namespace testing
 }  // namespace common

@@ -24,7 +24,7 @@ CRuntimeKeyStore::~CRuntimeKeyStore() {
 
 boost::shared_ptr<const CRuntimeKeyStore::key_t> CRuntimeKeyStore::GetKey(const std::string& name,
                                                                           size_t size) {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   if (const auto it = keys_.find(name); it != keys_.end()) {
     if (it->second->size() != size) {
       throw exc::runtime_exc_t("Runtime key [%1] exists with another size: %2, requested: %3", name,
@@ -43,7 +43,7 @@ boost::shared_ptr<const CRuntimeKeyStore::key_t> CRuntimeKeyStore::GetKey(const 
 }
 
 size_t CRuntimeKeyStore::Size() const {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   return keys_.size();
 }
 

@@ -4,11 +4,12 @@
 
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
+
+#include "rpcrt/base/mutex.h"
 
 namespace common {
 
@@ -27,8 +28,8 @@ class CRuntimeKeyStore {
   size_t Size() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::map<std::string, boost::shared_ptr<key_t>> keys_;
+  mutable rpcrt::base::Mutex mutex_;
+  std::map<std::string, boost::shared_ptr<key_t>> keys_ GUARDED_BY(mutex_);
 };
 
 }  // namespace common

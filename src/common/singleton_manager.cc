@@ -9,8 +9,8 @@ thread_local int t_request_depth = 0;
 
 }  // namespace
 
-std::shared_mutex& CSingletonManager::ManagerLock() {
-  static std::shared_mutex lock;
+rpcrt::base::SharedMutex& CSingletonManager::ManagerLock() {
+  static rpcrt::base::SharedMutex lock;
   return lock;
 }
 
@@ -36,7 +36,7 @@ CSingletonManagerInstaller::CSingletonManagerInstaller() {
     throw exc::runtime_exc_t(
         "Singleton manager cannot be installed or removed inside a singleton request");
   }
-  lock_ = std::unique_lock<std::shared_mutex>(CSingletonManager::ManagerLock());
+  lock_ = std::unique_lock<rpcrt::base::SharedMutex>(CSingletonManager::ManagerLock());
 }
 
 CSingletonManagerInstaller::~CSingletonManagerInstaller() = default;

@@ -22,6 +22,7 @@
 
 #include "common/singleton_exceptions.h"
 #include "exc/rethrow.h"
+#include "rpcrt/base/mutex.h"
 
 namespace common {
 
@@ -39,7 +40,7 @@ class CSingletonManager {
   friend class CSingletonManagerInstaller;
 
   // Guards the installed manager as a whole: shared by requests, exclusive for installers.
-  static std::shared_mutex& ManagerLock();
+  static rpcrt::base::SharedMutex& ManagerLock();
   // Read and written only under ManagerLock().
   static boost::shared_ptr<CSingletonManager>& Installed();
 
@@ -55,8 +56,8 @@ class CSingletonManager {
   template <class T>
   boost::shared_ptr<T> GetOrCreate();
 
-  std::recursive_mutex lock_;
-  std::unordered_map<std::type_index, boost::any> instances_;
+  rpcrt::base::RecursiveMutex lock_;
+  std::unordered_map<std::type_index, boost::any> instances_ GUARDED_BY(lock_);
 };
 
 // The host-side installer: holds the manager's lock exclusively for its lifetime, during
@@ -80,7 +81,7 @@ class CSingletonManagerInstaller {
   // Declared first so that it goes after the lock is released: destructors of the removed
   // instances may themselves ask for singletons and must get an answer, not a dead lock.
   boost::shared_ptr<CSingletonManager> removed_;
-  std::unique_lock<std::shared_mutex> lock_;
+  std::unique_lock<rpcrt::base::SharedMutex> lock_;
 };
 
 // Shorthands that hold an installer for one step.
@@ -95,7 +96,7 @@ boost::shared_ptr<T> GetSingleton() {
 template <class T>
 boost::shared_ptr<T> CSingletonManager::Get() {
   try {
-    std::shared_lock<std::shared_mutex> shared(ManagerLock(), std::try_to_lock);
+    std::shared_lock<rpcrt::base::SharedMutex> shared(ManagerLock(), std::try_to_lock);
     if (!shared.owns_lock()) {
       throw CSingletonManagerIsNotInitializedExc("Singleton manager is locked for initializion");
     }
@@ -112,7 +113,7 @@ boost::shared_ptr<T> CSingletonManager::Get() {
 
 template <class T>
 boost::shared_ptr<T> CSingletonManager::GetOrCreate() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  rpcrt::base::RecursiveMutexLock guard(lock_);
   const auto [it, inserted] = instances_.try_emplace(std::type_index(typeid(T)));
   // A reference to the element survives a rehash caused by T's constructor requesting
   // other singletons on this thread; the iterator would not.

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string_view>
+
+#include "rpcrt/base/mutex.h"
 
 namespace io {
 
@@ -26,9 +27,9 @@ class CCoutMultiplexor {
   bool Clear(const std::function<void()>& on_clear);
 
  private:
-  mutable std::mutex mutex_;
-  uint64_t next_id_ = 1;
-  std::map<uint64_t, sink_t> sinks_;
+  mutable rpcrt::base::Mutex mutex_;
+  uint64_t next_id_ GUARDED_BY(mutex_) = 1;
+  std::map<uint64_t, sink_t> sinks_ GUARDED_BY(mutex_);
 };
 
 }  // namespace io

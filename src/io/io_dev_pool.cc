@@ -17,7 +17,7 @@ dev_handle_t::~dev_handle_t() {
 }
 
 boost::shared_ptr<dev_handle_t> io_dev_pool_t::Open(const std::string& path, int flags) {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   auto& slot = handles_[{path, flags}];
   if (auto held = slot.lock()) return held;
 
@@ -35,7 +35,7 @@ boost::shared_ptr<dev_handle_t> io_dev_pool_t::Open(const std::string& path, int
 }
 
 size_t io_dev_pool_t::Size() const {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   size_t live = 0;
   for (const auto& [key, handle] : handles_) live += handle.expired() ? 0 : 1;
   return live;

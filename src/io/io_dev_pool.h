@@ -4,12 +4,13 @@
 
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <string>
 #include <utility>
 
 #include <boost/shared_ptr.hpp>
 #include <boost/weak_ptr.hpp>
+
+#include "rpcrt/base/mutex.h"
 
 namespace io {
 
@@ -36,9 +37,9 @@ class io_dev_pool_t {
   size_t Size() const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable rpcrt::base::Mutex mutex_;
   // Weak: the pool shares handles but never keeps a device open on its own.
-  std::map<std::pair<std::string, int>, boost::weak_ptr<dev_handle_t>> handles_;
+  std::map<std::pair<std::string, int>, boost::weak_ptr<dev_handle_t>> handles_ GUARDED_BY(mutex_);
 };
 
 }  // namespace io

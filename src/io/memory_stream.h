@@ -37,7 +37,6 @@ class CMemoryInputStream final : public IInputStream {
 
   uint64_t Position() const { return pos_; }
   uint64_t Remaining() const { return data_.size() - pos_; }
-  void Rewind() { pos_ = 0; }
 
  private:
   std::span<const uint8_t> data_;

@@ -43,7 +43,7 @@ log_t::~log_t() = default;
 void log_t::write(int32_t level, int32_t depth, const boost::shared_ptr<format::line_format_t>& tag,
                   std::string_view text) noexcept {
   try {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    rpcrt::base::RecursiveMutexLock lock(mutex_);
     try {
       run_first_write_hook();
       // A local reference keeps the receiver alive even if the size check or a nested record
@@ -172,7 +172,7 @@ void log_t::trim_pending() {
 
 void log_t::write_resume_header() noexcept {
   try {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    rpcrt::base::RecursiveMutexLock lock(mutex_);
     flag_restore_t no_check(size_check_on_, false);
     const auto tag = boost::make_shared<format::line_format_t>();
     write(Info, 0, tag, "LOG: Resuming log session");
@@ -188,12 +188,12 @@ void log_t::write_resume_header() noexcept {
 
 boost::shared_ptr<receiver::log_file_t> log_t::set_receiver(
     boost::shared_ptr<receiver::log_file_t> receiver) noexcept {
-  std::unique_lock<std::recursive_mutex> lock(mutex_, std::defer_lock);
   try {
-    lock.lock();
+    mutex_.lock();
   } catch (const std::exception&) {
     return {};
   }
+  rpcrt::base::RecursiveMutexLock lock(mutex_, std::adopt_lock);
   boost::shared_ptr<receiver::log_file_t> previous = std::exchange(receiver_, receiver);
   if (!receiver) return previous;
   try {
@@ -219,45 +219,45 @@ boost::shared_ptr<receiver::log_file_t> log_t::set_receiver(
 }
 
 boost::shared_ptr<receiver::log_file_t> log_t::receiver() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  rpcrt::base::RecursiveMutexLock lock(mutex_);
   return receiver_;
 }
 
 void log_t::set_size_check(bool on) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  rpcrt::base::RecursiveMutexLock lock(mutex_);
   size_check_on_ = on;
   since_check_ = 0;
 }
 
 void log_t::set_size_checker(size_checker_t checker) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  rpcrt::base::RecursiveMutexLock lock(mutex_);
   size_checker_ = std::move(checker);
 }
 
 void log_t::set_pending_limit(size_t limit) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  rpcrt::base::RecursiveMutexLock lock(mutex_);
   pending_limit_ = limit;
   trim_pending();
 }
 
 void log_t::set_pending_byte_limit(size_t bytes) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  rpcrt::base::RecursiveMutexLock lock(mutex_);
   pending_byte_limit_ = bytes;
   trim_pending();
 }
 
 size_t log_t::pending_count() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  rpcrt::base::RecursiveMutexLock lock(mutex_);
   return pending_.size();
 }
 
 size_t log_t::pending_bytes() const {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  rpcrt::base::RecursiveMutexLock lock(mutex_);
   return pending_bytes_;
 }
 
 void log_t::set_first_write_hook(std::function<void(log_t&)> hook) {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  rpcrt::base::RecursiveMutexLock lock(mutex_);
   first_write_hook_ = std::move(hook);
 }
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "logging/line_format.h"
 #include "logging/receiver/log_file.h"
 #include "platform/win_types.h"
+#include "rpcrt/base/mutex.h"
 
 namespace logging {
 
@@ -79,35 +79,39 @@ class log_t {
   depth_counter_t& depth_counter() { return depth_; }
 
  private:
-  void deliver(const boost::shared_ptr<receiver::log_file_t>& receiver, const std::string& record);
-  void deliver_pending(const boost::shared_ptr<receiver::log_file_t>& receiver);
-  void offer(const boost::shared_ptr<receiver::log_file_t>& receiver, const std::string& record);
-  void count_and_check(const boost::shared_ptr<receiver::log_file_t>& receiver);
-  bool check_may_run() const;
-  bool run_size_check(const boost::shared_ptr<receiver::log_file_t>& receiver);
-  void keep_pending(std::string record);
-  void trim_pending();
-  void run_first_write_hook();
+  void deliver(const boost::shared_ptr<receiver::log_file_t>& receiver, const std::string& record)
+      REQUIRES(mutex_);
+  void deliver_pending(const boost::shared_ptr<receiver::log_file_t>& receiver) REQUIRES(mutex_);
+  void offer(const boost::shared_ptr<receiver::log_file_t>& receiver, const std::string& record)
+      REQUIRES(mutex_);
+  void count_and_check(const boost::shared_ptr<receiver::log_file_t>& receiver) REQUIRES(mutex_);
+  bool check_may_run() const REQUIRES(mutex_);
+  bool run_size_check(const boost::shared_ptr<receiver::log_file_t>& receiver) REQUIRES(mutex_);
+  void keep_pending(std::string record) REQUIRES(mutex_);
+  void trim_pending() REQUIRES(mutex_);
+  void run_first_write_hook() REQUIRES(mutex_);
 
   const uint32_t check_interval_ = kCheckInterval;
-  mutable std::recursive_mutex mutex_;
-  boost::shared_ptr<receiver::log_file_t> receiver_;
+  mutable rpcrt::base::RecursiveMutex mutex_;
+  boost::shared_ptr<receiver::log_file_t> receiver_ GUARDED_BY(mutex_);
   depth_counter_t depth_;
   const uint32_t layout_ = 0;
-  uint32_t since_check_ = 0;
-  bool size_check_on_ = false;
+  uint32_t since_check_ GUARDED_BY(mutex_) = 0;
+  bool size_check_on_ GUARDED_BY(mutex_) = false;
   const bool hide_sensitive_ = false;
-  std::deque<std::string> pending_;
+  std::deque<std::string> pending_ GUARDED_BY(mutex_);
   const std::vector<std::string> header_lines_;
-  size_t pending_limit_ = kDefaultPendingLimit;
-  size_t pending_byte_limit_ = kDefaultPendingBytes;
-  size_t pending_bytes_ = 0;
-  uint64_t dropped_ = 0;  // by the pending bounds, reported when a receiver is attached
-  uint64_t lost_ = 0;     // refused by the receiver, reported with the next record it takes
-  bool check_failing_ = false;
-  DWORD check_failed_at_ = 0;
-  size_checker_t size_checker_;
-  std::function<void(log_t&)> first_write_hook_;
+  size_t pending_limit_ GUARDED_BY(mutex_) = kDefaultPendingLimit;
+  size_t pending_byte_limit_ GUARDED_BY(mutex_) = kDefaultPendingBytes;
+  size_t pending_bytes_ GUARDED_BY(mutex_) = 0;
+  // By the pending bounds, reported when a receiver is attached.
+  uint64_t dropped_ GUARDED_BY(mutex_) = 0;
+  // Refused by the receiver, reported with the next record it takes.
+  uint64_t lost_ GUARDED_BY(mutex_) = 0;
+  bool check_failing_ GUARDED_BY(mutex_) = false;
+  DWORD check_failed_at_ GUARDED_BY(mutex_) = 0;
+  size_checker_t size_checker_ GUARDED_BY(mutex_);
+  std::function<void(log_t&)> first_write_hook_ GUARDED_BY(mutex_);
 };
 
 }  // namespace logging

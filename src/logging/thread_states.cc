@@ -7,17 +7,17 @@
 namespace logging {
 
 void CThreadState::push(operation_record_t record) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   stack_.push_back(std::move(record));
 }
 
 void CThreadState::pop() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   if (!stack_.empty()) stack_.pop_back();
 }
 
 std::vector<operation_record_t> CThreadState::operations() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   return stack_;
 }
 
@@ -27,20 +27,20 @@ CThreadStatesCollection& CThreadStatesCollection::instance() {
 }
 
 boost::shared_ptr<CThreadState> CThreadStatesCollection::find(DWORD thread_id) const {
-  std::shared_lock lock(mutex_);
+  rpcrt::base::ReaderLock lock(mutex_);
   auto it = states_.find(thread_id);
   return it == states_.end() ? nullptr : it->second;
 }
 
 boost::shared_ptr<CThreadState> CThreadStatesCollection::add_current_thread() {
-  std::unique_lock lock(mutex_);
+  rpcrt::base::WriterLock lock(mutex_);
   auto& state = states_[GetCurrentThreadId()];
   if (!state) state = boost::make_shared<CThreadState>();
   return state;
 }
 
 void CThreadStatesCollection::remove(DWORD thread_id) {
-  std::unique_lock lock(mutex_);
+  rpcrt::base::WriterLock lock(mutex_);
   states_.erase(thread_id);
 }
 

@@ -3,14 +3,13 @@
 #pragma once
 
 #include <map>
-#include <mutex>
-#include <shared_mutex>
 #include <string>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
 
 #include "platform/win_types.h"
+#include "rpcrt/base/mutex.h"
 
 namespace logging {
 
@@ -26,8 +25,8 @@ class CThreadState {
   std::vector<operation_record_t> operations() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<operation_record_t> stack_;
+  mutable rpcrt::base::Mutex mutex_;
+  std::vector<operation_record_t> stack_ GUARDED_BY(mutex_);
 };
 
 class CThreadStatesCollection {
@@ -42,8 +41,8 @@ class CThreadStatesCollection {
   void remove(DWORD thread_id);
 
  private:
-  mutable std::shared_mutex mutex_;
-  std::map<DWORD, boost::shared_ptr<CThreadState>> states_;
+  mutable rpcrt::base::SharedMutex mutex_;
+  std::map<DWORD, boost::shared_ptr<CThreadState>> states_ GUARDED_BY(mutex_);
 };
 
 }  // namespace logging

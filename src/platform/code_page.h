@@ -16,7 +16,7 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_len,
 
 namespace platform {
 
-// Test hook: the next conversion call on this thread fails with the given error code.
-void FailNextConversion(DWORD error_code);
+// The next conversion call on this thread fails with the given error code.
+void FailNextConversionForTesting(DWORD error_code);
 
 }  // namespace platform

@@ -22,9 +22,9 @@ RPC_STATUS RpcStringFreeW(WCHAR** string);
 
 namespace platform {
 
-// Test hook: the next `count` calls of CoCreateGuid on this thread fail with E_FAIL, as they
-// do when the OS random source cannot be read.
-void FailNextGuids(int count);
+// The next `count` calls of CoCreateGuid on this thread fail with E_FAIL, as they do when the
+// OS random source cannot be read.
+void FailNextGuidsForTesting(int count);
 
 }  // namespace platform
 

@@ -21,7 +21,7 @@ void GetLocalTime(SYSTEMTIME* time) {
 
 namespace platform {
 
-void FixLocalTime(const SYSTEMTIME* time) {
+void FixLocalTimeForTesting(const SYSTEMTIME* time) {
   if (time == nullptr) {
     g_fixed.store(false, std::memory_order_release);
     return;

@@ -1,4 +1,4 @@
-// Local wall-clock time with the GetLocalTime contract, plus a test hook that fixes it.
+// Local wall-clock time with the GetLocalTime contract, and a way for tests to fix it.
 #pragma once
 
 #include "platform/win_types.h"
@@ -19,9 +19,9 @@ void GetLocalTime(SYSTEMTIME* time);
 
 namespace platform {
 
-// Test hook: from now on GetLocalTime returns *time (copied); null returns to the real clock.
-// Not meant to be changed while other threads read the time.
-void FixLocalTime(const SYSTEMTIME* time);
+// From now on GetLocalTime returns *time (copied); null returns to the real clock. Not meant
+// to be changed while other threads read the time.
+void FixLocalTimeForTesting(const SYSTEMTIME* time);
 
 // The system's local time, which each platform implements.
 void SystemLocalTime(SYSTEMTIME* time);

@@ -27,7 +27,7 @@ namespace platform {
 
 // Re-reads the store from the given file (empty path: the environment / default path).
 // Keys opened before stay valid and keep the contents they were opened with.
-void ReloadRegistry(const std::string& path = {});
+void ReloadRegistryForTesting(const std::string& path = {});
 
 // Why lines of the file behind the store were skipped ("<path>: line N: ..."), or why the
 // file could not be read at all; empty for a clean or missing file. Also written as debugger

@@ -1,9 +1,6 @@
 // The remote call loop: attempts, classification of failed attempts, waits and reconnects.
 #include "rpc/call_with_retry.h"
 
-#include <mutex>
-#include <shared_mutex>
-
 #include "common/options.h"
 #include "exc/exceptions.h"
 #include "exc/rethrow.h"
@@ -63,7 +60,7 @@ status_class_t Classify(uint32_t status) {
 }
 
 uint32_t CProxyRpcInvoker::Attempt(rpc::IRpcMethod& method) {
-  std::shared_lock guard(lock_);
+  rpcrt::base::ReaderLock guard(lock_);
   if (binding_ == nullptr) throw exc::CZelqaInternalError("RPC connection was not initialized");
   const uint32_t status = SafeCall(method, binding_->get());
   // Set once per binding after its first attempt, whatever that attempt's status.

@@ -1,8 +1,5 @@
 #include "rpc/proxy_rpc_invoker.h"
 
-#include <mutex>
-#include <shared_mutex>
-
 #include "exc/exceptions.h"
 #include "exc/string_conv.h"
 #include "logging/channels.h"
@@ -32,7 +29,7 @@ CProxyRpcInvoker::~CProxyRpcInvoker() {
 }
 
 bool CProxyRpcInvoker::connected() const {
-  std::shared_lock guard(lock_);
+  rpcrt::base::ReaderLock guard(lock_);
   return binding_ != nullptr;
 }
 
@@ -70,12 +67,12 @@ void CProxyRpcInvoker::Install(std::unique_ptr<rpc_binding_t> binding) {
 }
 
 void CProxyRpcInvoker::Connect() {
-  std::unique_lock guard(lock_);
+  rpcrt::base::WriterLock guard(lock_);
   Install(CreateRpcBinding(identity_, settings_, interface_));
 }
 
 void CProxyRpcInvoker::Reconnect() {
-  std::unique_lock guard(lock_);
+  rpcrt::base::WriterLock guard(lock_);
   logging::channels::Default().Info("Reconnecting...");
   binding_.reset();
   Install(CreateRpcBinding(identity_, settings_, interface_));
@@ -83,7 +80,7 @@ void CProxyRpcInvoker::Reconnect() {
 
 void CProxyRpcInvoker::EnsureConnected(bool& connected) {
   {
-    std::shared_lock guard(lock_);
+    rpcrt::base::ReaderLock guard(lock_);
     if (binding_ != nullptr) return;
   }
   Connect();
@@ -93,7 +90,7 @@ void CProxyRpcInvoker::EnsureConnected(bool& connected) {
 void CProxyRpcInvoker::Disconnect() noexcept {
   std::unique_ptr<rpc_binding_t> binding;
   try {
-    std::unique_lock guard(lock_);
+    rpcrt::base::WriterLock guard(lock_);
     binding = std::move(binding_);
   } catch (...) {
     // Locking can only fail if the lock is broken; the binding then stays and goes with us.

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <shared_mutex>
 #include <string>
 
 #include "platform/rpc_facade.h"
@@ -16,6 +15,7 @@
 #include "rpc/connection_spec.h"
 #include "rpc/rpc_binding.h"
 #include "rpc/rpc_method.h"
+#include "rpcrt/base/mutex.h"
 
 namespace rpc {
 
@@ -56,16 +56,16 @@ class CProxyRpcInvoker {
   // One attempt on the current binding under the shared lock; applies dont-linger once per
   // binding. Returns the attempt's status.
   uint32_t Attempt(rpc::IRpcMethod& method);
-  void Install(std::unique_ptr<rpc_binding_t> binding);
+  void Install(std::unique_ptr<rpc_binding_t> binding) REQUIRES(lock_);
 
-  mutable std::shared_mutex lock_;
+  mutable rpcrt::base::SharedMutex lock_;
   RPC_IF_HANDLE interface_;
   SEC_WINNT_AUTH_IDENTITY_W identity_{};
   std::u16string domain_;
   std::u16string user_;
   std::u16string password_;
   rpc_connection_spec_t settings_;
-  std::unique_ptr<rpc_binding_t> binding_;
+  std::unique_ptr<rpc_binding_t> binding_ GUARDED_BY(lock_);
   // Written by attempts that run side by side under the shared lock.
   std::atomic<bool> dont_linger_applied_{false};
   access_token_t token_;

@@ -21,8 +21,8 @@ void ClientTest::SetUp() {
 
 void ClientTest::TearDown() {
   if (registry_used_) {
-    platform::ReloadRegistry((dir_ / "absent.reg").string());
-    common::testing::ReloadOptions();
+    platform::ReloadRegistryForTesting((dir_ / "absent.reg").string());
+    common::ReloadOptionsForTesting();
   }
   if (server_) server_->Stop();
   server_.reset();
@@ -49,8 +49,8 @@ void ClientTest::UseProductValues(const std::string& values) {
   std::ofstream(reg, std::ios::binary) << "Windows Registry Editor Version 5.00\r\n\r\n"
                                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
                                        << values;
-  platform::ReloadRegistry(reg.string());
-  common::testing::ReloadOptions();
+  platform::ReloadRegistryForTesting(reg.string());
+  common::ReloadOptionsForTesting();
   registry_used_ = true;
 }
 

@@ -88,7 +88,7 @@ TEST_F(RetryTest, ServerBackDuringTheWaitsIsReachedAgain) {
 
 TEST_F(RetryTest, DroppedConnectionAfterTheRequestIsRetriedWithWaits) {
   auto invoker = MakeInvoker(port());
-  server().faults().drop_after_read = true;
+  server().FaultsForTesting().drop_after_read = true;
   std::string text;
   EXPECT_EQ(InvokeStatus(*invoker, &text), 1726u);
   EXPECT_FALSE(Logged("Reconnecting..."));
@@ -115,7 +115,7 @@ TEST_F(RetryTest, WaitsCountFromTheStartOfTheFailedAttempt) {
 
 TEST_F(RetryTest, FaultsThatAreNotRetryableEndTheCallAtOnce) {
   auto invoker = MakeInvoker(port());
-  server().faults().fault_status = 0x1c010003;  // nca_s_unk_if
+  server().FaultsForTesting().fault_status = 0x1c010003;  // nca_s_unk_if
   EXPECT_EQ(InvokeStatus(*invoker), 1717u);
   EXPECT_TRUE(clock().sleeps().empty());
   EXPECT_FALSE(Logged("Retrying RPC call"));
@@ -123,10 +123,10 @@ TEST_F(RetryTest, FaultsThatAreNotRetryableEndTheCallAtOnce) {
 
 TEST_F(RetryTest, SlowServerBeyondTheCallTimeoutIsCancelledAndNotRetried) {
   auto invoker = MakeInvoker(port(), /*timeout_s=*/1);
-  server().faults().delay_reply_ms = 3000;
+  server().FaultsForTesting().delay_reply_ms = 3000;
   EXPECT_EQ(InvokeStatus(*invoker), 1818u);
   EXPECT_TRUE(clock().sleeps().empty());
-  server().faults().delay_reply_ms = 0;
+  server().FaultsForTesting().delay_reply_ms = 0;
   EXPECT_EQ(InvokeStatus(*invoker), 0u);  // the cancelled call's connection was dropped
 }
 

@@ -81,14 +81,14 @@ TEST_F(ExportsTest, ServerFailureTextReachesTheCaller) {
 TEST_F(ExportsTest, IdentifierFailureFailsTheConnectAndKeepsNothing) {
   zelqa_char_t* id = nullptr;
   zelqa_char_t* error = nullptr;
-  platform::FailNextGuids(3);
+  platform::FailNextGuidsForTesting(3);
   ASSERT_EQ(RpcConnect(u"127.0.0.1", port(), kUser, kPassword, kService, &id, &error), ZELQA_S_OK);
   RpcDisconnect(id, &error);
   LibStrFree(id);
 
   zelqa_char_t* const untouched = reinterpret_cast<zelqa_char_t*>(0x1);
   id = untouched;
-  platform::FailNextGuids(4);
+  platform::FailNextGuidsForTesting(4);
   EXPECT_EQ(RpcConnect(u"127.0.0.1", port(), kUser, kPassword, kService, &id, &error),
             ZELQA_E_FAIL);
   EXPECT_EQ(id, untouched);
@@ -96,7 +96,7 @@ TEST_F(ExportsTest, IdentifierFailureFailsTheConnectAndKeepsNothing) {
   EXPECT_NE(text.find("Failed to create a connection identifier"), std::string::npos) << text;
   EXPECT_NE(text.find("0x80004005"), std::string::npos) << text;
   LibStrFree(error);
-  platform::FailNextGuids(0);
+  platform::FailNextGuidsForTesting(0);
 }
 
 }  // namespace

@@ -21,18 +21,18 @@ class OptionsFromRegistry : public ::testing::Test {
  protected:
   void TearDown() override {
     registry_.reset();  // an empty store again
-    common::testing::ReloadOptions();
+    common::ReloadOptionsForTesting();
   }
   void Use(const std::string& values) {
     registry_.emplace("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n" + values);
-    common::testing::ReloadOptions();
+    common::ReloadOptionsForTesting();
   }
 
   std::optional<logtest::registry_file_t> registry_;
 };
 
 TEST_F(OptionsFromRegistry, DefaultsWithoutTheProductKey) {
-  common::testing::ReloadOptions();  // nothing loaded: an empty store
+  common::ReloadOptionsForTesting();  // nothing loaded: an empty store
   const auto& o = common::GetOptions();
   EXPECT_EQ(o.ProductKey, u"SOFTWARE\\Zelqa\\Zelqa Harbrix");
   EXPECT_EQ(o.RpcRetryCount, 10u);

@@ -67,7 +67,7 @@ TEST(FormatMessage, ArgumentTypes) {
 }
 
 TEST(FormatMessage, FailedArgumentConversionIsContained) {
-  platform::FailNextConversion(ERROR_NO_UNICODE_TRANSLATION);
+  platform::FailNextConversionForTesting(ERROR_NO_UNICODE_TRANSLATION);
   const std::string text = format_message("[%1] [%2]", std::u16string(u"bad"), "good");
   const std::string prefix = "[[Cannot format argument. Exception: ";
   ASSERT_EQ(text.rfind(prefix, 0), 0u) << text;
@@ -77,7 +77,7 @@ TEST(FormatMessage, FailedArgumentConversionIsContained) {
       << text;
 
   // The carrier of a wide text falls back to an empty text instead.
-  platform::FailNextConversion(ERROR_NO_UNICODE_TRANSLATION);
+  platform::FailNextConversionForTesting(ERROR_NO_UNICODE_TRANSLATION);
   EXPECT_EQ(format_message("[{}]", exc::wide_text_ref{u"bad"}), "[]");
 }
 

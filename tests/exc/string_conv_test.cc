@@ -15,7 +15,7 @@ using namespace std::string_literals;
 
 TEST(StringConv, EmptyInputNeedsNoSystemCall) {
   // An armed failure would hit the first system call; none is made for empty input.
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::wide_to_ansi(u""), "");
   EXPECT_EQ(exc::ansi_to_wide(""), u"");
   EXPECT_EQ(exc::wide_to_utf8(u""), "");
@@ -34,7 +34,7 @@ TEST(StringConv, EmbeddedZeroCutsOnlyTheAnsiSide) {
 
 TEST(StringConv, ThrowingFormsReportTheSystemError) {
   const auto failed = [](DWORD code, auto&& convert) {
-    platform::FailNextConversion(code);
+    platform::FailNextConversionForTesting(code);
     return exctest::Caught<exc::win_sys_exc_t>(convert);
   };
   const auto ansi = failed(ERROR_NO_UNICODE_TRANSLATION, [] { exc::ansi_to_wide("src"); });
@@ -55,15 +55,15 @@ TEST(StringConv, ThrowingFormsReportTheSystemError) {
 }
 
 TEST(StringConv, NonThrowingFormsFallBack) {
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::wide_to_ansi_nothrow(u"w"), "UNICODE->ANSI failed");
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::ansi_to_wide_nothrow("a"), u"ANSI -> UNICODE failed.");
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::wide_to_utf8_nothrow(u"w"), "");
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::utf8_to_wide_nothrow("\xc3\x28"), u"UTF8 -> UTF16 failed. Raw: c328");
-  platform::FailNextConversion(ERROR_INVALID_PARAMETER);
+  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
   EXPECT_EQ(exc::ansi_to_utf8("keep \xff"), "keep \xff");
 }
 

@@ -57,7 +57,7 @@ inline void ExpectFailureThenFreshConnection(client::Binding& b, const HostileSe
   Outcome bad = CallOnce(b, stub);
   EXPECT_EQ(bad.status, expected);
   EXPECT_LT(bad.took, within);
-  EXPECT_EQ(b.idle_connections(), 0u);
+  EXPECT_EQ(b.IdleConnectionsForTesting(), 0u);
   EXPECT_TRUE(server.WaitClosed(1)) << "the client kept the connection open";
 
   Outcome good = CallOnce(b, stub);

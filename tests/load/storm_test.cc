@@ -3,8 +3,8 @@
 // its answer or with the documented failure for an identifier that is gone; CI also runs
 // these under ThreadSanitizer.
 #include <array>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -173,7 +173,7 @@ class StormTest : public ClientTest {
     SetHandler([this, drop_every](const std::u16string& r1, const std::u16string& r2, const auto&) {
       std::this_thread::sleep_for(std::chrono::microseconds(300));
       if (drop_every != 0 && ++served_ % drop_every == 0) {
-        server().faults().drop_after_read = true;
+        server().FaultsForTesting().drop_after_read = true;
       }
       return server::DoRpcOutcome{true, r1 + r2, {}};
     });
@@ -210,9 +210,9 @@ TEST_F(StormTest, OneConnectionSharedByEveryThreadWhileItIsReplaced) {
 // the first wait of any call lets the server behave again.
 TEST_F(StormTest, DroppedConnectionsDuringTheStormEndInTheAnswerOrARetryStatus) {
   SlowEcho(/*drop_every=*/10);
-  clock().on_sleep = [this](size_t) { server().faults().drop_after_read = false; };
+  clock().on_sleep = [this](size_t) { server().FaultsForTesting().drop_after_read = false; };
   Storm(/*replacers=*/2);
-  server().faults().drop_after_read = false;
+  server().FaultsForTesting().drop_after_read = false;
   EXPECT_EQ(Unexpected(true), (std::map<std::string, uint64_t>{}));
   EXPECT_GT(outcomes_.counts()["ok"], 0u);
   EXPECT_TRUE(Logged("Retrying RPC call"));

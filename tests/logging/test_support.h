@@ -32,8 +32,10 @@ inline constexpr const char* kFixedStamp = "[05.12.2026 14:03:07.015] ";
 // Fixes the local time for the lifetime of the object.
 class fixed_time_t {
  public:
-  explicit fixed_time_t(const SYSTEMTIME& time = kFixedTime) { platform::FixLocalTime(&time); }
-  ~fixed_time_t() { platform::FixLocalTime(nullptr); }
+  explicit fixed_time_t(const SYSTEMTIME& time = kFixedTime) {
+    platform::FixLocalTimeForTesting(&time);
+  }
+  ~fixed_time_t() { platform::FixLocalTimeForTesting(nullptr); }
 };
 
 // Installs a clock whose ticks move only when told to, for the lifetime of the object.
@@ -82,9 +84,9 @@ class registry_file_t {
   explicit registry_file_t(const std::string& body) {
     path_ = dir_.file("registry.reg");
     std::ofstream(path_) << "Windows Registry Editor Version 5.00\r\n\r\n" << body;
-    platform::ReloadRegistry(path_);
+    platform::ReloadRegistryForTesting(path_);
   }
-  ~registry_file_t() { platform::ReloadRegistry(dir_.file("absent.reg")); }
+  ~registry_file_t() { platform::ReloadRegistryForTesting(dir_.file("absent.reg")); }
 
  private:
   temp_dir_t dir_;

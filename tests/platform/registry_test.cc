@@ -72,9 +72,9 @@ class RegistryTest : public testing::Test {
  protected:
   void Load(const std::string& bytes) {
     file_ = std::make_unique<TempFile>(bytes);
-    platform::ReloadRegistry(file_->path());
+    platform::ReloadRegistryForTesting(file_->path());
   }
-  void TearDown() override { platform::ReloadRegistry("/nonexistent/registry.reg"); }
+  void TearDown() override { platform::ReloadRegistryForTesting("/nonexistent/registry.reg"); }
 
   HKEY Open(const char16_t* path, REGSAM sam = KEY_READ) {
     HKEY key = nullptr;
@@ -256,9 +256,9 @@ TEST_F(RegistryTest, FilesThatAreNotRegistriesGiveAnEmptyOne) {
   HKEY key = nullptr;
   EXPECT_EQ(ERROR_FILE_NOT_FOUND,
             static_cast<DWORD>(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, KEY_READ, &key)));
-  platform::ReloadRegistry("/nonexistent/registry.reg");  // missing: empty and silent
+  platform::ReloadRegistryForTesting("/nonexistent/registry.reg");  // missing: empty and silent
   EXPECT_THAT(platform::RegistryDiagnostics(), testing::IsEmpty());
-  platform::ReloadRegistry("/tmp");  // a directory cannot be read as a file
+  platform::ReloadRegistryForTesting("/tmp");  // a directory cannot be read as a file
   EXPECT_THAT(platform::RegistryDiagnostics(),
               testing::ElementsAre(HasSubstr("cannot be read: not a regular file")));
 }
@@ -281,7 +281,7 @@ TEST_F(RegistryTest, OpenKeysKeepTheirContentsAcrossAReload) {
 TEST_F(RegistryTest, ReadersRaceReloadsSafely) {
   TempFile one("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=dword:1\n");
   TempFile two("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"V\"=dword:2\n");
-  platform::ReloadRegistry(one.path());
+  platform::ReloadRegistryForTesting(one.path());
   std::atomic<bool> stop{false};
   std::atomic<int> bad{0};
   std::vector<std::thread> readers;
@@ -303,7 +303,7 @@ TEST_F(RegistryTest, ReadersRaceReloadsSafely) {
       }
     });
   }
-  for (int i = 0; i < 200; ++i) platform::ReloadRegistry(i % 2 ? one.path() : two.path());
+  for (int i = 0; i < 200; ++i) platform::ReloadRegistryForTesting(i % 2 ? one.path() : two.path());
   stop = true;
   for (auto& t : readers) t.join();
   EXPECT_EQ(bad, 0);

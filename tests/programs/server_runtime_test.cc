@@ -227,7 +227,7 @@ TEST(ServerStop, ReturnsPromptlyWithIdleClientsConnected) {
     silent.push_back(transport::TcpSocket::Connect("127.0.0.1", server->port(),
                                                    transport::Deadline::AfterMs(5000)));
   // Mid-call, in a reply delay.
-  server->faults().delay_reply_ms = 60000;
+  server->FaultsForTesting().delay_reply_ms = 60000;
   std::thread waiting([&] { CallStatus(*BindTo(server->port()), kOpEcho); });
   while (server->open_connections() < 9) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 

@@ -160,19 +160,19 @@ TEST_F(Authenticated, RejectionsAreAccessDeniedAndReportedWithThePeerAndTheReaso
 TEST_F(Authenticated, ForgedSignatureFailsTheCallAndDropsTheConnection) {
   auto b = Bind(Ntlm(AuthnLevel::kPktPrivacy));
   ASSERT_EQ(StatusOf(*b), kOk);
-  server_->faults().corrupt_signature = true;
+  server_->FaultsForTesting().corrupt_signature = true;
   EXPECT_EQ(StatusOf(*b), kSecPkgError);
-  EXPECT_EQ(b->idle_connections(), 0u);
-  server_->faults().corrupt_signature = false;
+  EXPECT_EQ(b->IdleConnectionsForTesting(), 0u);
+  server_->FaultsForTesting().corrupt_signature = false;
   EXPECT_EQ(StatusOf(*b), kOk);
   EXPECT_EQ(server_->accepted_connections(), 2u);
 }
 
 TEST_F(Authenticated, UnprotectedReplyIsRefused) {
   auto b = Bind(Ntlm(AuthnLevel::kPktPrivacy));
-  server_->faults().send_unprotected = true;
+  server_->FaultsForTesting().send_unprotected = true;
   EXPECT_EQ(StatusOf(*b), kErrorAccessDenied);
-  EXPECT_EQ(b->idle_connections(), 0u);
+  EXPECT_EQ(b->IdleConnectionsForTesting(), 0u);
 }
 
 TEST(AuthenticatedMisc, ServerWithoutCredentialsRefusesTheBind) {

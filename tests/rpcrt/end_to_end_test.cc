@@ -101,7 +101,7 @@ TEST(EndToEndMisc, ThirtyTwoThreadsOnOneBinding) {
   // Concurrent calls open their own connections, and those are kept for reuse.
   EXPECT_GT(server->accepted_connections(), 1u);
   EXPECT_LE(server->accepted_connections(), 32u);
-  EXPECT_EQ(binding->idle_connections(), server->accepted_connections());
+  EXPECT_EQ(binding->IdleConnectionsForTesting(), server->accepted_connections());
   // Every connection of the binding joined the association of the first one.
   EXPECT_EQ(server->association_groups(), 1u);
   auto other = BindTo("127.0.0.1", server->port());
@@ -124,9 +124,9 @@ TEST(EndToEndFaults, EachFaultKindRaisesItsStatus) {
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpFail, U32Stub(0x1c010014)), kServerTooBusy);
   // A handler that cannot read its stub.
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpSized), kBadStubData);
-  server->faults().fault_status = 0x1c00000d;
+  server->FaultsForTesting().fault_status = 0x1c00000d;
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho), kCallCancelled);
-  server->faults().fault_status = 0;
+  server->FaultsForTesting().fault_status = 0;
   // None of that broke the connection: faults end calls, not associations.
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho), kOk);
   EXPECT_EQ(server->accepted_connections(), 1u);
@@ -153,12 +153,12 @@ TEST(EndToEndFaults, CallTimeoutCancelsAndClosesTheConnection) {
   auto binding = BindTo("127.0.0.1", server->port());
   binding->SetCallTimeout(200);
   ASSERT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho), kOk);
-  server->faults().delay_reply_ms = 2000;
+  server->FaultsForTesting().delay_reply_ms = 2000;
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho), kCallCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
-  EXPECT_EQ(binding->idle_connections(), 0u);
-  server->faults().delay_reply_ms = 0;
+  EXPECT_EQ(binding->IdleConnectionsForTesting(), 0u);
+  server->FaultsForTesting().delay_reply_ms = 0;
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho), kOk);
   EXPECT_EQ(server->accepted_connections(), 2u);
 }
@@ -166,19 +166,19 @@ TEST(EndToEndFaults, CallTimeoutCancelsAndClosesTheConnection) {
 TEST(EndToEndFaults, DroppedConnectionsAndRefusals) {
   auto server = testing::StartEchoServer();
   auto binding = BindTo("127.0.0.1", server->port());
-  server->faults().drop_after_read = true;
+  server->FaultsForTesting().drop_after_read = true;
   // The request went out whole; whether it ran is unknown.
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho), kCallFailed);
-  server->faults().drop_after_read = false;
+  server->FaultsForTesting().drop_after_read = false;
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho), kOk);
 
   // A connection that the server closed while idle is noticed and replaced.
-  server->faults().drop_before_read = true;
+  server->FaultsForTesting().drop_before_read = true;
   EXPECT_NE(CallStatus(*binding, kEchoInterface, kOpEcho), kOk);
-  server->faults().drop_before_read = false;
+  server->FaultsForTesting().drop_before_read = false;
   EXPECT_EQ(CallStatus(*binding, kEchoInterface, kOpEcho), kOk);
 
-  server->faults().refuse = true;
+  server->FaultsForTesting().refuse = true;
   auto fresh = BindTo("127.0.0.1", server->port());
   EXPECT_EQ(CallStatus(*fresh, kEchoInterface, kOpEcho), kServerUnavailable);
 }
@@ -229,19 +229,19 @@ TEST(EndToEndFaults, ServerThatBreaksTheProtocol) {
 
 TEST(EndToEndLinger, DontLingerClosesAtFreeAndLingeringIsReused) {
   auto server = testing::StartEchoServer();
-  client::CloseLingeringConnections();
+  client::CloseLingeringConnectionsForTesting();
   {
     auto b = BindTo("127.0.0.1", server->port());
     b->SetUniqueBinding(true);
     b->SetDontLinger(true);
     ASSERT_EQ(CallStatus(*b, kEchoInterface, kOpEcho), kOk);
   }
-  EXPECT_EQ(client::LingeringConnections(), 0u);
+  EXPECT_EQ(client::LingeringConnectionsForTesting(), 0u);
   {
     auto b = BindTo("127.0.0.1", server->port());
     ASSERT_EQ(CallStatus(*b, kEchoInterface, kOpEcho), kOk);
   }
-  EXPECT_EQ(client::LingeringConnections(), 1u);
+  EXPECT_EQ(client::LingeringConnectionsForTesting(), 1u);
   // A shared binding to the same server takes the lingering connection over...
   {
     auto b = BindTo("127.0.0.1", server->port());
@@ -255,8 +255,8 @@ TEST(EndToEndLinger, DontLingerClosesAtFreeAndLingeringIsReused) {
     ASSERT_EQ(CallStatus(*b, kEchoInterface, kOpEcho), kOk);
     EXPECT_EQ(server->accepted_connections(), 3u);
   }
-  client::CloseLingeringConnections();
-  EXPECT_EQ(client::LingeringConnections(), 0u);
+  client::CloseLingeringConnectionsForTesting();
+  EXPECT_EQ(client::LingeringConnectionsForTesting(), 0u);
 }
 
 }  // namespace

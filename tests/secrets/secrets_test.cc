@@ -88,14 +88,14 @@ class SecretsTest : public ::testing::Test {
         "\"ExtLogHost\"=\"127.0.0.1\"\r\n"
         "\"ExtLogPort\"=dword:" +
         Hex(collector_->port()) + "\r\n");
-    common::testing::ReloadOptions();
+    common::ReloadOptionsForTesting();
     server_ = std::make_unique<ServerProcess>(dir_.file("accounts"), dir_.file("server.out"));
   }
   static void TearDownTestSuite() {
     server_.reset();
     registry_.reset();
     collector_.reset();
-    common::testing::ReloadOptions();
+    common::ReloadOptionsForTesting();
   }
 
   static std::string Hex(uint32_t value) {

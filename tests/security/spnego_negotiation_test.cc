@@ -61,7 +61,7 @@ class ScriptedMechanism : public Mechanism {
     }
   }
   void ResetAfterMechListMic() override {}
-  std::vector<uint8_t> SessionKey() const override { return {}; }
+  std::vector<uint8_t> SessionKeyForTesting() const override { return {}; }
   std::string Describe() const override { return "fake"; }
 
  private:

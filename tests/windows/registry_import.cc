@@ -75,7 +75,7 @@ void Import(win32::HKEY root, const platform::RegFile& file, const std::string& 
 namespace platform {
 
 // An empty path gives the process the machine's registry back.
-void ReloadRegistry(const std::string& path) {
+void ReloadRegistryForTesting(const std::string& path) {
   std::lock_guard lock(mutex);
   diagnostics.clear();
   if (path.empty()) {

@@ -245,7 +245,7 @@ std::shared_ptr<KerberosClientCredential> AcquireKerberosCredential(
     constexpr OM_uint32 kRenewMarginSeconds = 300;
     KerberosCredentialSlot* slot = credentials.kerberos_credential.get();
     if (slot == nullptr) return TicketForPassword(*credentials.identity);
-    std::lock_guard lock(slot->mutex);
+    base::MutexLock lock(slot->mutex);
     if (!slot->credential || RemainingLifetime(*slot->credential) <= kRenewMarginSeconds)
       slot->credential = TicketForPassword(*credentials.identity);
     return slot->credential;

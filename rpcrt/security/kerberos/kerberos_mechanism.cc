@@ -197,7 +197,7 @@ class KerberosMechanism final : public Mechanism {
     return "Kerberos as " + credential_->principal() + " for " + target_.Display();
   }
 
-  std::vector<uint8_t> SessionKey() const override {
+  std::vector<uint8_t> SessionKeyForTesting() const override {
     CheckEstablished();
     OM_uint32 minor = 0;
     gss::BufferSet set;

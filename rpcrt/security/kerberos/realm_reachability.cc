@@ -13,7 +13,7 @@ RealmReachability& RealmReachability::Process() {
 
 RealmReachability::Attempt::Attempt(RealmReachability& owner, std::string realm)
     : owner_(owner), realm_(std::move(realm)) {
-  std::unique_lock lock(owner_.mutex_);
+  base::MutexLock lock(owner_.mutex_);
   const auto give_up = Clock::now() + owner_.max_wait_;
   for (;;) {
     State& state = owner_.realms_[realm_];
@@ -26,7 +26,7 @@ RealmReachability::Attempt::Attempt(RealmReachability& owner, std::string realm)
       if (!state.probing) probing_ = state.probing = true;
       return;
     }
-    owner_.changed_.wait_until(lock, give_up);
+    owner_.changed_.wait_until(lock.native(), give_up);
   }
 }
 
@@ -38,7 +38,7 @@ void RealmReachability::Attempt::Finish(Verdict verdict) {
   if (finished_ || skip_) return;
   finished_ = true;
   {
-    std::lock_guard lock(owner_.mutex_);
+    base::MutexLock lock(owner_.mutex_);
     State& state = owner_.realms_[realm_];
     if (probing_) state.probing = false;
     if (verdict != Verdict::kNone) {

@@ -6,8 +6,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <map>
-#include <mutex>
 #include <string>
+
+#include "rpcrt/base/mutex.h"
 
 namespace rpcrt::security {
 
@@ -56,9 +57,9 @@ class RealmReachability {
 
   const Clock::duration ttl_;
   const Clock::duration max_wait_;
-  std::mutex mutex_;
+  base::Mutex mutex_;
   std::condition_variable changed_;
-  std::map<std::string, State> realms_;
+  std::map<std::string, State> realms_ GUARDED_BY(mutex_);
 };
 
 }  // namespace rpcrt::security

@@ -62,7 +62,7 @@ void ContextBase::ResetAfterMechListMic() {
   if (under_spnego_) Security().ResetCiphers();
 }
 
-std::vector<uint8_t> ContextBase::SessionKey() const {
+std::vector<uint8_t> ContextBase::SessionKeyForTesting() const {
   if (!security_) throw RpcError(kSecPkgError, "NTLM context is not established");
   return {session_key_.bytes.begin(), session_key_.bytes.end()};
 }

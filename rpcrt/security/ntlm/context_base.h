@@ -26,7 +26,7 @@ class ContextBase : public Mechanism {
   std::vector<uint8_t> GetMic(std::span<const uint8_t> message) override;
   void VerifyMic(std::span<const uint8_t> message, std::span<const uint8_t> mic) override;
   void ResetAfterMechListMic() override;
-  std::vector<uint8_t> SessionKey() const override;
+  std::vector<uint8_t> SessionKeyForTesting() const override;
   std::string Describe() const override { return "NTLM"; }
 
  protected:

@@ -14,7 +14,7 @@ CMessageDeserializationContext::CMessageDeserializationContext()
 
 void CMessageDeserializationContext::Register(uint32_t message_class,
                                               boost::shared_ptr<IMessageFactory> factory) {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   if (factory) {
     factories_[message_class] = std::move(factory);
   } else {
@@ -24,7 +24,7 @@ void CMessageDeserializationContext::Register(uint32_t message_class,
 
 boost::shared_ptr<IMessageFactory> CMessageDeserializationContext::GetFactory(
     uint32_t message_class) const {
-  std::lock_guard lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   const auto it = factories_.find(message_class);
   return it != factories_.end() ? it->second : fallback_;
 }

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <map>
-#include <mutex>
 
 #include <boost/shared_ptr.hpp>
 
 #include "io/message/message_factory.h"
+#include "rpcrt/base/mutex.h"
 
 namespace io::message {
 
@@ -25,9 +25,9 @@ class CMessageDeserializationContext {
   boost::shared_ptr<IMessage> Create(const message_header_t& header, IInputStream& in) const;
 
  private:
-  mutable std::mutex mutex_;
+  mutable rpcrt::base::Mutex mutex_;
   boost::shared_ptr<IMessageFactory> fallback_;
-  std::map<uint32_t, boost::shared_ptr<IMessageFactory>> factories_;
+  std::map<uint32_t, boost::shared_ptr<IMessageFactory>> factories_ GUARDED_BY(mutex_);
 };
 
 }  // namespace io::message

@@ -5,17 +5,17 @@
 namespace logging::receiver {
 
 void CMemoryLog::write(const std::string& record) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   records_.push_back(record);
 }
 
 std::vector<std::string> CMemoryLog::records() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   return records_;
 }
 
 void CMemoryLog::clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  rpcrt::base::MutexLock lock(mutex_);
   records_.clear();
 }
 

@@ -2,13 +2,13 @@
 // what was logged.
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
 
 #include "logging/receiver/log_file.h"
+#include "rpcrt/base/mutex.h"
 
 namespace logging::receiver {
 
@@ -28,8 +28,8 @@ class CMemoryLog : public log_file_t {
 
  private:
   std::string line_end_;
-  mutable std::mutex mutex_;  // the logger's lock does not cover readers
-  std::vector<std::string> records_;
+  mutable rpcrt::base::Mutex mutex_;  // the logger's lock does not cover readers
+  std::vector<std::string> records_ GUARDED_BY(mutex_);
 };
 
 }  // namespace logging::receiver

@@ -4,23 +4,22 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/fault_injection.h"
 #include "platform/last_error.h"
 #include "platform/utf_convert.h"
 
 namespace {
-
-thread_local DWORD t_fail_next = ERROR_SUCCESS;
 
 int Fail(DWORD code) {
   SetLastError(code);
   return 0;
 }
 
-// Consumes the test hook: true (and the last error set) when this call must fail.
+// True (and the last error set) when this call must fail.
 bool InjectedFailure() {
-  if (t_fail_next == ERROR_SUCCESS) return false;
-  SetLastError(t_fail_next);
-  t_fail_next = ERROR_SUCCESS;
+  const DWORD error = platform::TakeInjectedConversionFailure();
+  if (error == ERROR_SUCCESS) return false;
+  SetLastError(error);
   return true;
 }
 
@@ -89,11 +88,3 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_len,
   platform::Utf16ToUtf8(input, multi_byte);
   return static_cast<int>(needed);
 }
-
-namespace platform {
-
-void FailNextConversion(DWORD error_code) {
-  t_fail_next = error_code;
-}
-
-}  // namespace platform

@@ -1,25 +1,17 @@
 #include "platform/guid.h"
 
-#include "platform/secure_memory.h"
-
 #include <cstdlib>
 #include <cstring>
 #include <span>
 
 #include "rpcrt/ndr/byte_order.h"
 
-namespace {
-
-thread_local int t_failing_guids = 0;
-
-}  // namespace
+#include "platform/fault_injection.h"
+#include "platform/secure_memory.h"
 
 HRESULT CoCreateGuid(GUID* guid) {
   if (guid == nullptr) return E_INVALIDARG;
-  if (t_failing_guids > 0) {
-    --t_failing_guids;
-    return E_FAIL;
-  }
+  if (platform::TakeInjectedGuidFailure()) return E_FAIL;
   uint8_t bytes[16];
   if (!platform::FillRandom(bytes, sizeof bytes)) return E_FAIL;
   // RFC 4122 layout: version 4 in the top nibble of Data3, variant 10xx in Data4[0].
@@ -68,11 +60,3 @@ RPC_STATUS RpcStringFreeW(WCHAR** string) {
   *string = nullptr;
   return RPC_S_OK;
 }
-
-namespace platform {
-
-void FailNextGuids(int count) {
-  t_failing_guids = count;
-}
-
-}  // namespace platform

@@ -2,12 +2,12 @@
 
 #include <string.h>
 
-#include <mutex>
 #include <new>
 #include <string>
 #include <unordered_set>
 
 #include "platform/last_error.h"
+#include "rpcrt/base/mutex.h"
 
 namespace {
 
@@ -22,8 +22,8 @@ struct LogonToken {
 // tokens are closed by objects that are themselves destroyed at exit (a host's, or the
 // library's own connection registry), in whatever order their statics go.
 struct TokenTable {
-  std::mutex mutex;
-  std::unordered_set<LogonToken*> tokens;
+  rpcrt::base::Mutex mutex;
+  std::unordered_set<LogonToken*> tokens GUARDED_BY(mutex);
 };
 TokenTable& Tokens() {
   static TokenTable* table = new TokenTable;
@@ -47,8 +47,9 @@ BOOL LogonUserExW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logon_ty
   }
   try {
     auto* t = new LogonToken{Copy(user), Copy(domain), Copy(password)};
-    std::lock_guard lock(Tokens().mutex);
-    Tokens().tokens.insert(t);
+    TokenTable& table = Tokens();
+    rpcrt::base::MutexLock lock(table.mutex);
+    table.tokens.insert(t);
     *token = t;
     return TRUE;
   } catch (const std::bad_alloc&) {
@@ -60,8 +61,9 @@ BOOL LogonUserExW(LPCWSTR user, LPCWSTR domain, LPCWSTR password, DWORD logon_ty
 BOOL CloseTokenHandle(HANDLE token) {
   auto* t = static_cast<LogonToken*>(token);
   {
-    std::lock_guard lock(Tokens().mutex);
-    if (Tokens().tokens.erase(t) == 0) {
+    TokenTable& table = Tokens();
+    rpcrt::base::MutexLock lock(table.mutex);
+    if (table.tokens.erase(t) == 0) {
       SetLastError(ERROR_INVALID_HANDLE);
       return FALSE;
     }
@@ -71,6 +73,7 @@ BOOL CloseTokenHandle(HANDLE token) {
 }
 
 size_t OpenTokenHandles() {
-  std::lock_guard lock(Tokens().mutex);
-  return Tokens().tokens.size();
+  TokenTable& table = Tokens();
+  rpcrt::base::MutexLock lock(table.mutex);
+  return table.tokens.size();
 }

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -16,6 +15,7 @@
 #include "platform/debug_output.h"
 #include "platform/reg_file_parser.h"
 #include "platform/utf_convert.h"
+#include "rpcrt/base/mutex.h"
 
 namespace platform {
 namespace {
@@ -134,10 +134,10 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, bool& missin
 
 // The process-wide store; handles keep the snapshot they were opened on alive.
 struct Registry {
-  std::mutex mutex;
-  std::shared_ptr<const Store> store;
-  std::vector<std::string> diagnostics;
-  std::unordered_set<const HKEY__*> open_keys;
+  rpcrt::base::Mutex mutex;
+  std::shared_ptr<const Store> store GUARDED_BY(mutex);
+  std::vector<std::string> diagnostics GUARDED_BY(mutex);
+  std::unordered_set<const HKEY__*> open_keys GUARDED_BY(mutex);
 };
 
 Registry& TheRegistry() {
@@ -145,7 +145,7 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-void LoadLocked(Registry& r, std::string path) {
+void LoadLocked(Registry& r, std::string path) REQUIRES(r.mutex) {
   if (path.empty()) {
     const char* env = std::getenv("ZELQA_REGISTRY_FILE");
     path = env != nullptr && *env != '\0' ? env : kDefaultPath;
@@ -167,22 +167,22 @@ void LoadLocked(Registry& r, std::string path) {
   }
 }
 
-const Store& CurrentLocked(Registry& r) {
+const Store& CurrentLocked(Registry& r) REQUIRES(r.mutex) {
   if (!r.store) LoadLocked(r, {});
   return *r.store;
 }
 
 }  // namespace
 
-void ReloadRegistry(const std::string& path) {
+void ReloadRegistryForTesting(const std::string& path) {
   Registry& r = TheRegistry();
-  const std::lock_guard lock(r.mutex);
+  const rpcrt::base::MutexLock lock(r.mutex);
   LoadLocked(r, path);
 }
 
 std::vector<std::string> RegistryDiagnostics() {
   Registry& r = TheRegistry();
-  const std::lock_guard lock(r.mutex);
+  const rpcrt::base::MutexLock lock(r.mutex);
   CurrentLocked(r);
   return r.diagnostics;
 }
@@ -201,9 +201,9 @@ namespace {
 using platform::Registry;
 
 // The store and key a handle stands for, or null for a handle that is neither predefined
-// nor open. The registry's mutex is held by the caller.
+// nor open.
 const platform::StoredKey* ResolveLocked(Registry& r, HKEY key, const platform::Store*& store,
-                                         std::u16string& path) {
+                                         std::u16string& path) REQUIRES(r.mutex) {
   if (const auto* predefined = platform::Predefined(key)) {
     store = &platform::CurrentLocked(r);
     path = platform::Fold(predefined->root);
@@ -219,7 +219,7 @@ LSTATUS OpenKey(HKEY key, const std::u16string* sub_key, PHKEY result) {
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
   Registry& r = platform::TheRegistry();
-  const std::lock_guard lock(r.mutex);
+  const rpcrt::base::MutexLock lock(r.mutex);
   const platform::Store* store = nullptr;
   std::u16string path;
   if (ResolveLocked(r, key, store, path) == nullptr) return ERROR_INVALID_HANDLE;
@@ -257,7 +257,7 @@ LSTATUS QueryValue(HKEY key, const std::u16string& name, bool narrow, LPDWORD re
     return ERROR_INVALID_PARAMETER;
   }
   Registry& r = platform::TheRegistry();
-  const std::lock_guard lock(r.mutex);
+  const rpcrt::base::MutexLock lock(r.mutex);
   const platform::Store* store = nullptr;
   std::u16string path;
   const platform::StoredKey* stored = ResolveLocked(r, key, store, path);
@@ -315,7 +315,7 @@ LSTATUS RegCloseKey(HKEY key) {
   Registry& r = platform::TheRegistry();
   std::unique_ptr<HKEY__> owned;
   {
-    const std::lock_guard lock(r.mutex);
+    const rpcrt::base::MutexLock lock(r.mutex);
     if (key == nullptr || r.open_keys.erase(key) == 0) return ERROR_INVALID_HANDLE;
     owned.reset(key);  // the snapshot may be the last reference: free it outside the lock
   }

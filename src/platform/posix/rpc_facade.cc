@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 
+#include "rpcrt/base/mutex.h"
 #include "rpcrt/client/binding.h"
 #include "rpcrt/client/endpoint_mapper.h"
 #include "rpcrt/security/auth_notes.h"
@@ -28,18 +28,18 @@ class HandleTable {
   }
   RPC_BINDING_HANDLE Add(std::shared_ptr<Binding> binding) {
     RPC_BINDING_HANDLE handle = binding.get();
-    std::lock_guard lock(mutex_);
+    rpcrt::base::MutexLock lock(mutex_);
     bindings_.emplace(handle, std::move(binding));
     return handle;
   }
   std::shared_ptr<Binding> Find(RPC_BINDING_HANDLE handle) {
-    std::lock_guard lock(mutex_);
+    rpcrt::base::MutexLock lock(mutex_);
     auto it = bindings_.find(handle);
     return it == bindings_.end() ? nullptr : it->second;
   }
   bool Remove(RPC_BINDING_HANDLE handle) {
     std::shared_ptr<Binding> gone;  // released after the lock
-    std::lock_guard lock(mutex_);
+    rpcrt::base::MutexLock lock(mutex_);
     auto it = bindings_.find(handle);
     if (it == bindings_.end()) return false;
     gone = std::move(it->second);
@@ -48,8 +48,8 @@ class HandleTable {
   }
 
  private:
-  std::mutex mutex_;
-  std::unordered_map<RPC_BINDING_HANDLE, std::shared_ptr<Binding>> bindings_;
+  rpcrt::base::Mutex mutex_;
+  std::unordered_map<RPC_BINDING_HANDLE, std::shared_ptr<Binding>> bindings_ GUARDED_BY(mutex_);
 };
 
 rpcrt::SyntaxId SyntaxOf(const RPC_SYNTAX_IDENTIFIER& s) {
@@ -215,7 +215,7 @@ RPC_STATUS RpcBindingSetOption(RPC_BINDING_HANDLE Binding, unsigned long Option,
 
 void PrepareRpcRunTime() {
   HandleTable::Instance();
-  rpcrt::client::LingeringConnections();
+  rpcrt::client::PrepareLingerCache();
 }
 
 namespace platform {

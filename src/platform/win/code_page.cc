@@ -1,16 +1,15 @@
 #include "platform/code_page.h"
 
+#include "platform/fault_injection.h"
 #include "platform/win/windows_api.h"
 
 namespace {
 
-thread_local DWORD t_fail_next = 0;
-
-// Consumes the test hook: true (and the last error set) when this call must fail.
+// True (and the last error set) when this call must fail.
 bool InjectedFailure() {
-  if (t_fail_next == 0) return false;
-  win32::SetLastError(t_fail_next);
-  t_fail_next = 0;
+  const DWORD error = platform::TakeInjectedConversionFailure();
+  if (error == 0) return false;
+  win32::SetLastError(error);
   return true;
 }
 
@@ -33,11 +32,3 @@ int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWSTR wide, int wide_len,
   if (used_default_char != nullptr) *used_default_char = used;
   return result;
 }
-
-namespace platform {
-
-void FailNextConversion(DWORD error_code) {
-  t_fail_next = error_code;
-}
-
-}  // namespace platform

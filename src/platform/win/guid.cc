@@ -1,10 +1,9 @@
 #include "platform/guid.h"
 
+#include "platform/fault_injection.h"
 #include "platform/win/windows_api.h"
 
 namespace {
-
-thread_local int t_failing_guids = 0;
 
 static_assert(sizeof(GUID) == sizeof(win32::GUID));
 
@@ -12,10 +11,7 @@ static_assert(sizeof(GUID) == sizeof(win32::GUID));
 
 HRESULT CoCreateGuid(GUID* guid) {
   if (guid == nullptr) return E_INVALIDARG;
-  if (t_failing_guids > 0) {
-    --t_failing_guids;
-    return E_FAIL;
-  }
+  if (platform::TakeInjectedGuidFailure()) return E_FAIL;
   return win32::CoCreateGuid(reinterpret_cast<win32::GUID*>(guid));
 }
 
@@ -27,11 +23,3 @@ RPC_STATUS UuidToStringW(const UUID* uuid, WCHAR** string_uuid) {
 RPC_STATUS RpcStringFreeW(WCHAR** string) {
   return win32::RpcStringFreeW(reinterpret_cast<win32::RPC_WSTR*>(string));
 }
-
-namespace platform {
-
-void FailNextGuids(int count) {
-  t_failing_guids = count;
-}
-
-}  // namespace platform
