@@ -41,7 +41,7 @@ TEST_F(EndpointMapper, MapResolvesABindingWithoutEndpoint) {
 
 TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
   mapper_->Register(testing::kEchoInterface, echo_->port());
-  EXPECT_EQ(testing::StatusOf([] {
+  EXPECT_EQ(testing::StatusOf([this] {
               client::EptMap("127.0.0.1", mapper_port(), testing::kOtherInterface,
                              client::kComTimeoutDefault, 5000);
             }),
@@ -55,7 +55,7 @@ TEST_F(EndpointMapper, UnregisteredInterfaceIsEptNotRegistered) {
 
 TEST_F(EndpointMapper, MapperDownIsServerUnavailable) {
   mapper_->Stop();
-  EXPECT_EQ(testing::StatusOf([] {
+  EXPECT_EQ(testing::StatusOf([this] {
               client::EptMap("127.0.0.1", mapper_port(), testing::kEchoInterface,
                              client::kComTimeoutDefault, 5000);
             }),
