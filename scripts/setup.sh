@@ -6,7 +6,7 @@ packages=(
   libboost-dev
   zlib1g-dev nettle-dev libkrb5-dev krb5-kdc krb5-admin-server krb5-user
   gss-ntlmssp gss-ntlmssp-dev libgtest-dev libgmock-dev libfmt-dev libbenchmark-dev libspdlog-dev
-  python3 python3-pytest gcovr python3-impacket smbclient
+  python3 python3-pytest gcovr python3-impacket smbclient unzip
   samba samba-ad-provision samba-dsdb-modules samba-vfs-modules
   # The Windows DLL: cross compilers, zlib for mingw, and Wine (with ntlm_auth from winbind
   # for Negotiate; its daemon need not run) to run it.
