@@ -205,7 +205,7 @@ size_t Binding::IdleConnectionsForTesting() const {
 }
 
 void Binding::SetEndpointMapperPort(uint16_t port) {
-  std::lock_guard lock(mutex_);
+  base::MutexLock lock(mutex_);
   settings_.mapper_port = port;
 }
 
