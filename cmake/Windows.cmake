@@ -50,5 +50,8 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 
 add_subdirectory(rpcrt)
 add_subdirectory(src)
+# The tests include their own folders from the repository root ("tests/..."), as on Linux;
+# the libraries above never see it.
+include_directories(${PROJECT_SOURCE_DIR})
 add_subdirectory(tests/windows)
 include(cmake/WindowsInstall.cmake)
