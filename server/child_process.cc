@@ -100,14 +100,17 @@ ChildResult ChildGroup::Run(const std::vector<std::string>& argv,
     result.error = "no command";
     return result;
   }
-  Pipe out, err;
-  if (!MakePipe(out) || !MakePipe(err)) {
+  // Standard input is a pipe nobody writes to: the child reads end of file at once, without
+  // depending on /dev/null being there.
+  Pipe in, out, err;
+  if (!MakePipe(in) || !MakePipe(out) || !MakePipe(err)) {
     result.error = std::string("cannot create a pipe: ") + std::strerror(errno);
     return result;
   }
 
   SpawnActions actions;
-  posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  in.write.Close();
+  posix_spawn_file_actions_adddup2(actions.get(), in.read.get(), STDIN_FILENO);
   posix_spawn_file_actions_adddup2(actions.get(), out.write.get(), STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(actions.get(), err.write.get(), STDERR_FILENO);
   SpawnAttributes attr;
@@ -128,6 +131,7 @@ ChildResult ChildGroup::Run(const std::vector<std::string>& argv,
   pid_t pid = -1;
   const int rc =
       ::posix_spawnp(&pid, argv[0].c_str(), actions.get(), attr.get(), c_argv.data(), c_env.data());
+  in.read.Close();
   out.write.Close();
   err.write.Close();
   if (rc != 0) {

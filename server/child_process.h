@@ -39,8 +39,8 @@ struct ChildResult {
 // The children running at one time, so that a stopping server can end them all.
 class ChildGroup {
  public:
-  // Runs argv[0] (looked up on PATH) with argv, the environment `env` ("NAME=value"), standard
-  // input from /dev/null, the current directory. Blocks until the child is done.
+  // Runs argv[0] (looked up on PATH) with argv, the environment `env` ("NAME=value"), an empty
+  // standard input, the current directory. Blocks until the child is done.
   ChildResult Run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                   const ChildLimits& limits);
 

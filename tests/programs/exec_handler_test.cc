@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +30,11 @@ Ran RunScript(const std::string& script, std::u16string r1 = u"one", std::u16str
   call.peer_name = "ZELQA\\alice";
   Ran ran;
   ran.outcome = handler.Call(r1, r2, call, ran.summary);
+  // A start that fails says only "No such file or directory"; where sh was looked for says more.
+  if (ran.outcome.error_message.find(u"could not be started") != std::u16string::npos) {
+    const char* path = std::getenv("PATH");
+    ADD_FAILURE() << "sh did not start; PATH=" << (path ? path : "(unset)");
+  }
   return ran;
 }
 
@@ -39,7 +45,7 @@ void ExpectNoChildLeft() {
 
 TEST(ExecHandler, RequestsAndCallerReachTheCommandAsUtf8) {
   Ran ran = RunScript(
-      "[ $# -eq 0 ] && printf '%s/%s/%s/%s' \"$ZELQA_REQUEST1\" \"$ZELQA_REQUEST2\" "
+      "[ $# -eq 0 ] && cat && printf '%s/%s/%s/%s' \"$ZELQA_REQUEST1\" \"$ZELQA_REQUEST2\" "
       "\"$ZELQA_CALLER_ADDRESS\" \"$ZELQA_CALLER_ACCOUNT\"",
       u"h\u00e9 'quoted' $HOME", std::u16string(u"lone ") + char16_t{0xd800});
   ASSERT_TRUE(ran.outcome.succeeded);
