@@ -39,9 +39,11 @@ TEST(StackCapture, FrameZeroIsTheCallerAndSkipDropsWholeFrames) {
 }
 
 TEST(StackCapture, HashIsEqualForEqualStacksAndCountIsBounded) {
-  Capture a, b;
+  Capture captures[2];
   volatile int rounds = 2;  // a loop the compiler cannot unroll into two call sites
-  for (int i = 0; i < rounds; ++i) Outer(i == 0 ? a : b, 0);
+  for (int i = 0; i < rounds; ++i) Outer(captures[i], 0);
+  const Capture& a = captures[0];
+  const Capture& b = captures[1];
   EXPECT_EQ(a.count, b.count);
   EXPECT_EQ(a.hash, b.hash);
 
