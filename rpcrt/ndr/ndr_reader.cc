@@ -11,12 +11,10 @@ void NdrReader::Fail(const std::string& what) const {
   throw RpcError(error_status_, what + " at offset " + std::to_string(pos_));
 }
 
-void NdrReader::Require(uint64_t count, size_t element_size) const {
-  // Divide rather than multiply so that a huge count cannot overflow the check.
-  if (element_size != 0 && count > remaining() / element_size) {
-    Fail("data runs past the end (" + std::to_string(count) + " x " + std::to_string(element_size) +
-         " bytes wanted, " + std::to_string(remaining()) + " left)");
-  }
+// Require divides rather than multiplies so that a huge count cannot overflow the check.
+void NdrReader::FailShort(uint64_t count, size_t element_size) const {
+  Fail("data runs past the end (" + std::to_string(count) + " x " + std::to_string(element_size) +
+       " bytes wanted, " + std::to_string(remaining()) + " left)");
 }
 
 void NdrReader::Align(size_t alignment) {

@@ -54,8 +54,11 @@ class NdrReader {
   // A unique pointer to a [string] wchar_t*: nullopt for null.
   std::optional<std::u16string> ReadUniqueWideString();
 
-  // Fails unless `count` elements of `element_size` bytes can still follow.
-  void Require(uint64_t count, size_t element_size = 1) const;
+  // Fails unless `count` elements of `element_size` bytes can still follow. Inline, so that a
+  // constant element size turns the overflow-safe division into a shift or nothing.
+  void Require(uint64_t count, size_t element_size = 1) const {
+    if (element_size != 0 && count > remaining() / element_size) FailShort(count, element_size);
+  }
 
   // Fails with the reader's status and `what` as the detail.
   [[noreturn]] void Fail(const std::string& what) const;
@@ -68,6 +71,7 @@ class NdrReader {
  private:
   template <typename Char>
   std::basic_string<Char> ReadVaryingString();
+  [[noreturn]] void FailShort(uint64_t count, size_t element_size) const;
 
   std::span<const uint8_t> data_;
   size_t pos_ = 0;
