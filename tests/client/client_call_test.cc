@@ -2,16 +2,11 @@
 #include <gmock/gmock.h>
 
 #include <cstdio>
-#include <fstream>
 #include <thread>
 
 #include "api/connection_registry.h"
 #include "client_fixture.h"
-#include "common/options.h"
 #include "exc/exceptions.h"
-#include "exc/rpc_exc.h"
-#include "exc/string_conv.h"
-#include "platform/registry.h"
 #include "rpcrt/server/endpoint_mapper_server.h"
 #include "tests/exc/what_of.h"
 
@@ -25,9 +20,8 @@ using ::testing::HasSubstr;
 
 class CallTest : public ClientTest {
  protected:
-  std::u16string Connect(const std::u16string& user = kUser,
-                         const std::u16string& password = kPassword) {
-    return GetConnectionRegistry().Connect(u"127.0.0.1", port(), user, password, kService);
+  std::u16string Connect() {
+    return GetConnectionRegistry().Connect(u"127.0.0.1", port(), kUser, kPassword, kService);
   }
   std::u16string Call(const std::u16string& id, const std::u16string& r1,
                       const std::u16string& r2) {
@@ -36,63 +30,6 @@ class CallTest : public ClientTest {
     return answer;
   }
 };
-
-TEST_F(CallTest, AnswersRoundTripWhateverTheirSize) {
-  const std::u16string id = Connect();
-  EXPECT_EQ(Call(id, u"", u""), u"");
-  EXPECT_EQ(Call(id, u"Hello, ", u"world"), u"Hello, world");
-  // Characters outside the BMP travel as surrogate pairs, untouched.
-  EXPECT_EQ(Call(id, u"\U0001F600", u"\u00e9\U00010348"), u"\U0001F600\u00e9\U00010348");
-  const std::u16string big(1 << 20, u'x');
-  EXPECT_EQ(Call(id, big, u"!"), big + u"!");
-  GetConnectionRegistry().Disconnect(id);
-}
-
-TEST_F(CallTest, IdentifiersAreFreshBracedLowerCaseGuids) {
-  const std::u16string a = Connect();
-  const std::u16string b = Connect();
-  EXPECT_NE(a, b);
-  for (const auto& id : {a, b}) {
-    ASSERT_EQ(id.size(), 38u);
-    EXPECT_EQ(id.front(), u'{');
-    EXPECT_EQ(id.back(), u'}');
-    for (char16_t c : id) EXPECT_FALSE(c >= u'A' && c <= u'Z');
-  }
-  GetConnectionRegistry().Disconnect(a);
-  EXPECT_EQ(Call(b, u"still ", u"here"), u"still here");
-  GetConnectionRegistry().Disconnect(b);
-}
-
-TEST_F(CallTest, UnknownIdentifiersAreExactMatchesOnly) {
-  const std::u16string id = Connect();
-  std::u16string upper = id;
-  for (auto& c : upper) c = (c >= u'a' && c <= u'f') ? c - 32 : c;
-  const std::u16string bare = id.substr(1, 36);
-  for (const auto& other : {upper, bare}) {
-    EXPECT_EQ(WhatOf<exc::runtime_exc_t>([&] { Call(other, u"a", u"b"); }),
-              "Failed to call RPC method. No such connection: " + exc::wide_to_utf8(other));
-    GetConnectionRegistry().Disconnect(other);  // ignored
-  }
-  EXPECT_EQ(Call(id, u"a", u"b"), u"ab");
-  GetConnectionRegistry().Disconnect(id);
-  EXPECT_THROW(Call(id, u"a", u"b"), exc::runtime_exc_t);
-}
-
-TEST_F(CallTest, ServerReportedFailureIsTheServersTextAndNotRetried) {
-  int calls = 0;
-  SetHandler([&](const std::u16string&, const std::u16string& r2, const auto&) {
-    ++calls;
-    return server::DoRpcOutcome{false, {}, r2};
-  });
-  const std::u16string id = Connect();
-  EXPECT_EQ(WhatOf<exc::runtime_exc_t>([&] { Call(id, u"x", u"disk full \u00e9"); }),
-            "disk full \xc3\xa9");
-  EXPECT_EQ(calls, 1);
-  // The connection stays usable after a failed call.
-  SetHandler(server::EchoHandler);
-  EXPECT_EQ(Call(id, u"a", u"b"), u"ab");
-  GetConnectionRegistry().Disconnect(id);
-}
 
 TEST_F(CallTest, FailedConnectRegistersNothing) {
   const size_t before = GetConnectionRegistry().size();
@@ -107,23 +44,6 @@ TEST_F(CallTest, FailedConnectRegistersNothing) {
                         "CurrentUser: 0, SecureChannel: true, UniqueBinding: true, "
                         "RequestTimeout: 3600 Failed."),
             1u);
-}
-
-TEST_F(CallTest, WrongPasswordOrUnknownAccountIsAccessDeniedWithoutRetry) {
-  for (const auto& [user, password] :
-       {std::pair{kUser, u"not the password"}, std::pair{u"ZELQA\\mallory", kPassword}}) {
-    const std::u16string id = Connect(user, password);
-    const auto e = Caught<exc::rpc_exc_t>([&] { Call(id, u"a", u"b"); });
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->error_code(), 5u);
-    EXPECT_EQ(std::string(e->what()),
-              "Access is denied.\r\n\nRPC function call failed. Function name: [DoRpc]. "
-              "Target machine: [127.0.0.1:" +
-                  std::to_string(port()) + "].");
-    GetConnectionRegistry().Disconnect(id);
-  }
-  EXPECT_TRUE(clock().sleeps().empty());
-  EXPECT_FALSE(Logged("Retrying RPC call"));
 }
 
 TEST_F(CallTest, DisconnectDuringACallLetsTheCallFinish) {
@@ -196,24 +116,6 @@ TEST_F(ClientTest, PortZeroAsksTheEndpointMapper) {
   EXPECT_EQ(e->error_code(), 1753u);
   EXPECT_THAT(e->what(), HasSubstr("Connect failed (RpcEpResolveBinding)"));
   epm.Stop();
-}
-
-// Verbose: the connect trace in full and the principal name; quiet: nothing on success.
-TEST_F(CallTest, VerboseLogTracesTheConnect) {
-  const std::string settings =
-      "Connecting to RPC. Spec: Host: 127.0.0.1, ServiceName: zelqa, Port: " +
-      std::to_string(port()) +
-      ", CurrentUser: 0, SecureChannel: true, UniqueBinding: true, "
-      "RequestTimeout: 3600";
-  GetConnectionRegistry().Disconnect(Connect());
-  EXPECT_EQ(CountLogged("Connecting to RPC"), 0u);
-  EXPECT_EQ(CountLogged("Using SPN"), 0u);
-
-  UseProductValues("\"RpcVerboseLog\"=dword:00000001\r\n");
-  GetConnectionRegistry().Disconnect(Connect());
-  EXPECT_EQ(CountLogged("Using SPN: zelqa/127.0.0.1"), 1u);
-  EXPECT_EQ(CountLogged(settings + " ok."), 1u);
-  EXPECT_EQ(CountLogged(" Failed."), 0u);
 }
 
 }  // namespace

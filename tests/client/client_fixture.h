@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,32 +21,21 @@
 
 namespace zelqa::testing {
 
-// Ticks advance only when the library sleeps; every sleep is recorded.
+// Ticks advance only when the library sleeps, so retry waits take no time.
 class FakeClock : public platform::IClock {
  public:
   DWORD Tick() override { return now_.load(); }
   void Sleep(DWORD ms) override {
-    size_t count;
-    {
-      std::lock_guard lock(mutex_);
-      sleeps_.push_back(ms);
-      count = sleeps_.size();
-    }
     now_ += ms;
+    const size_t count = ++sleeps_;
     if (on_sleep) on_sleep(count);
   }
   // Called after each sleep with the number of sleeps so far (set before the call starts).
   std::function<void(size_t)> on_sleep;
-  void Advance(DWORD ms) { now_ += ms; }
-  std::vector<DWORD> sleeps() const {
-    std::lock_guard lock(mutex_);
-    return sleeps_;
-  }
 
  private:
   std::atomic<DWORD> now_{0xFFFFF000u};  // close to the wrap, so tick arithmetic is exercised
-  mutable std::mutex mutex_;
-  std::vector<DWORD> sleeps_;
+  std::atomic<size_t> sleeps_{0};
 };
 
 class ClientTest : public ::testing::Test {

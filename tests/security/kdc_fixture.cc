@@ -59,15 +59,6 @@ std::string Kdc::Password(const std::string& user) const {
   return password;
 }
 
-void Kdc::Kinit(const std::string& user) const {
-  Run("kinit " + Shell(user + "@" + kRealm) + " < " + Shell(dir_ + "/" + user + ".password") +
-      " > /dev/null");
-}
-
-void Kdc::Kdestroy() const {
-  std::system("kdestroy -q 2>/dev/null");
-}
-
 void KdcEnvironment::SetUp() {
   g_kdc = std::make_unique<Kdc>();
 }

@@ -20,12 +20,8 @@ class Kdc {
   static constexpr const char* kRealm = "ZELQA.TEST";
   const std::string& dir() const { return dir_; }
   std::string keytab() const { return dir_ + "/zelqa.keytab"; }
-  std::string ccache() const { return dir_ + "/ccache"; }
   // The passwords of alice and bob, read from the files the KDC script wrote.
   std::string Password(const std::string& user) const;
-  // kinit for `user` into the test's ticket cache, password on stdin.
-  void Kinit(const std::string& user) const;
-  void Kdestroy() const;
 
  private:
   std::string dir_;

@@ -1,6 +1,6 @@
-// The SPNEGO state machine: which mechanism is chosen, when the mechListMIC is required, and
-// what a tampered negotiation leads to. The mechanisms here are scripted so that each rule
-// can be driven on its own; the real mechanisms are exercised in the KDC tests.
+// The SPNEGO state machine when no mechanism can start and when a required mechListMIC is
+// missing. The mechanisms here are scripted so that each rule can be driven on its own; the
+// real mechanisms are exercised in the KDC tests.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -119,23 +119,6 @@ TEST(SpnegoNegotiationTest, NoMechanismThatCanStartReportsTheFirstFailure) {
   EXPECT_EQ(StatusOf([&] { client.Step({}, out); }), rpcrt::kSecPkgError) << "stays failed";
 }
 
-TEST(SpnegoNegotiationTest, StrippedMechanismListIsCaughtByTheMic) {
-  auto client = Initiator();
-  auto server = Acceptor(true, true);
-  // A man in the middle removes Kerberos, hoping for the weaker NTLM without anyone noticing.
-  auto strip = [](int index, Bytes& token) {
-    if (index != 0) return;
-    NegTokenInit init = DecodeInit(token);
-    init.mech_types.erase(init.mech_types.begin());
-    init.mech_types_der.clear();
-    init.mech_token.reset();
-    token = EncodeInit(init);
-  };
-  EXPECT_EQ(StatusOf([&] { Negotiate(*client, *server, strip); }), rpcrt::kSecPkgError);
-  EXPECT_FALSE(server->IsEstablished());
-  EXPECT_FALSE(client->IsEstablished());
-}
-
 TEST(SpnegoNegotiationTest, MissingMicWhenRequiredIsRefused) {
   auto client = Initiator();
   auto server = Acceptor(false, true);
@@ -147,70 +130,6 @@ TEST(SpnegoNegotiationTest, MissingMicWhenRequiredIsRefused) {
   };
   EXPECT_EQ(StatusOf([&] { Negotiate(*client, *server, drop_mic); }), rpcrt::kSecPkgError);
   EXPECT_FALSE(server->IsEstablished());
-}
-
-TEST(SpnegoNegotiationTest, AcceptorWithNothingInCommonRefuses) {
-  std::vector<std::unique_ptr<Mechanism>> m;
-  m.push_back(std::make_unique<ScriptedMechanism>(oids::kNtlm, true));
-  SpnegoInitiator client(std::move(m));
-  auto server = Acceptor(true, false);
-  Bytes t1, t2;
-  client.Step({}, t1);
-  EXPECT_EQ(StatusOf([&] { server->Step(t1, t2); }), rpcrt::kSecPkgError);
-  EXPECT_TRUE(t2.empty());
-}
-
-TEST(SpnegoNegotiationTest, InitiatorRefusesAMechanismItDidNotOffer) {
-  auto client = Initiator();
-  Bytes t1, out;
-  client->Step({}, t1);
-  NegTokenResp resp;
-  resp.neg_state = NegState::kAcceptIncomplete;
-  resp.supported_mech = Bytes(oids::kSpnego.begin(), oids::kSpnego.end());
-  EXPECT_EQ(StatusOf([&] { client->Step(EncodeResp(resp), out); }), rpcrt::kSecPkgError);
-}
-
-TEST(SpnegoNegotiationTest, AcceptorAcceptsTheMicrosoftKerberosOidAndEchoesIt) {
-  auto server = Acceptor(true, false);
-  NegTokenInit init;
-  init.mech_types = {Bytes(oids::kKerberosMicrosoft.begin(), oids::kKerberosMicrosoft.end())};
-  init.mech_token = Bytes{'N'};
-  Bytes out;
-  EXPECT_EQ(server->Step(EncodeInit(init), out), StepResult::kContinue);
-  const NegTokenResp resp = DecodeResp(out);
-  EXPECT_EQ(resp.supported_mech, init.mech_types[0]);
-  EXPECT_EQ(resp.response_token, Bytes{'C'});
-  EXPECT_EQ(resp.neg_state, NegState::kAcceptIncomplete);
-}
-
-TEST(SpnegoNegotiationTest, ProtectionWaitsForEstablishmentAndStepsEnd) {
-  auto client = Initiator();
-  auto server = Acceptor(true, true);
-  EXPECT_EQ(StatusOf([&] { client->SignatureSize(10); }), rpcrt::kSecPkgError);
-  EXPECT_EQ(StatusOf([&] { server->PeerName(); }), rpcrt::kSecPkgError);
-  Negotiate(*client, *server);
-  EXPECT_EQ(client->SignatureSize(10), 4u);
-  Bytes out;
-  EXPECT_EQ(StatusOf([&] { client->Step(Bytes{1}, out); }), rpcrt::kSecPkgError);
-  EXPECT_EQ(StatusOf([&] { server->Step(Bytes{1}, out); }), rpcrt::kSecPkgError);
-}
-
-TEST(SpnegoNegotiationTest, GarbageAtAnyLegFailsCleanly) {
-  for (int leg = 0; leg < 2; ++leg) {
-    SCOPED_TRACE(leg);
-    auto client = Initiator();
-    auto server = Acceptor(true, true);
-    Bytes t1, t2, out;
-    client->Step({}, t1);
-    const Bytes garbage = {0xa1, 0x03, 0x30, 0x01};
-    if (leg == 0) {
-      EXPECT_EQ(StatusOf([&] { server->Step(garbage, out); }), rpcrt::kSecPkgError);
-    } else {
-      server->Step(t1, t2);
-      EXPECT_EQ(StatusOf([&] { client->Step(garbage, out); }), rpcrt::kSecPkgError);
-    }
-    EXPECT_TRUE(out.empty());
-  }
 }
 
 }  // namespace
