@@ -35,11 +35,8 @@ zelqa_windows_unit_test(windows_unit_tests
   ${shared}/exc/saved_record_test.cc
   ${shared}/exc/stack_trace_test.cc
   ${shared}/exc/string_conv_test.cc
-  ${shared}/message/byte_layout_test.cc
   ${shared}/message/factory_test.cc
   ${shared}/message/item_roundtrip_test.cc
-  ${shared}/message/serialization_stream_test.cc
-  ${shared}/message/stream_values_test.cc
   ${shared}/logging/record_format_test.cc
   ${shared}/logging/logger_test.cc
   ${shared}/logging/aging_test.cc
