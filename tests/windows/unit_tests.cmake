@@ -5,9 +5,8 @@
 # (the compiler's type names, the ANSI code page being UTF-8, a freed string pointer set to null,
 # which Wine's run time leaves).
 # Cases that still expect the Linux build's texts where Wine's differ (system texts, the thread
-# mark's width); their expected texts are to come from the platform. And a sleep measured with
-# GetTickCount, whose steps there are 16 ms.
-set(ZELQA_WINE_GTEST_FILTER --gtest_filter=-Clock.SystemTickIsMonotonicAndSleepWaitsAtLeastTheAskedTime:ErrorText.FixedTableComesFirstAndSystemTextsLoseTheirLineBreak:RpcExc.SystemTextKeepsItsLineBreak:RpcExc.HresultOfAnotherFacilityHasItsSystemText:RethrowWithContext.FromANestedHandlerTheClassAndCodeStay:RecordFormatTest.NamedLayoutHasSecondsAndShortThreadMark)
+# mark's width); their expected texts are to come from the platform.
+set(ZELQA_WINE_GTEST_FILTER --gtest_filter=-ErrorText.FixedTableComesFirstAndSystemTextsLoseTheirLineBreak:RethrowWithContext.FromANestedHandlerTheClassAndCodeStay:RecordFormatTest.NamedLayoutHasSecondsAndShortThreadMark)
 add_subdirectory(googletest)
 
 set(shared ${PROJECT_SOURCE_DIR}/tests)
@@ -40,7 +39,6 @@ zelqa_windows_unit_test(windows_unit_tests
   ${shared}/logging/logger_test.cc
   ${shared}/logging/aging_test.cc
   ${shared}/common/options_test.cc
-  ${shared}/platform/clock_test.cc
   ${shared}/wrappers/win_reg_key_test.cc)
 
 # Replaces the process's registry store under the process logger, so it runs on its own, as on
