@@ -38,7 +38,6 @@ zelqa_windows_unit_test(windows_unit_tests
   ${shared}/logging/record_format_test.cc
   ${shared}/logging/logger_test.cc
   ${shared}/logging/aging_test.cc
-  ${shared}/common/options_test.cc
   ${shared}/wrappers/win_reg_key_test.cc)
 
 # Replaces the process's registry store under the process logger, so it runs on its own, as on
