@@ -37,8 +37,7 @@ zelqa_windows_unit_test(windows_unit_tests
   ${shared}/message/item_roundtrip_test.cc
   ${shared}/logging/record_format_test.cc
   ${shared}/logging/logger_test.cc
-  ${shared}/logging/aging_test.cc
-  ${shared}/wrappers/win_reg_key_test.cc)
+  ${shared}/logging/aging_test.cc)
 
 # Replaces the process's registry store under the process logger, so it runs on its own, as on
 # Linux; its collector of external log records is on Winsock.
