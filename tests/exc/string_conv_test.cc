@@ -13,45 +13,12 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(StringConv, EmptyInputNeedsNoSystemCall) {
-  // An armed failure would hit the first system call; none is made for empty input.
-  platform::FailNextConversionForTesting(ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(exc::wide_to_ansi(u""), "");
-  EXPECT_EQ(exc::ansi_to_wide(""), u"");
-  EXPECT_EQ(exc::wide_to_utf8(u""), "");
-  EXPECT_EQ(exc::utf8_to_wide(""), u"");
-  // Still armed: the next real conversion fails.
-  EXPECT_EQ(exc::wide_to_utf8_nothrow(u"x"), "");
-}
-
 TEST(StringConv, EmbeddedZeroCutsOnlyTheAnsiSide) {
   const std::u16string wide = u"ab\0cd"s;
   EXPECT_EQ(exc::wide_to_ansi(wide), "ab");
   EXPECT_EQ(exc::wide_to_utf8(wide), "ab\0cd"s);
   EXPECT_EQ(exc::ansi_to_wide("ab\0cd"s), u"ab");
   EXPECT_EQ(exc::utf8_to_wide("ab\0cd"s), u"ab\0cd"s);
-}
-
-TEST(StringConv, ThrowingFormsReportTheSystemError) {
-  const auto failed = [](DWORD code, auto&& convert) {
-    platform::FailNextConversionForTesting(code);
-    return exctest::Caught<exc::win_sys_exc_t>(convert);
-  };
-  const auto ansi = failed(ERROR_NO_UNICODE_TRANSLATION, [] { exc::ansi_to_wide("src"); });
-  ASSERT_TRUE(ansi);
-  EXPECT_EQ(ansi->error_code(), ERROR_NO_UNICODE_TRANSLATION);
-  ASSERT_EQ(ansi->lines().size(), 3u);
-  EXPECT_EQ(ansi->lines()[1].text,
-            "Multibyte string cannot be converted to unicode string. Source string: [src].");
-  EXPECT_EQ(ansi->lines()[2].text, "Error code: 0x00000459");
-  const auto utf8 = failed(ERROR_INSUFFICIENT_BUFFER, [] { exc::utf8_to_wide("u8"); });
-  ASSERT_TRUE(utf8);
-  EXPECT_EQ(utf8->error_code(), ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(utf8->lines().at(1).text,
-            "Multibyte UTF8 string cannot be converted to unicode string. Source string: [u8].");
-  const auto wide = failed(ERROR_INVALID_PARAMETER, [] { exc::wide_to_utf8(u"w"); });
-  ASSERT_TRUE(wide);
-  EXPECT_EQ(wide->lines().at(1).text, "Unicode string cannot be converted to UTF8 string.");
 }
 
 TEST(StringConv, NonThrowingFormsFallBack) {

@@ -5,10 +5,8 @@
 #include <boost/make_shared.hpp>
 
 #include "exc/exceptions.h"
-#include "logging/channels.h"
 #include "logging/log.h"
 #include "logging/log_section.h"
-#include "logging/process_logger.h"
 #include "logging/receiver/memory_log.h"
 #include "logging/thread_states.h"
 #include "logging/trace.h"
@@ -77,95 +75,7 @@ TEST_F(ChannelTest, ExceptionRecordsCarryTheRaisingThread) {
                            line("WARN|context"), line("ERR |Exception message is not available.")));
 }
 
-TEST_F(ChannelTest, ChannelWithoutLoggerIsOffAndWritesNothing) {
-  // As after unload.
-  log_section_t off("x", nullptr);
-  EXPECT_TRUE(off.IsOff());
-  off.Error("lost");
-  { trace_t t(off, "lost"); }
-  EXPECT_TRUE(records().empty());
-}
-
-TEST(InternalErrorTest, IsWrittenToTheDefaultChannelWhenCreated) {
-  // Linking the channels runs their initialisation, which installs the report hook, as loading
-  // the library does; a test program that links the layers statically must name them.
-  (void)channels::Default();
-  auto sink = boost::make_shared<receiver::CMemoryLog>();
-  std::vector<std::string> seen;
-  {
-    scoped_receiver_t attach(sink);
-    sink->clear();  // records other tests left pending
-    const exc::CZelqaInternalError error("broken invariant");
-    seen = sink->records();
-  }
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_THAT(seen[0], testing::HasSubstr("         | ERR |broken invariant\r\n"));
-  EXPECT_THAT(seen[0], testing::HasSubstr(">>  |--tr:[ZelqaInternalError]\r\n"));
-  EXPECT_THAT(seen[0], testing::HasSubstr(">>  |An exception was thrown from thread ["));
-}
-
 class TraceTest : public ChannelTest {};
-
-TEST_F(TraceTest, NestedTracesIndentInfoButNotWarningsOrErrors) {
-  {
-    trace_t outer(channel_, "Connecting");
-    {
-      trace_t inner(channel_, "Binding");
-      channel_.Info("inside");
-      channel_.Warning("careful");
-      channel_.Error("bad");
-      inner.done();
-    }
-    outer.done();
-  }
-  EXPECT_THAT(records(),
-              testing::ElementsAre(line("Connecting"), line("  Binding"), line("    inside"),
-                                   line("WARN|careful"), line("ERR |bad"), line("  Binding ok."),
-                                   line("Connecting ok.")));
-}
-
-// A fail trace writes only when it fails, and does not indent what is written inside it.
-TEST_F(TraceTest, UnfinishedTracesFailAndDoneWinsOverDestruction) {
-  { trace_t t(channel_, "A"); }
-  {
-    trace_t t(channel_, "B");
-    t.done();
-    t.fail();  // already finished
-  }
-  {
-    trace_t t(channel_, "C");
-    t.dismiss();
-  }
-  { trace_fail_t t(channel_, "Quiet"); }
-  {
-    trace_fail_t t(channel_, "Fine");
-    channel_.Info("inside");
-    t.done();
-  }
-  {
-    trace_fail_t t(channel_, "Dismissed");
-    t.dismiss();
-  }
-  {
-    trace_fail_t t(channel_, "Twice");
-    t.fail();
-  }
-  EXPECT_THAT(records(), testing::ElementsAre(line("A"), line("A Failed."), line("B"),
-                                              line("B ok."), line("C"), line("Quiet Failed."),
-                                              line("inside"), line("Twice Failed.")));
-  EXPECT_EQ(logger_->depth_counter().get(), 0);
-}
-
-TEST_F(TraceTest, DepthNeverGoesNegative) {
-  auto t = std::make_unique<trace_t>(channel_, "x");
-  logger_->depth_counter().decrement();
-  logger_->depth_counter().decrement();
-  t->done();
-  t.reset();
-  EXPECT_EQ(logger_->depth_counter().get(), 0);
-  channel_.Info("flat");
-  EXPECT_EQ(records().back(), line("flat"));
-}
 
 TEST_F(TraceTest, RegisteredThreadRecordsOpenOperations) {
   auto& states = logging::CThreadStatesCollection::instance();

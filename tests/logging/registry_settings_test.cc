@@ -1,5 +1,5 @@
-// Settings read from the registry store: the aging limits, the external log collector of the
-// debugger receiver (checked on a real UDP socket) and the process-wide logger's own file.
+// Settings read from the registry store: the aging limits and the external log collector of the
+// debugger receiver, checked on a real UDP socket.
 #ifndef _WIN32
 #include <arpa/inet.h>
 #endif
@@ -7,16 +7,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <optional>
-
 #include <boost/make_shared.hpp>
 
 #include "logging/log.h"
 #include "logging/log_section.h"
-#include "logging/process_logger.h"
-#include "logging/receiver/file_log.h"
-#include "logging/receiver/memory_log.h"
 #include "logging/receiver/output_debug_string_log.h"
 #include "logging/size_check.h"
 #include "tests/logging/test_support.h"
@@ -107,76 +101,7 @@ TEST_F(ExternalLogTest, DefaultsAndAnAddressThatIsNoAddress) {
   EXPECT_EQ(receiver_->target().address, INADDR_NONE);
 }
 
-// Switching it off in the store takes a new receiver: the settings are read once per receiver.
-TEST_F(ExternalLogTest, SettingsAreReadOncePerReceiverAndOffSendsNothing) {
-  collector_t collector;
-  std::optional<registry_file_t> reg(
-      std::in_place,
-      std::string(kExtLog) + dword("ExtLogEnabled", 1) + dword("ExtLogPort", collector.port()));
-  make_channel();
-  channel_->Info("one");
-  reg.emplace(std::string(kExtLog) + dword("ExtLogEnabled", 0) + "\"ExtLogHost\"=\"10.1.2.3\"\r\n" +
-              dword("ExtLogPort", collector.port()));
-  channel_->Info("two");
-  EXPECT_EQ(collector.receive(), line("one"));
-  EXPECT_EQ(collector.receive(), line("two"));
-  make_channel();
-  channel_->Info("quiet");
-  EXPECT_EQ(collector.receive(300), std::nullopt);
-  EXPECT_FALSE(receiver_->external_logging_on());
-}
-
-TEST(ProcessConfigTest, LogFileAndPendingLimitFromTheProductKey) {
-  logtest::temp_dir_t dir;
-  const std::string path = dir.file("agent.log");
-  registry_file_t reg(std::string(kProduct) + dword("LogPendingLimit", 5) +
-                      dword("LogPendingBytes", 150) + "\"LogFile\"=\"" + path + "\"\r\n");
-  auto logger = boost::make_shared<log_t>();
-  logger->set_first_write_hook(&configure_from_registry);
-  log_section_t channel("cli", logger);
-  channel.Info("to the file");
-  const auto file = boost::dynamic_pointer_cast<receiver::CFileLog>(logger->receiver());
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(file->path(), path);
-  EXPECT_THAT(logtest::read_file(path), testing::EndsWith("cli      | to the file\r\n"));
-
-  // Detached, the configured bounds apply: 150 bytes hold fewer than 5 records.
-  logger->set_receiver(nullptr);
-  for (int i = 0; i < 8; ++i) channel.Info("x");
-  EXPECT_GE(logger->pending_count(), 1u);
-  EXPECT_LT(logger->pending_count(), 5u);
-  EXPECT_LE(logger->pending_bytes(), 150u);
-}
-
 #ifndef _WIN32  // there the debugger gets what is said, not standard error
-TEST(ProcessConfigTest, UnwritableLogFileIsSaidOnceAndTriedAgainOnceASecond) {
-  logtest::temp_dir_t dir;
-  const std::string path = dir.file("later/agent.log");
-  registry_file_t reg(std::string(kProduct) + "\"LogFile\"=\"" + path + "\"\r\n");
-  logtest::manual_clock_t clock;
-  setenv("ZELQA_DEBUG_OUTPUT", "1", 1);
-  testing::internal::CaptureStderr();
-  auto logger = boost::make_shared<log_t>();
-  logger->set_first_write_hook(&configure_from_registry);
-  log_section_t channel("cli", logger);
-  channel.Info("lost 1");
-  channel.Info("lost 2");
-  std::filesystem::create_directory(dir.file("later"));
-  channel.Info("lost 3");  // the folder is there now, but the next attempt is not due yet
-  EXPECT_FALSE(std::filesystem::exists(path));
-  clock.Sleep(receiver::CFileLog::kReopenIntervalMs);
-  channel.Info("kept");
-  const std::string said = testing::internal::GetCapturedStderr();
-  unsetenv("ZELQA_DEBUG_OUTPUT");
-
-  EXPECT_EQ(said, "Cannot open the log file [" + path +
-                      "]: No such file or directory (2). Trying again once a second; records "
-                      "are lost meanwhile.\n");
-  const std::string text = logtest::read_file(path);
-  EXPECT_THAT(text, testing::HasSubstr(
-                        "         | WARN|3 log records could not be written and were lost.\r\n"));
-  EXPECT_THAT(text, testing::EndsWith("cli      | kept\r\n"));
-}
 #endif
 
 }  // namespace

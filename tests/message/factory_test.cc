@@ -10,7 +10,6 @@
 #include "io/message/exception_message.h"
 #include "io/message/generic_message.h"
 #include "io/message/generic_message_factory.h"
-#include "io/message/message_data_numeric.h"
 #include "io/message/message_deserialization_context.h"
 #include "tests/exc/what_of.h"
 #include "tests/message/test_bytes.h"
@@ -20,36 +19,11 @@ namespace {
 
 using testing::Bytes;
 using testing::bytes_t;
-using testing::Concat;
 
 std::string ErrorOf(const message_header_t& header, const bytes_t& bytes) {
   CGenericMessageFactory factory;
   CMemoryInputStream in(bytes);
   return exctest::WhatOf<exc::runtime_exc_t>([&] { factory.Create(header, in); });
-}
-
-TEST(GenericMessageFactory, RebuildsGenericMessage) {
-  CGenericMessage message;
-  message.Set(3, boost::make_shared<CMessageDataUInt16>(513));
-  CMemoryOutputStream out;
-  message.Serialize(out);
-
-  CGenericMessageFactory factory;
-  CMemoryInputStream in(out.Data());
-  auto created = factory.Create({0, 0}, in);
-  ASSERT_TRUE(created);
-  EXPECT_EQ(created->GetClass(), 0u);
-  EXPECT_EQ(created->ToString(), "Class: Generic message, Sequence: 0");
-  auto generic = boost::dynamic_pointer_cast<CGenericMessage>(created);
-  ASSERT_TRUE(generic);
-  EXPECT_EQ(generic->Get(3)->ToString(), "(UInt16) 513");
-}
-
-TEST(GenericMessageFactory, NoMarkerMeansNoMessage) {
-  CGenericMessageFactory factory;
-  const bytes_t bytes = Bytes({0x00, 0x08, 0, 0, 0});
-  CMemoryInputStream in(bytes);
-  EXPECT_FALSE(factory.Create({0, 0}, in));
 }
 
 TEST(GenericMessageFactory, RefusalsNameTheirReason) {
@@ -91,19 +65,6 @@ TEST(ExceptionMessage, RoundTripKeepsBlockAndSequence) {
   EXPECT_EQ(*created->Block(), *block);
   EXPECT_EQ(created->GetHeader().sequence, 77u);
   EXPECT_EQ(created->ToString(), "Class: Exception message, Sequence: 77");
-}
-
-TEST(ExceptionMessage, EmptyBlockAndShortBlock) {
-  CGenericMessageFactory factory;
-  const bytes_t empty = Bytes({0, 0, 0, 0});
-  CMemoryInputStream in(empty);
-  auto created = boost::dynamic_pointer_cast<CExceptionMessage>(factory.Create({1, 0}, in));
-  ASSERT_TRUE(created);
-  EXPECT_TRUE(created->Block()->empty());
-
-  EXPECT_EQ(ErrorOf({1, 0}, Bytes({0xFF, 0xFF, 0xFF, 0xFF, 1, 2})),
-            "Failed to retrieve value from the binary stream: received less bytes (2) than "
-            "expected (4294967295).");
 }
 
 class CFixedFactory final : public IMessageFactory {

@@ -1,8 +1,7 @@
-// Every item type: its payload bytes, its display text, and the values at its limits going
-// through a whole message and through a byte stream alone.
+// The generic message's byte layout, and every item type: its payload bytes, its display text,
+// and the values at its limits going through a whole message and through a byte stream alone.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include <boost/make_shared.hpp>
@@ -59,71 +58,24 @@ void ExpectStreamRoundTrip(const Item& item) {
   EXPECT_EQ(in.Remaining(), 0u);
 }
 
-template <class Item>
-void ExpectExtremesRoundTrip() {
-  using T = typename Item::value_type;
-  for (T value : {std::numeric_limits<T>::min(), std::numeric_limits<T>::max(), T{},
-                  std::numeric_limits<T>::lowest()}) {
-    auto back = ThroughMessage(boost::make_shared<Item>(value));
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->Get(), value);
-    ExpectStreamRoundTrip(Item(value));
-  }
-}
-
-TEST(NumericItems, ExtremesRoundTrip) {
-  ExpectExtremesRoundTrip<CMessageDataInt8>();
-  ExpectExtremesRoundTrip<CMessageDataUInt8>();
-  ExpectExtremesRoundTrip<CMessageDataInt16>();
-  ExpectExtremesRoundTrip<CMessageDataUInt16>();
-  ExpectExtremesRoundTrip<CMessageDataInt32>();
-  ExpectExtremesRoundTrip<CMessageDataUInt32>();
-  ExpectExtremesRoundTrip<CMessageDataInt64>();
-  ExpectExtremesRoundTrip<CMessageDataUInt64>();
-  ExpectExtremesRoundTrip<CMessageDataTime>();
-  ExpectExtremesRoundTrip<CMessageDataFloat32>();
-  ExpectExtremesRoundTrip<CMessageDataFloat64>();
-}
-
-TEST(NumericItems, PayloadsAreLittleEndian) {
-  EXPECT_EQ(Payload(CMessageDataInt16(-2)), Bytes({0xFE, 0xFF}));
-  EXPECT_EQ(Payload(CMessageDataInt64(-0x0102030405060708)),
-            Bytes({0xF8, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE}));
-  EXPECT_EQ(Payload(CMessageDataTime(0x1122334455667788)),
-            Bytes({0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
-  EXPECT_EQ(Payload(CMessageDataFloat32(1.0f)), Bytes({0, 0, 0x80, 0x3F}));
-  EXPECT_EQ(Payload(CMessageDataFloat64(-2.0)), Bytes({0, 0, 0, 0, 0, 0, 0, 0xC0}));
-}
-
-TEST(NumericItems, FloatSpecialsKeepTheirBits) {
-  const float nan32 = std::numeric_limits<float>::quiet_NaN();
-  auto f = ThroughMessage(boost::make_shared<CMessageDataFloat32>(nan32));
-  EXPECT_TRUE(std::isnan(f->Get()));
-  EXPECT_EQ(Payload(*f), Payload(CMessageDataFloat32(nan32)));
-
-  const double nan64 = -std::numeric_limits<double>::quiet_NaN();
-  auto d = ThroughMessage(boost::make_shared<CMessageDataFloat64>(nan64));
-  EXPECT_TRUE(std::isnan(d->Get()));
-  EXPECT_TRUE(std::signbit(d->Get()));
-
-  for (double v :
-       {std::numeric_limits<double>::infinity(), -0.0, std::numeric_limits<double>::denorm_min()}) {
-    auto back = ThroughMessage(boost::make_shared<CMessageDataFloat64>(v));
-    EXPECT_EQ(Payload(*back), Payload(CMessageDataFloat64(v)));
-  }
-}
-
-TEST(BooleanItem, OneByteAndAnyNonZeroIsTrue) {
-  EXPECT_EQ(Payload(CMessageDataBoolean(true)), Bytes({1}));
-  EXPECT_EQ(Payload(CMessageDataBoolean(false)), Bytes({0}));
-  for (int byte : {2, 0xFF}) {
-    const bytes_t bytes = Bytes({byte});
-    CMemoryInputStream in(bytes);
-    CMessageDataBoolean item;
-    item.Read(in);
-    EXPECT_TRUE(item.Get()) << byte;
-    EXPECT_EQ(Payload(item), Bytes({1})) << "written back canonical";
-  }
+// Head, item count, items in ascending key order with their tags, blobs after the body.
+TEST(GenericMessageLayout, ItemsInKeyOrderWithBlobsAfterTheBody) {
+  CGenericMessage message;
+  message.Set(9, boost::make_shared<CMessageDataBlob>(Bytes({0x99})));
+  message.Set(7, boost::make_shared<CMessageDataString>("hi"));
+  message.Set(3, boost::make_shared<CMessageDataBlob>(bytes_t{}));
+  message.Set(0xFFFFFFFF, boost::make_shared<CMessageDataBoolean>(true));
+  const bytes_t expected = testing::Concat({
+      // N = 8 + 4 * 5 + (4 + 2) + 1 = 35
+      Bytes({0xEE, 35, 0, 0, 0, 0x0F, 0x71, 0x83, 0x77, 4, 0, 0, 0}), Bytes({3, 0, 0, 0, 0x01}),
+      Bytes({7, 0, 0, 0, 0x0C, 2, 0, 0, 0, 'h', 'i'}), Bytes({9, 0, 0, 0, 0x01}),
+      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 0x01}),
+      Bytes({0, 0, 0, 0}),        // blob 3: empty, its length only
+      Bytes({1, 0, 0, 0, 0x99}),  // blob 9
+  });
+  CMemoryOutputStream out;
+  message.Serialize(out);
+  EXPECT_EQ(out.Data(), expected);
 }
 
 TEST(StringItems, EmptyAndNonAsciiRoundTrip) {

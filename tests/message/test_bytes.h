@@ -1,11 +1,9 @@
-// Helpers shared by the message tests: byte vectors from literals and streams over them.
+// Helpers shared by the message tests: byte vectors from literals.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
-
-#include "io/memory_stream.h"
 
 namespace io::message::testing {
 
@@ -22,20 +20,5 @@ inline bytes_t Concat(std::initializer_list<bytes_t> parts) {
   for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
   return out;
 }
-
-// Hands out at most `step` bytes per read, as a socket might.
-class CTricklingInputStream final : public IInputStream {
- public:
-  CTricklingInputStream(const bytes_t& data, uint64_t step) : data_(data), step_(step) {}
-  uint64_t Read(void* out, uint64_t size) override {
-    return inner_.Read(out, size < step_ ? size : step_);
-  }
-  uint64_t Position() const { return inner_.Position(); }
-
- private:
-  const bytes_t& data_;
-  CMemoryInputStream inner_{data_};
-  uint64_t step_;
-};
 
 }  // namespace io::message::testing

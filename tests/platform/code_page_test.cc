@@ -36,43 +36,6 @@ TEST(CodePage, RoundTripsAllPlanesThroughBothCodePages) {
   }
 }
 
-TEST(CodePage, ExplicitLengthKeepsEmbeddedNulsAndMinusOneCountsTheTerminator) {
-  const char in[] = {'a', '\0', 'b'};
-  EXPECT_EQ(ToWide(std::string_view(in, 3)), std::u16string(u"a\0b", 3));
-
-  EXPECT_EQ(4, MultiByteToWideChar(CP_UTF8, 0, "abc", -1, nullptr, 0));
-  char16_t out[4] = {1, 1, 1, 1};
-  EXPECT_EQ(4, MultiByteToWideChar(CP_UTF8, 0, "abc", -1, out, 4));
-  EXPECT_EQ(std::u16string_view(out, 4), std::u16string_view(u"abc\0", 4));
-
-  EXPECT_EQ(3, WideCharToMultiByte(CP_UTF8, 0, u"\u00E9", -1, nullptr, 0, nullptr, nullptr));
-  EXPECT_EQ(1, MultiByteToWideChar(CP_UTF8, 0, "", -1, nullptr, 0));  // just the terminator
-}
-
-TEST(CodePage, IllFormedUtf8BecomesOneReplacementPerMaximalSubpart) {
-  struct Case {
-    std::string in;
-    std::u16string out;
-  } cases[] = {
-      {"\x80", u"\uFFFD"},                                // stray trail byte
-      {"\xC0\xAF", u"\uFFFD\uFFFD"},                      // overlong lead never valid
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
-      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
-      {"\xE2\x82", u"\uFFFD"},                            // truncated at end: one replacement
-      {"\xE2\x82x", u"\uFFFDx"},                          // truncated, next char survives
-  };
-  for (const auto& c : cases) EXPECT_EQ(ToWide(c.in), c.out) << testing::PrintToString(c.in);
-}
-
-TEST(CodePage, UnpairedSurrogatesEncodeAsReplacement) {
-  const std::string fffd = "\xEF\xBF\xBD";
-  EXPECT_EQ(ToNarrow(std::u16string{char16_t{0xDC00}, char16_t{0xD800}}), fffd + fffd);
-  EXPECT_EQ(ToNarrow(std::u16string{char16_t{0xD83D}, u'x'}), fffd + "x");  // high, no low
-  // A pair split by the explicit length is two halves, the first unpaired.
-  const char16_t pair[] = {0xD83D, 0xDE00};
-  EXPECT_EQ(3, WideCharToMultiByte(CP_UTF8, 0, pair, 1, nullptr, 0, nullptr, nullptr));
-}
-
 TEST(CodePage, TooSmallOutputFailsAndLeavesTheBufferAlone) {
   char16_t wide[2] = {u'#', u'#'};
   SetLastError(0);

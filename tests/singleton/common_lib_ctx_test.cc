@@ -1,19 +1,15 @@
-// The common library context: one per process however many threads ask first, its services
-// and option copy, and what its release says about sinks left behind.
+// The common library context: one per process however many threads ask first, and what its
+// release says about sinks left behind.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
 
 #include "common/common_lib_ctx.h"
-#include "common/runtime_key_store.h"
 #include "io/cout_multiplexor.h"
-#include "io/memory_stream.h"
-#include "io/message/generic_message.h"
-#include "io/message/message_deserialization_context.h"
 #include "logging/process_logger.h"
 #include "logging/receiver/memory_log.h"
-#include "tests/common/run_together.h"
+#include "tests/singleton/run_together.h"
 
 namespace common {
 namespace {
@@ -30,25 +26,6 @@ TEST(CommonLibCtx, ConcurrentFirstRequestsShareOneContext) {
   for (const auto& ctx : seen) EXPECT_EQ(ctx, seen[0]);
   EXPECT_EQ(CCommonLibCtx::Constructions(), 1u);
   EXPECT_EQ(GetCommonLibCtx(), seen[0]);
-}
-
-TEST(CommonLibCtx, CopiesTheSettingAndCanReadMessages) {
-  const auto ctx = GetCommonLibCtx();
-  EXPECT_EQ(ctx->Setting(), 60u);
-
-  // The message context came with the generic factory registered.
-  io::CMemoryOutputStream out;
-  io::message::CGenericMessage().Serialize(out);
-  io::CMemoryInputStream in(out.Data());
-  EXPECT_TRUE(ctx->MessageContext()->Create({0, 0}, in));
-}
-
-TEST(CommonLibCtx, ServicesOutliveAReleasedContext) {
-  auto ctx = boost::make_shared<CCommonLibCtx>();
-  auto keys = ctx->KeyStore();
-  const auto key = keys->GetKey("k", 16);
-  ctx.reset();
-  EXPECT_EQ(keys->GetKey("k", 16), key);
 }
 
 TEST(CommonLibCtx, ReleaseClearsLeftoverSinksAndSaysSo) {

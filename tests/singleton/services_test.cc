@@ -21,26 +21,6 @@
 
 namespace {
 
-TEST(CoutMultiplexor, FansOutUntilRemovedOrCleared) {
-  io::CCoutMultiplexor mux;
-  std::string a, b;
-  const auto id_a = mux.Add([&](std::string_view t) { a += t; });
-  mux.Add([&](std::string_view t) { b += t; });
-  mux.Write("x");
-  EXPECT_TRUE(mux.Remove(id_a));
-  EXPECT_FALSE(mux.Remove(id_a));
-  mux.Write("y");
-  EXPECT_EQ(a, "x");
-  EXPECT_EQ(b, "xy");
-
-  int cleared = 0;
-  EXPECT_TRUE(mux.Clear([&] { ++cleared; }));
-  EXPECT_FALSE(mux.Clear([&] { ++cleared; }));
-  EXPECT_EQ(cleared, 1);
-  mux.Write("z");
-  EXPECT_EQ(b, "xy");
-}
-
 TEST(CoutMultiplexor, SinkMayRemoveItselfWhileWriting) {
   io::CCoutMultiplexor mux;
   uint64_t id = 0;
