@@ -1,7 +1,7 @@
 // The DOMAIN:user:password account file.
 #include <gtest/gtest.h>
 
-#include "rpcrt/security/ntlm/account_store.h"
+#include "rpcrt/server/security/ntlm/account_store.h"
 #include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::security::ntlm {

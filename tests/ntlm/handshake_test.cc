@@ -2,7 +2,6 @@
 // tokens and the protection that follows.
 #include <gtest/gtest.h>
 
-#include "rpcrt/security/ntlm/acceptor.h"
 #include "rpcrt/security/ntlm/av_pairs.h"
 #include "rpcrt/security/ntlm/byte_io.h"
 #include "rpcrt/security/ntlm/initiator.h"
@@ -10,6 +9,7 @@
 #include "rpcrt/security/ntlm/ntlm.h"
 #include "rpcrt/security/ntlm/ntlmv2.h"
 #include "rpcrt/security/ntlm/text.h"
+#include "rpcrt/server/security/ntlm/acceptor.h"
 #include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::security::ntlm {

@@ -14,6 +14,7 @@
 #include "rpcrt/security/auth_notes.h"
 #include "rpcrt/security/oids.h"
 #include "rpcrt/security/spnego/negotiated_context.h"
+#include "rpcrt/server/security/server_context.h"
 #include "rpcrt/status.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "rpcrt/security/kerberos/pac_logon_info.h"
+#include "rpcrt/server/security/kerberos/pac_logon_info.h"
 
 namespace {
 

@@ -8,8 +8,9 @@
 #include "mit_context.h"
 #include "rpcrt/security/kerberos/kerberos.h"
 #include "rpcrt/security/spnego/negotiation_token.h"
-#include "rpcrt/security/spnego/spnego_acceptor.h"
 #include "rpcrt/security/spnego/spnego_initiator.h"
+#include "rpcrt/server/security/kerberos/kerberos_acceptor.h"
+#include "rpcrt/server/security/spnego/spnego_acceptor.h"
 #include "rpcrt/status.h"
 
 namespace {
