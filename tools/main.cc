@@ -11,15 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "common/options.h"
 #include "platform/utf_convert.h"
 #include "rpcrt/client/endpoint_mapper.h"
 #include "rpcrt/ndr/uuid.h"
 #include "rpcrt/security/auth_notes.h"
 #include "tools/client_library.h"
+#include "tools/registry_setting.h"
 #include "tools/verbose_log.h"
 
 namespace {
+
+// The endpoint mapper's port when the registry store names none, as in the client library.
+constexpr uint32_t kEndpointMapperPort = 135;
 
 constexpr char kCallUsage[] =
     "usage: zelqa-rpc call --host HOST [--port PORT] [--service NAME] [--user USER]\n"
@@ -201,8 +204,8 @@ int Lookup(const Args& args) {
   if (args.anonymous && !args.user.empty()) {
     throw UsageError("--anonymous and --user exclude each other");
   }
-  const uint16_t epm_port =
-      args.epm_port.value_or(static_cast<uint16_t>(common::GetOptions().RpcEndpointMapperPort));
+  const uint16_t epm_port = args.epm_port.value_or(static_cast<uint16_t>(
+      zelqa::tools::ProductDwordSetting(u"RpcEndpointMapperPort").value_or(kEndpointMapperPort)));
   rpcrt::client::AuthInfo auth;
   if (!args.anonymous) {
     auth.service = rpcrt::security::AuthnService::kGssNegotiate;

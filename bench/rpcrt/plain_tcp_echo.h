@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "rpcrt/transport/tcp_listener.h"
+#include "rpcrt/server/transport/tcp_listener.h"
 
 namespace bench {
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "rpcrt/security/kerberos/kerberos.h"
+#include "rpcrt/server/security/kerberos/kerberos_acceptor.h"
 #include "rpcrt/status.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "rpcrt/security/ntlm/acceptor.h"
 #include "rpcrt/security/ntlm/initiator.h"
+#include "rpcrt/server/security/ntlm/acceptor.h"
 
 namespace rpcrt::security::ntlm::fuzzing {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "rpcrt/client/binding.h"
-#include "rpcrt/transport/tcp_listener.h"
+#include "rpcrt/server/transport/tcp_listener.h"
 
 namespace {
 

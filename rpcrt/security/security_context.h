@@ -75,13 +75,6 @@ struct ClientCredentials {
       std::make_shared<KerberosCredentialSlot>();
 };
 
-// What a server accepts with.
-struct ServerCredentials {
-  std::string ntlm_account_file;  // DOMAIN:user:password lines; empty: no NTLM
-  std::string keytab;             // Kerberos keytab; empty: no Kerberos
-  std::string service_principal;  // acceptor name, e.g. "zelqa/host.example"; empty: any in keytab
-};
-
 // Where a context stands after a leg.
 enum class StepResult {
   kContinue,  // the peer must answer the token that was produced
@@ -131,10 +124,6 @@ std::unique_ptr<SecurityContext> CreateClientContext(AuthnService service,
                                                      const ClientCredentials& credentials,
                                                      const std::u16string& principal,
                                                      AuthnLevel level);
-
-// Server context that accepts the given service with the given credentials.
-std::unique_ptr<SecurityContext> CreateServerContext(AuthnService service,
-                                                     const ServerCredentials& credentials);
 
 // Overwrites memory that held a secret in a way the optimiser keeps.
 void SecureWipe(void* data, size_t size) noexcept;

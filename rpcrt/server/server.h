@@ -23,8 +23,9 @@
 #include "rpcrt/ndr/data_rep.h"
 #include "rpcrt/pdu/syntax.h"
 #include "rpcrt/security/security_context.h"
+#include "rpcrt/server/security/server_context.h"
+#include "rpcrt/server/transport/tcp_listener.h"
 #include "rpcrt/status.h"
-#include "rpcrt/transport/tcp_listener.h"
 
 namespace rpcrt::server {
 

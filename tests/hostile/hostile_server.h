@@ -20,8 +20,9 @@
 
 #include "rpcrt/pdu/pdu.h"
 #include "rpcrt/security/security_context.h"
+#include "rpcrt/server/security/server_context.h"
+#include "rpcrt/server/transport/tcp_listener.h"
 #include "rpcrt/transport/packet_protection.h"
-#include "rpcrt/transport/tcp_listener.h"
 #include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::hostile {

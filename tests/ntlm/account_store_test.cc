@@ -1,8 +1,8 @@
 // The DOMAIN:user:password account file and the case-blind matching of its names.
 #include <gtest/gtest.h>
 
-#include "rpcrt/security/ntlm/account_store.h"
 #include "rpcrt/security/ntlm/text.h"
+#include "rpcrt/server/security/ntlm/account_store.h"
 #include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::security::ntlm {

@@ -13,6 +13,7 @@
 #include "rpcrt/security/ntlm/messages.h"
 #include "rpcrt/security/ntlm/ntlm.h"
 #include "rpcrt/security/ntlm/session_security.h"
+#include "rpcrt/server/security/ntlm/acceptor.h"
 #include "tests/rpcrt_wire/test_util.h"
 
 // gss-ntlmssp 1.2 leaks a small block in acquiring acceptor credentials (released here with

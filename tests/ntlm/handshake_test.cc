@@ -1,9 +1,9 @@
 // Our initiator and acceptor used out of their order.
 #include <gtest/gtest.h>
 
-#include "rpcrt/security/ntlm/acceptor.h"
 #include "rpcrt/security/ntlm/initiator.h"
 #include "rpcrt/security/ntlm/ntlm.h"
+#include "rpcrt/server/security/ntlm/acceptor.h"
 #include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::security::ntlm {

@@ -7,8 +7,8 @@
 
 #include "rpcrt/client/binding.h"
 #include "rpcrt/client/client_connection.h"
+#include "rpcrt/server/transport/tcp_listener.h"
 #include "rpcrt/status.h"
-#include "rpcrt/transport/tcp_listener.h"
 #include "tests/rpcrt/test_server.h"
 
 namespace rpcrt {

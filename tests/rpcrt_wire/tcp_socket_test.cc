@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "rpcrt/transport/tcp_listener.h"
+#include "rpcrt/server/transport/tcp_listener.h"
 
 namespace rpcrt::transport {
 namespace {

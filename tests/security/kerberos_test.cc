@@ -4,6 +4,7 @@
 #include "handshake.h"
 #include "kdc_fixture.h"
 #include "rpcrt/security/kerberos/kerberos.h"
+#include "rpcrt/server/security/kerberos/kerberos_acceptor.h"
 #include "rpcrt/status.h"
 
 namespace {

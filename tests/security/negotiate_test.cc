@@ -8,6 +8,7 @@
 
 #include "handshake.h"
 #include "kdc_fixture.h"
+#include "rpcrt/server/security/server_context.h"
 #include "rpcrt/status.h"
 
 namespace {

@@ -5,7 +5,8 @@
 #include "kdc_fixture.h"
 #include "mit_context.h"
 #include "rpcrt/security/kerberos/kerberos.h"
-#include "rpcrt/security/spnego/spnego_acceptor.h"
+#include "rpcrt/server/security/kerberos/kerberos_acceptor.h"
+#include "rpcrt/server/security/spnego/spnego_acceptor.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "handshake.h"
 #include "rpcrt/security/oids.h"
 #include "rpcrt/security/spnego/negotiation_token.h"
-#include "rpcrt/security/spnego/spnego_acceptor.h"
 #include "rpcrt/security/spnego/spnego_initiator.h"
+#include "rpcrt/server/security/spnego/spnego_acceptor.h"
 #include "rpcrt/status.h"
 
 namespace {

@@ -1,5 +1,6 @@
 // The Kerberos mechanism (RFC 4121 through MIT GSS-API, DCE style: three legs, mutual
-// authentication, replay and sequence detection, confidentiality and integrity).
+// authentication, replay and sequence detection, confidentiality and integrity), client side;
+// the server's acceptor is in server/security/kerberos/kerberos_acceptor.h.
 #pragma once
 
 #include <memory>
@@ -37,9 +38,5 @@ std::shared_ptr<KerberosClientCredential> AcquireKerberosCredential(
 std::unique_ptr<Mechanism> CreateKerberosInitiator(
     std::shared_ptr<KerberosClientCredential> credential, const std::u16string& principal,
     AuthnLevel level = AuthnLevel::kPktPrivacy);
-
-// An acceptor with the keys of ServerCredentials.keytab (and its service_principal, if
-// set). Throws KerberosUnavailable when there is no keytab or it holds no usable key.
-std::unique_ptr<Mechanism> CreateKerberosAcceptor(const ServerCredentials& credentials);
 
 }  // namespace rpcrt::security

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "rpcrt/security/ntlm/account_store.h"
+#include "rpcrt/security/ntlm/account_file.h"
 #include "rpcrt/security/ntlm/av_pairs.h"
 #include "rpcrt/security/ntlm/byte_io.h"
 #include "rpcrt/security/ntlm/context_base.h"

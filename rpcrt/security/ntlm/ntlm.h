@@ -20,11 +20,6 @@ std::unique_ptr<Mechanism> CreateNtlmInitiator(const ClientCredentials& credenti
                                                bool under_spnego,
                                                const std::u16string& target_name = {});
 
-// Server side, verifying against credentials.ntlm_account_file (DOMAIN:user:password lines).
-// A wrong password or unknown user makes Step throw RpcError(kErrorAccessDenied).
-std::unique_ptr<Mechanism> CreateNtlmAcceptor(const ServerCredentials& credentials,
-                                              bool under_spnego);
-
 // Whether `token` is a bare NTLM message (it starts with the NTLMSSP signature), which Windows
 // Negotiate clients may send in place of a SPNEGO token.
 bool IsNtlmToken(std::span<const uint8_t> token);

@@ -1,10 +1,8 @@
-// NTLM accounts from a text file of `DOMAIN:user:password` lines, the format gss-ntlmssp
-// reads from NTLM_USER_FILE. The password is everything after the second colon; empty lines
-// and lines starting with '#' are skipped.
+// The NTLM accounts a server verifies against, from an account file (ntlm/account_file.h).
 #pragma once
 
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rpcrt/security/security_context.h"
@@ -27,9 +25,5 @@ class AccountStore {
  private:
   std::vector<Identity> accounts_;
 };
-
-// The current user's credentials on POSIX: the first entry of the file named by
-// NTLM_USER_FILE. Throws RpcError(kSecPkgError) when it is unset, unreadable or empty.
-Identity CurrentUserIdentity();
 
 }  // namespace rpcrt::security::ntlm

@@ -7,8 +7,9 @@
 #include <optional>
 
 #include "rpcrt/security/mechanism.h"
-#include "rpcrt/security/ntlm/account_store.h"
 #include "rpcrt/security/ntlm/ntlmv2.h"
+#include "rpcrt/server/security/ntlm/account_store.h"
+#include "rpcrt/server/security/server_context.h"
 
 namespace rpcrt::security::ntlm {
 
@@ -22,3 +23,12 @@ struct AcceptorSettings {
 std::unique_ptr<Mechanism> CreateAcceptor(AccountStore accounts, AcceptorSettings settings);
 
 }  // namespace rpcrt::security::ntlm
+
+namespace rpcrt::security {
+
+// Server side, verifying against credentials.ntlm_account_file (DOMAIN:user:password lines).
+// A wrong password or unknown user makes Step throw RpcError(kErrorAccessDenied).
+std::unique_ptr<Mechanism> CreateNtlmAcceptor(const ServerCredentials& credentials,
+                                              bool under_spnego);
+
+}  // namespace rpcrt::security

@@ -1,4 +1,4 @@
-#include "rpcrt/transport/tcp_listener.h"
+#include "rpcrt/server/transport/tcp_listener.h"
 
 #include <netdb.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "rpcrt/security/ntlm/acceptor.h"
+#include "rpcrt/server/security/ntlm/acceptor.h"
 
 #include <algorithm>
 

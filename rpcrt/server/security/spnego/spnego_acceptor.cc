@@ -1,4 +1,4 @@
-#include "rpcrt/security/spnego/spnego_acceptor.h"
+#include "rpcrt/server/security/spnego/spnego_acceptor.h"
 
 #include "rpcrt/security/ntlm/ntlm.h"
 #include "rpcrt/security/oids.h"

@@ -1,4 +1,4 @@
-#include "rpcrt/security/ntlm/account_store.h"
+#include "rpcrt/security/ntlm/account_file.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -23,7 +23,7 @@ struct SecretText {
 
 }  // namespace
 
-AccountStore AccountStore::Load(const std::string& path) {
+std::vector<Identity> ReadAccountFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     throw RpcError(kSecPkgError,
@@ -38,11 +38,11 @@ AccountStore AccountStore::Load(const std::string& path) {
   contents.text.resize(static_cast<size_t>(size));
   if (!in.read(contents.text.data(), size))
     throw RpcError(kSecPkgError, "cannot read NTLM account file " + path);
-  return Parse(contents.text, path);
+  return ParseAccountFile(contents.text, path);
 }
 
-AccountStore AccountStore::Parse(const std::string& text, const std::string& origin) {
-  AccountStore store;
+std::vector<Identity> ParseAccountFile(const std::string& text, const std::string& origin) {
+  std::vector<Identity> accounts;
   size_t line_no = 0;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -59,20 +59,12 @@ AccountStore AccountStore::Parse(const std::string& text, const std::string& ori
       throw RpcError(kSecPkgError, "NTLM account file " + origin + " line " +
                                        std::to_string(line_no) + ": expected DOMAIN:user:password");
     }
-    Identity& account = store.accounts_.emplace_back();
+    Identity& account = accounts.emplace_back();
     account.user = Utf8ToUtf16(line.substr(c1 + 1, c2 - c1 - 1));
     account.domain = Utf8ToUtf16(line.substr(0, c1));
     account.password = Utf8ToUtf16(line.substr(c2 + 1));
   }
-  return store;
-}
-
-const Identity* AccountStore::Find(std::u16string_view user, std::u16string_view domain) const {
-  for (const auto& a : accounts_) {
-    if (!EqualNoCase(a.user, user)) continue;
-    if (a.domain.empty() || domain.empty() || EqualNoCase(a.domain, domain)) return &a;
-  }
-  return nullptr;
+  return accounts;
 }
 
 Identity CurrentUserIdentity() {
@@ -81,10 +73,10 @@ Identity CurrentUserIdentity() {
     throw RpcError(kSecPkgError,
                    "no NTLM credentials given and NTLM_USER_FILE names no account file");
   }
-  AccountStore store = AccountStore::Load(path);
-  if (store.accounts().empty())
+  const std::vector<Identity> accounts = ReadAccountFile(path);
+  if (accounts.empty())
     throw RpcError(kSecPkgError, std::string("NTLM account file ") + path + " has no entry");
-  return store.accounts().front();
+  return accounts.front();
 }
 
 }  // namespace rpcrt::security::ntlm

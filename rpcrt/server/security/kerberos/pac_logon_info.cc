@@ -1,4 +1,4 @@
-#include "rpcrt/security/kerberos/pac_logon_info.h"
+#include "rpcrt/server/security/kerberos/pac_logon_info.h"
 
 #include "rpcrt/ndr/utf16.h"
 #include "rpcrt/security/utf8.h"

@@ -1,12 +1,11 @@
-// Chooses and builds the security package for a binding, as the Windows Negotiate package
-// chooses: Kerberos when credentials for it can be had, NTLM otherwise.
+// Chooses and builds the client's security package for a binding, as the Windows Negotiate
+// package chooses: Kerberos when credentials for it can be had, NTLM otherwise.
 #include <optional>
 
 #include "rpcrt/security/auth_notes.h"
 #include "rpcrt/security/kerberos/kerberos.h"
 #include "rpcrt/security/ntlm/ntlm.h"
 #include "rpcrt/security/security_context.h"
-#include "rpcrt/security/spnego/spnego_acceptor.h"
 #include "rpcrt/security/spnego/spnego_initiator.h"
 #include "rpcrt/status.h"
 
@@ -48,20 +47,6 @@ std::unique_ptr<SecurityContext> CreateNegotiateInitiator(const ClientCredential
   return std::make_unique<spnego::SpnegoInitiator>(std::move(candidates));
 }
 
-std::unique_ptr<SecurityContext> CreateNegotiateAcceptor(const ServerCredentials& credentials) {
-  std::vector<std::unique_ptr<Mechanism>> offered;
-  // What the server is configured with must work: a broken keytab is an error, not a quiet
-  // downgrade to NTLM.
-  if (!credentials.keytab.empty()) offered.push_back(CreateKerberosAcceptor(credentials));
-  if (!credentials.ntlm_account_file.empty()) {
-    offered.push_back(CreateNtlmAcceptor(credentials, /*under_spnego=*/true));
-  }
-  if (offered.empty()) {
-    throw RpcError(kSecPkgError, "negotiate: the server has neither a keytab nor NTLM accounts");
-  }
-  return std::make_unique<spnego::SpnegoAcceptor>(std::move(offered));
-}
-
 }  // namespace
 
 std::unique_ptr<SecurityContext> CreateClientContext(AuthnService service,
@@ -75,22 +60,6 @@ std::unique_ptr<SecurityContext> CreateClientContext(AuthnService service,
       return CreateNtlmInitiator(credentials, /*under_spnego=*/false, principal);
     case AuthnService::kGssKerberos:
       return CreateKerberosInitiator(AcquireKerberosCredential(credentials), principal, level);
-    case AuthnService::kNone:
-      break;
-  }
-  throw RpcError(kUnknownAuthnService,
-                 "unsupported authentication service " + std::to_string(static_cast<int>(service)));
-}
-
-std::unique_ptr<SecurityContext> CreateServerContext(AuthnService service,
-                                                     const ServerCredentials& credentials) {
-  switch (service) {
-    case AuthnService::kGssNegotiate:
-      return CreateNegotiateAcceptor(credentials);
-    case AuthnService::kWinNt:
-      return CreateNtlmAcceptor(credentials, /*under_spnego=*/false);
-    case AuthnService::kGssKerberos:
-      return CreateKerberosAcceptor(credentials);
     case AuthnService::kNone:
       break;
   }
