@@ -55,52 +55,6 @@ constexpr Status StatusFor(CallFailure failure) {
   return kCallFailed;
 }
 
-struct FaultEntry {
-  uint32_t nca;
-  Status status;
-};
-
-inline constexpr FaultEntry kFaultTable[] = {
-    {kNcaCommFailure, kCommFailure},
-    {kNcaOpRangeError, kProcnumOutOfRange},
-    {kNcaUnknownIf, kUnknownIf},
-    {kNcaWrongBootTime, kCallFailed},
-    {kNcaYouCrashed, kCallFailed},
-    {kNcaProtoError, kProtocolError},
-    {kNcaOutArgsTooBig, kErrorOutOfMemory},
-    {kNcaServerTooBusy, kServerTooBusy},
-    {kNcaUnsupportedType, kUnsupportedType},
-    {kNcaFaultIntDivByZero, kZeroDivide},
-    {kNcaFaultAddrError, kAddressError},
-    {kNcaFaultFpDivByZero, kFpDivZero},
-    {kNcaFaultFpUnderflow, kFpUnderflow},
-    {kNcaFaultFpOverflow, kFpOverflow},
-    {kNcaFaultInvalidTag, kInvalidTag},
-    {kNcaFaultInvalidBound, kInvalidBound},
-    {kNcaFaultCancel, kCallCancelled},
-    {kNcaFaultIllInstruction, kCallFailed},
-    {kNcaFaultFpError, kFpOverflow},
-    {kNcaFaultIntOverflow, kCallFailed},
-    {kNcaFaultUnspec, kCallFailed},
-    {kNcaFaultPipeEmpty, kPipeEmpty},
-    {kNcaFaultContextMismatch, kErrorInvalidHandle},
-    {kNcaFaultRemoteNoMemory, kErrorOutOfMemory},
-    {kNcaInvalidPresContextId, kUnknownIf},
-    {kNcaUnsupportedAuthnLevel, kUnsupportedAuthnLevel},
-    {kNcaInvalidChecksum, kSecPkgError},
-    {kNcaInvalidCrc, kSecPkgError},
-};
-
-// The status a call raises for a fault PDU's status field.
-constexpr Status StatusFromFault(uint32_t fault_status) {
-  for (const auto& e : kFaultTable)
-    if (e.nca == fault_status) return e.status;
-  // Other NCA codes have no Win32 counterpart the caller could act on.
-  if ((fault_status & 0xffff0000u) == 0x1c000000u || (fault_status & 0xffff0000u) == 0x1c010000u)
-    return kCallFailed;
-  return fault_status;  // a Win32 status: passes through
-}
-
 // Short English name of a failure, for error details.
 std::string_view Describe(CallFailure failure);
 

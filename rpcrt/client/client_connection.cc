@@ -210,7 +210,7 @@ void ClientConnection::Authenticate(std::optional<AuthVerifier> server_auth, con
     if (auto* fault = std::get_if<Fault>(&answer.body)) {
       if (fault->status == 0) Fail(CallFailure::kProtocolError, "fault PDU reports no failure");
       broken_ = true;
-      throw RpcError(StatusFromFault(fault->status), "server failed the authentication leg");
+      throw RpcError(FaultStatusToStatus(fault->status), "server failed the authentication leg");
     }
     CheckContextResult(AlterContextAnswer(answer, call_id).results);
     server_auth = answer.auth;
@@ -368,7 +368,7 @@ Reply ClientConnection::ReadReply(uint32_t call_id, uint16_t context_id, Deadlin
       // stream may hold bytes we never authenticated and a verifier we skipped leaves the
       // sequence numbers out of step. The next call opens a new connection.
       if (protection_) broken_ = true;
-      Status status = StatusFromFault(fault->status);
+      Status status = FaultStatusToStatus(fault->status);
       throw RpcError(status, "server returned fault status " + std::to_string(fault->status));
     }
     if (std::holds_alternative<Shutdown>(pdu.body))

@@ -38,8 +38,9 @@ inline constexpr uint32_t kNcaUnsupportedAuthnLevel = 0x1c00001d;
 inline constexpr uint32_t kNcaInvalidChecksum = 0x1c00001f;
 inline constexpr uint32_t kNcaInvalidCrc = 0x1c000020;
 
-// The status a caller sees for a fault carrying `fault_status`: the nca_s_* codes map onto
-// their RPC_S_* equivalents, anything else (already a Win32 code) passes through.
+// The status a caller sees for a fault carrying `fault_status`, as Windows maps it: the nca_s_*
+// codes map onto their RPC_S_* equivalents (RPC_S_CALL_FAILED for those without one), anything
+// else (already a Win32 code) passes through.
 Status FaultStatusToStatus(uint32_t fault_status);
 
 // The fault status a server sends for a run-time status.

@@ -45,7 +45,7 @@ TEST(ServerFaults, HandlerStatusesReachTheClientUnchanged) {
   // Each status a handler may raise must come back as itself, through the client's own table.
   for (Status status : {kCallFailed, kErrorAccessDenied, kErrorOutOfMemory, kServerTooBusy,
                         kBadStubData, kCallCancelled, kProcnumOutOfRange, Status{1234}}) {
-    EXPECT_EQ(client::StatusFromFault(server::HandlerFaultStatus(status)), status) << status;
+    EXPECT_EQ(FaultStatusToStatus(server::HandlerFaultStatus(status)), status) << status;
   }
   auto server = testing::StartEchoServer();
   auto binding = BindTo(server->port());

@@ -18,9 +18,9 @@ TEST(CallStatus, EveryFailureHasTheWindowsStatus) {
   EXPECT_EQ(StatusFor(CallFailure::kBadSignature), 1825u);
   EXPECT_EQ(StatusFor(CallFailure::kProtectionDowngraded), 5u);
   // Fault codes the server names: a context mismatch, an NCA code we do not know, a Win32 one.
-  EXPECT_EQ(StatusFromFault(0x1c00001a), 6u);
-  EXPECT_EQ(StatusFromFault(0x1c0000ff), 1726u);
-  EXPECT_EQ(StatusFromFault(0x80070005u), 0x80070005u);
+  EXPECT_EQ(FaultStatusToStatus(0x1c00001a), 6u);
+  EXPECT_EQ(FaultStatusToStatus(0x1c0000ff), 1726u);
+  EXPECT_EQ(FaultStatusToStatus(0x80070005u), 0x80070005u);
   // The table names each failure once, and every failure has a description.
   std::set<CallFailure> seen;
   for (const auto& e : kFailureTable) {
