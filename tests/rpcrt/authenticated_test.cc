@@ -38,8 +38,7 @@ class Authenticated : public ::testing::Test {
   }
 
   std::unique_ptr<client::Binding> Bind(const client::AuthInfo& auth) {
-    auto b = std::make_unique<client::Binding>(client::StringBinding::Parse(
-        "ncacn_ip_tcp:127.0.0.1[" + std::to_string(server_->port()) + "]"));
+    auto b = testing::BindTo(server_->port());
     b->SetAuthInfo(auth);
     b->SetCallTimeout(10000);
     return b;
