@@ -17,8 +17,7 @@
 namespace io::message {
 namespace {
 
-using testing::Bytes;
-using testing::bytes_t;
+using namespace testing;
 
 std::string ErrorOf(const message_header_t& header, const bytes_t& bytes) {
   CGenericMessageFactory factory;

@@ -9,8 +9,7 @@
 namespace rpcrt::security::ntlm {
 namespace {
 
-using rpcrt::testing::StatusOf;
-using rpcrt::testing::TempFile;
+using namespace rpcrt::testing;
 
 const char kAccounts[] = "EXAMPLE:alice:correct horse:battery\n";
 

@@ -11,8 +11,7 @@
 namespace rpcrt {
 namespace {
 
-using testing::Hex;
-using testing::StatusOf;
+using namespace testing;
 
 TEST(NdrWriterTest, PrimitivesAlignToTheirSizeFromTheStubStart) {
   NdrWriter w;

@@ -13,11 +13,7 @@
 namespace {
 
 using namespace rpcrt::security;
-using zelqa::testing::Establish;
-using zelqa::testing::ExpectSealedTraffic;
-using zelqa::testing::KdcEnvironment;
-using zelqa::testing::StatusOf;
-using zelqa::testing::U16;
+using namespace zelqa::testing;
 
 class NegotiateTest : public ::testing::Test {
  protected:
