@@ -125,6 +125,9 @@ class HostileServer {
   std::thread thread_;
 };
 
+// A fault answering `request` with `status` (in the request's presentation context).
+Pdu FaultFor(const Pdu& request, uint32_t status);
+
 // The same script on every connection but the first, which misbehaves on its first request.
 Script OnFirstRequest(std::function<Action(Session&, const Pdu&)> misbehave);
 // The same for the first connection's bind.

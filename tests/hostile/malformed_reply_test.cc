@@ -131,10 +131,7 @@ TEST(HostileReply, AllocHintIsOnlyAHint) {
 
 Script FaultWith(uint32_t status) {
   return OnFirstRequest([status](Session&, const Pdu& request) {
-    Pdu fault;
-    fault.call_id = request.call_id;
-    fault.body = Fault{0, std::get<Request>(request.body).context_id, 0, 0, status, {}};
-    return Action{EncodePdu(fault)};
+    return Action{EncodePdu(FaultFor(request, status))};
   });
 }
 
