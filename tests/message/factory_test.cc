@@ -1,6 +1,5 @@
 // Rebuilding messages from a header and a stream: generic and exception messages, the
 // errors for every other header, and routing through the deserialisation context.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
