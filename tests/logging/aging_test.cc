@@ -21,10 +21,6 @@
 namespace logging {
 namespace {
 
-void touch(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
 TEST(AgingTest, EveryCopyMovesOneAgeUpAndTheOldestGoes) {
   // The names on disk: the number goes before the archive extension, matched without case, or
   // after any other name.
@@ -33,7 +29,7 @@ TEST(AgingTest, EveryCopyMovesOneAgeUpAndTheOldestGoes) {
   logtest::temp_dir_t dir;
   const std::string base = dir.file("x.log.gz");
   auto age = [&](int n) { return aged_name(base, ".log.gz", static_cast<uint32_t>(n)); };
-  for (int n = 0; n <= 3; ++n) touch(age(n), "copy" + std::to_string(n));
+  for (int n = 0; n <= 3; ++n) std::ofstream(age(n), std::ios::binary) << "copy" << n;
   age_files(base, ".log.gz", 3);
   EXPECT_FALSE(util::fs::file_exists(age(0)));
   for (int n = 1; n <= 3; ++n)

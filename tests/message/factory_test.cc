@@ -18,12 +18,6 @@ namespace {
 
 using namespace testing;
 
-std::string ErrorOf(const message_header_t& header, const bytes_t& bytes) {
-  CGenericMessageFactory factory;
-  CMemoryInputStream in(bytes);
-  return exctest::WhatOf<exc::runtime_exc_t>([&] { factory.Create(header, in); });
-}
-
 TEST(GenericMessageFactory, RefusalsNameTheirReason) {
   const std::string context = "\nFailed to deserialize generic message";
   const struct {
@@ -46,7 +40,12 @@ TEST(GenericMessageFactory, RefusalsNameTheirReason) {
       {{106, 0}, {}, "Invalid message class: NAS Proxy message"},
       {{2, 0}, {}, "Invalid message class: Unknown message class (2)"},
   };
-  for (const auto& row : rows) EXPECT_EQ(ErrorOf(row.header, row.bytes), row.error);
+  for (const auto& row : rows) {
+    CGenericMessageFactory factory;
+    CMemoryInputStream in(row.bytes);
+    EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { factory.Create(row.header, in); }),
+              row.error);
+  }
 }
 
 TEST(ExceptionMessage, RoundTripKeepsBlockAndSequence) {
