@@ -240,4 +240,12 @@ Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave) {
   };
 }
 
+Script BindAckAltered(std::function<void(Pdu&)> alter) {
+  return OnFirstBind([alter = std::move(alter)](Session& s, const Pdu& bind) {
+    Pdu ack = DecodePdu(s.Behave(bind).bytes);
+    alter(ack);
+    return Action{EncodePdu(ack)};
+  });
+}
+
 }  // namespace rpcrt::hostile

@@ -132,5 +132,14 @@ Pdu FaultFor(const Pdu& request, uint32_t status);
 Script OnFirstRequest(std::function<Action(Session&, const Pdu&)> misbehave);
 // The same for the first connection's bind.
 Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave);
+// The first connection's well-behaved bind_ack, changed by `alter` before it is sent.
+Script BindAckAltered(std::function<void(Pdu&)> alter);
+
+// A row of a table of misbehaving servers: the script and the status the client ends with.
+struct ScriptCase {
+  const char* name;
+  Script script;
+  Status expected;
+};
 
 }  // namespace rpcrt::hostile

@@ -183,22 +183,8 @@ TEST(SealedReplyMisc, AuthenticationLegAnsweredWithAFault) {
   }
 }
 
-// The well-behaved bind_ack, changed before it is sent.
-Script BindAckAltered(std::function<void(Pdu&)> alter) {
-  return OnFirstBind([=](Session& s, const Pdu& bind) {
-    Pdu ack = DecodePdu(s.Behave(bind).bytes);
-    alter(ack);
-    return Action{EncodePdu(ack)};
-  });
-}
-
 TEST(SealedReplyMisc, BadChallengesFailTheConnect) {
-  struct BindCase {
-    const char* name;
-    Script script;
-    Status expected;
-  };
-  const BindCase cases[] = {
+  const ScriptCase cases[] = {
       {"garbage token", BindAckAltered([](Pdu& p) { p.auth->auth_value.assign(57, 0xa5); }),
        kSecPkgError},
       {"token cut short",
