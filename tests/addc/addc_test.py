@@ -7,17 +7,16 @@ zelqa-rpc-server (paths from ZELQA_RPC, ZELQA_RPC_SERVER, ZELQA_RPC_LIBRARY) as 
 would, and checks in the client's verbose log which mechanism was used, not only the answer.
 """
 import os
-import re
 import shutil
-import signal
 import subprocess
 import tempfile
 import time
 import unittest
 
+from server_process import ServerProcess
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "..", "..", "scripts", "addc.sh")
-SERVER = os.environ["ZELQA_RPC_SERVER"]
 CLIENT = os.environ["ZELQA_RPC"]
 LIBRARY = os.environ["ZELQA_RPC_LIBRARY"]
 ADDRESS = os.environ.setdefault("ZELQA_DC_ADDRESS", "127.0.0.18")
@@ -25,32 +24,10 @@ KERBEROS_AS_ALICE = "Negotiate: settled on Kerberos as alice@ZAD.TEST for zelqa/
 EXEC = "printf '%s|%s' \"$ZELQA_CALLER_ACCOUNT\" \"$ZELQA_REQUEST1$ZELQA_REQUEST2\""
 
 
-class Server:
+def start_server(workdir, keytab, *extra):
     """A zelqa-rpc-server on the DC's address with the given keytab."""
-
-    def __init__(self, workdir, keytab, *extra):
-        self.err_path = os.path.join(workdir, "server-%d.err" % time.monotonic_ns())
-        self.err = open(self.err_path, "w")
-        self.proc = subprocess.Popen(
-            [SERVER, "--listen", ADDRESS + ":0", "--keytab", keytab, "--no-epm", *extra],
-            stdout=subprocess.PIPE, stderr=self.err, text=True)
-        line = self.proc.stdout.readline()
-        m = re.match(r"listening on \S+ port (\d+)$", line.strip())
-        if not m:
-            self.stop()
-            raise RuntimeError("server did not start: " + self.log())
-        self.port = m.group(1)
-
-    def log(self):
-        with open(self.err_path) as f:
-            return f.read()
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-            self.proc.wait(10)
-        self.proc.stdout.close()
-        self.err.close()
+    return ServerProcess(os.path.join(workdir, "server-%d.err" % time.monotonic_ns()), "--listen",
+                         ADDRESS + ":0", "--keytab", keytab, "--no-epm", *extra)
 
 
 class DomainControllerTest(unittest.TestCase):
@@ -75,8 +52,8 @@ class DomainControllerTest(unittest.TestCase):
         env.pop("NTLM_USER_FILE", None)
         cls.env = env
         cls.password_file = os.path.join(cls.dir, "alice.password")
-        cls.server = Server(cls.dir, os.path.join(cls.dir, "zelqa.keytab"), "--exec", "sh",
-                            "-c", EXEC, "sh")
+        cls.server = start_server(cls.dir, os.path.join(cls.dir, "zelqa.keytab"), "--exec", "sh",
+                                  "-c", EXEC, "sh")
 
     @classmethod
     def tearDownClass(cls):
@@ -85,7 +62,7 @@ class DomainControllerTest(unittest.TestCase):
         shutil.rmtree(cls.dir, ignore_errors=True)
 
     def call(self, port, *user, env=None):
-        argv = [CLIENT, "call", "--library", LIBRARY, "--host", ADDRESS, "--port", port,
+        argv = [CLIENT, "call", "--library", LIBRARY, "--host", ADDRESS, "--port", str(port),
                 "--verbose"]
         if user:
             argv += ["--user", user[0], "--password-file", self.password_file]
@@ -131,7 +108,7 @@ class DomainControllerTest(unittest.TestCase):
             self.assertIn(binding + ' "epmapper"', done.stdout)
 
     def test_a_ticket_the_server_cannot_accept_is_access_denied_at_once(self):
-        server = Server(self.dir, os.path.join(self.dir, "other.keytab"))
+        server = start_server(self.dir, os.path.join(self.dir, "other.keytab"))
         try:
             done, seconds = self.call(server.port, "ZAD\\alice")
         finally:

@@ -13,22 +13,16 @@ namespace {
 using rpc::CDoRpcMethod;
 using rpc::CProxyRpcInvoker;
 
-class RetryTest : public ClientTest {
- protected:
-  std::unique_ptr<CProxyRpcInvoker> MakeInvoker(uint16_t port) {
-    auto invoker = std::make_unique<CProxyRpcInvoker>();
-    invoker->settings().Host = u"127.0.0.1";
-    invoker->settings().Port = port;
-    invoker->settings().ServiceName = kService;
-    invoker->LogonUser(kUser, kPassword);
-    invoker->Connect();
-    return invoker;
-  }
-};
+using RetryTest = ClientTest;
 
 TEST_F(RetryTest, ReconnectThatFailsLeavesNoBindingForTheNextAttempt) {
+  auto invoker = std::make_unique<CProxyRpcInvoker>();
+  invoker->settings().Host = u"127.0.0.1";
+  invoker->settings().Port = port();
+  invoker->settings().ServiceName = kService;
+  invoker->LogonUser(kUser, kPassword);
+  invoker->Connect();
   // Port 0: the reconnect asks an endpoint mapper that is not there.
-  auto invoker = MakeInvoker(port());
   CDoRpcMethod method(u"a", u"b");
   invoker->Invoke(method);
   invoker->settings().Port = 0;

@@ -12,10 +12,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-exc::CBufReader reader_of(const exc::CBufWriter& writer) {
-  return exc::CBufReader(1024, boost::make_shared<const Bytes>(writer.written()));
-}
-
 // The saved record is a fixed format, not merely whatever load happens to read back.
 TEST(SavedRecord, LayoutIsLittleEndianWithLengthPrefixedTexts) {
   exc::runtime_exc_t e("ab");
@@ -48,7 +44,7 @@ TEST(SavedRecord, EverySavingClassRoundTrips) {
   auto round_trip = [](const exc::exc_base_t& saved, exc::exc_base_t& loaded) {
     exc::CBufWriter writer;
     saved.save(writer);
-    auto reader = reader_of(writer);
+    exc::CBufReader reader(1024, boost::make_shared<const Bytes>(writer.written()));
     loaded.load(reader);
     EXPECT_EQ(reader.position(), writer.position()) << "record not read to its end";
     EXPECT_EQ(typeid(loaded), typeid(saved));

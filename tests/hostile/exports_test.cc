@@ -39,12 +39,7 @@ const Case kCases[] = {
      },
      "A remote procedure call (RPC) protocol error occurred."},
     {"UnprotectedFault",
-     [](Session&, const Pdu& req) {
-       Pdu fault;
-       fault.call_id = req.call_id;
-       fault.body = Fault{0, std::get<Request>(req.body).context_id, 0, 0, 1783, {}};
-       return Action{EncodePdu(fault)};
-     },
+     [](Session&, const Pdu& req) { return Action{EncodePdu(FaultFor(req, 1783))}; },
      "The stub received bad data."},
 };
 

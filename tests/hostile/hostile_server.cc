@@ -217,6 +217,14 @@ void HostileServer::Trickle(transport::TcpSocket& socket, const std::vector<uint
   }
 }
 
+Pdu FaultFor(const Pdu& request, uint32_t status) {
+  Pdu fault;
+  fault.call_id = request.call_id;
+  const auto* req = std::get_if<Request>(&request.body);
+  fault.body = Fault{0, req ? req->context_id : uint16_t{0}, 0, 0, status, {}};
+  return fault;
+}
+
 Script OnFirstRequest(std::function<Action(Session&, const Pdu&)> misbehave) {
   return [misbehave = std::move(misbehave)](Session& s, const Pdu& pdu) {
     if (s.index() == 0 && s.requests() == 0 && pdu.type() == PduType::kRequest)
@@ -230,6 +238,14 @@ Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave) {
     if (s.index() == 0 && pdu.type() == PduType::kBind) return misbehave(s, pdu);
     return s.Behave(pdu);
   };
+}
+
+Script BindAckAltered(std::function<void(Pdu&)> alter) {
+  return OnFirstBind([alter = std::move(alter)](Session& s, const Pdu& bind) {
+    Pdu ack = DecodePdu(s.Behave(bind).bytes);
+    alter(ack);
+    return Action{EncodePdu(ack)};
+  });
 }
 
 }  // namespace rpcrt::hostile

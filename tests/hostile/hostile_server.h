@@ -126,9 +126,21 @@ class HostileServer {
   std::thread thread_;
 };
 
+// A fault answering `request` with `status` (in the request's presentation context).
+Pdu FaultFor(const Pdu& request, uint32_t status);
+
 // The same script on every connection but the first, which misbehaves on its first request.
 Script OnFirstRequest(std::function<Action(Session&, const Pdu&)> misbehave);
 // The same for the first connection's bind.
 Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave);
+// The first connection's well-behaved bind_ack, changed by `alter` before it is sent.
+Script BindAckAltered(std::function<void(Pdu&)> alter);
+
+// A row of a table of misbehaving servers: the script and the status the client ends with.
+struct ScriptCase {
+  const char* name;
+  Script script;
+  Status expected;
+};
 
 }  // namespace rpcrt::hostile

@@ -35,13 +35,7 @@ Script Altered(std::function<void(Pdu&)> alter) {
   });
 }
 
-struct Case {
-  const char* name;
-  Script script;
-  Status expected;
-};
-
-const Case kCases[] = {
+const ScriptCase kCases[] = {
     // The stream ends inside a fragment: the request went out, so its fate is unknown.
     {"TruncatedThenClosed", Mutated([](auto& b) { b.resize(30); }, Then::kClose), kCallFailed},
     // frag_length covers the common header but not the response header.
@@ -89,13 +83,8 @@ const Case kCases[] = {
        return a;
      }),
      kCallCancelled},
-    {"BindAckWithNoResults", OnFirstBind([](Session& s, const Pdu& bind) {
-       Action a = s.Behave(bind);
-       Pdu ack = DecodePdu(a.bytes);
-       std::get<BindAck>(ack.body).results.clear();
-       return Action{EncodePdu(ack)};
-     }),
-     kProtocolError},
+    {"BindAckWithNoResults",
+     BindAckAltered([](Pdu& ack) { std::get<BindAck>(ack.body).results.clear(); }), kProtocolError},
     {"BindNeverAnswered", OnFirstBind([](Session&, const Pdu&) {
        return Action{{}, Then::kStall};
      }),
@@ -106,7 +95,7 @@ const Case kCases[] = {
      kProtocolError},
 };
 
-class MalformedReply : public ::testing::TestWithParam<Case> {};
+class MalformedReply : public ::testing::TestWithParam<ScriptCase> {};
 
 TEST_P(MalformedReply, FailsCleanlyAndTheNextCallUsesANewConnection) {
   HostileServer server(GetParam().script);
@@ -131,10 +120,7 @@ TEST(HostileReply, AllocHintIsOnlyAHint) {
 
 Script FaultWith(uint32_t status) {
   return OnFirstRequest([status](Session&, const Pdu& request) {
-    Pdu fault;
-    fault.call_id = request.call_id;
-    fault.body = Fault{0, std::get<Request>(request.body).context_id, 0, 0, status, {}};
-    return Action{EncodePdu(fault)};
+    return Action{EncodePdu(FaultFor(request, status))};
   });
 }
 

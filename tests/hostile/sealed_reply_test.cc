@@ -35,12 +35,11 @@ HostileOptions Options(bool header_sign = true) {
   return o;
 }
 
-Pdu FaultFor(const Pdu& request, const AuthVerifier* auth) {
-  Pdu fault;
-  fault.call_id = request.call_id;
-  fault.body = Fault{0, std::get<Request>(request.body).context_id, 0, 0, 0x0badf00du, {}};
-  if (auth != nullptr) fault.auth = *auth;
-  return fault;
+// The first call fails with `expected`, the connection is dropped, the next call gets a new one.
+void ExpectDropped(const HostileServer& server, const client::AuthInfo& auth, Status expected) {
+  auto binding = BindTo(server.port(), auth, kSealedTimeoutMs);
+  ExpectFailureThenFreshConnection(*binding, server, expected,
+                                   std::chrono::milliseconds(kSealedTimeoutMs));
 }
 
 struct Case {
@@ -93,13 +92,14 @@ const Case kCases[] = {
     // Faults come unverified, with a verifier or without: their status ends the call, the
     // connection goes.
     {"UnprotectedFault",
-     [](Session&, const Pdu& req) { return Action{EncodePdu(FaultFor(req, nullptr))}; },
+     [](Session&, const Pdu& req) { return Action{EncodePdu(FaultFor(req, 0x0badf00du))}; },
      0x0badf00du},
     {"FaultWithAVerifier",
      [](Session&, const Pdu& req) {
-       AuthVerifier junk{{AuthnService::kWinNt, AuthnLevel::kPktPrivacy, 0, 0, 0},
-                         std::vector<uint8_t>(16, 0xee)};
-       return Action{EncodePdu(FaultFor(req, &junk))};
+       Pdu fault = FaultFor(req, 0x0badf00du);
+       fault.auth = AuthVerifier{{AuthnService::kWinNt, AuthnLevel::kPktPrivacy, 0, 0, 0},
+                                 std::vector<uint8_t>(16, 0xee)};
+       return Action{EncodePdu(fault)};
      },
      0x0badf00du},
 };
@@ -109,9 +109,7 @@ class SealedReply : public ::testing::TestWithParam<std::tuple<Case, AuthnServic
 TEST_P(SealedReply, FailsTheCallAndDropsTheConnection) {
   const auto& [c, service] = GetParam();
   HostileServer server(OnFirstRequest(c.misbehave), Options());
-  auto binding = BindTo(server.port(), Alice(service), kSealedTimeoutMs);
-  ExpectFailureThenFreshConnection(*binding, server, c.expected,
-                                   std::chrono::milliseconds(kSealedTimeoutMs));
+  ExpectDropped(server, Alice(service), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hostile, SealedReply,
@@ -178,34 +176,15 @@ TEST(SealedReplyMisc, AuthenticationLegAnsweredWithAFault) {
     HostileServer server(
         [sent](Session& s, const Pdu& pdu) {
           if (s.index() != 0 || pdu.type() != PduType::kAlterContext) return s.Behave(pdu);
-          Pdu fault;
-          fault.call_id = pdu.call_id;
-          fault.body = Fault{0, 0, 0, 0, sent, {}};
-          return Action{EncodePdu(fault)};
+          return Action{EncodePdu(FaultFor(pdu, sent))};
         },
         Options());
-    auto binding = BindTo(server.port(), Alice(AuthnService::kGssNegotiate), kSealedTimeoutMs);
-    ExpectFailureThenFreshConnection(*binding, server, seen,
-                                     std::chrono::milliseconds(kSealedTimeoutMs));
+    ExpectDropped(server, Alice(AuthnService::kGssNegotiate), seen);
   }
 }
 
-// The well-behaved bind_ack, changed before it is sent.
-Script BindAckAltered(std::function<void(Pdu&)> alter) {
-  return OnFirstBind([=](Session& s, const Pdu& bind) {
-    Pdu ack = DecodePdu(s.Behave(bind).bytes);
-    alter(ack);
-    return Action{EncodePdu(ack)};
-  });
-}
-
 TEST(SealedReplyMisc, BadChallengesFailTheConnect) {
-  struct BindCase {
-    const char* name;
-    Script script;
-    Status expected;
-  };
-  const BindCase cases[] = {
+  const ScriptCase cases[] = {
       {"garbage token", BindAckAltered([](Pdu& p) { p.auth->auth_value.assign(57, 0xa5); }),
        kSecPkgError},
       {"token cut short",
@@ -220,9 +199,7 @@ TEST(SealedReplyMisc, BadChallengesFailTheConnect) {
     for (AuthnService service : {AuthnService::kWinNt, AuthnService::kGssNegotiate}) {
       SCOPED_TRACE(std::string(c.name) + (service == AuthnService::kWinNt ? " NTLM" : " SPNEGO"));
       HostileServer server(c.script, Options());
-      auto binding = BindTo(server.port(), Alice(service), kSealedTimeoutMs);
-      ExpectFailureThenFreshConnection(*binding, server, c.expected,
-                                       std::chrono::milliseconds(kSealedTimeoutMs));
+      ExpectDropped(server, Alice(service), c.expected);
     }
   }
 }
@@ -253,11 +230,8 @@ TEST(SealedReplyMisc, BindNakToCredentialsIsARejectionOfThem) {
                            return Action{EncodePdu(nak)};
                          }),
                          Options());
-    auto binding = BindTo(server.port(),
-                          c.authenticated ? Alice(AuthnService::kGssNegotiate) : client::AuthInfo{},
-                          kSealedTimeoutMs);
-    ExpectFailureThenFreshConnection(*binding, server, c.expected,
-                                     std::chrono::milliseconds(kSealedTimeoutMs));
+    ExpectDropped(server, c.authenticated ? Alice(AuthnService::kGssNegotiate) : client::AuthInfo{},
+                  c.expected);
   }
 }
 

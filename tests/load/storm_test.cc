@@ -28,10 +28,6 @@ std::u16string Take(zelqa_char_t* block) {
   return text;
 }
 
-std::u16string Number(uint64_t n) {
-  return platform::Utf8ToUtf16(std::to_string(n));
-}
-
 // Every new connection first tries Kerberos for the account's domain. With no KDC configured
 // for it, the system's Kerberos asks DNS for one on each connect, and a burst of such queries
 // from many threads can wait seconds on the resolver; the storm connects hundreds of times,
@@ -98,7 +94,7 @@ class StormTest : public ClientTest {
   // Calls through the exports and tallies the outcome: "ok" for the right answer, "gone"
   // for the failure that names a removed identifier, else the error text itself.
   void Call(const std::u16string& id, uint64_t n) {
-    const std::u16string r1 = u"call ", r2 = Number(n);
+    const std::u16string r1 = u"call ", r2 = platform::Utf8ToUtf16(std::to_string(n));
     zelqa_char_t* answer = nullptr;
     zelqa_char_t* error = nullptr;
     if (DoRpcCall(id.c_str(), r1.c_str(), r2.c_str(), &answer, &error) == ZELQA_S_OK) {

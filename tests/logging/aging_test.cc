@@ -21,28 +21,19 @@
 namespace logging {
 namespace {
 
-void touch(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-class AgingTest : public testing::Test {
- protected:
-  std::string age(int n) { return aged_name(base_, ".log.gz", static_cast<uint32_t>(n)); }
-  logtest::temp_dir_t dir_;
-  std::string base_ = dir_.file("x.log.gz");
-};
-
-TEST_F(AgingTest, EveryCopyMovesOneAgeUpAndTheOldestGoes) {
+TEST(AgingTest, EveryCopyMovesOneAgeUpAndTheOldestGoes) {
   // The names on disk: the number goes before the archive extension, matched without case, or
   // after any other name.
   EXPECT_EQ(aged_name("/var/log/Agent.LOG.GZ", ".log.gz", 12), "/var/log/Agent.12.log.gz");
   EXPECT_EQ(aged_name("agent.txt.gz", ".log.gz", 3), "agent.txt.gz.3");
-  for (int n = 0; n <= 3; ++n) touch(age(n), "copy" + std::to_string(n));
-  age_files(base_, ".log.gz", 3);
+  logtest::temp_dir_t dir;
+  const std::string base = dir.file("x.log.gz");
+  auto age = [&](int n) { return aged_name(base, ".log.gz", static_cast<uint32_t>(n)); };
+  for (int n = 0; n <= 3; ++n) std::ofstream(age(n), std::ios::binary) << "copy" << n;
+  age_files(base, ".log.gz", 3);
   EXPECT_FALSE(util::fs::file_exists(age(0)));
-  EXPECT_EQ(logtest::read_file(age(1)), "copy0");
-  EXPECT_EQ(logtest::read_file(age(2)), "copy1");
-  EXPECT_EQ(logtest::read_file(age(3)), "copy2");
+  for (int n = 1; n <= 3; ++n)
+    EXPECT_EQ(logtest::read_file(age(n)), "copy" + std::to_string(n - 1));
   EXPECT_FALSE(util::fs::file_exists(age(4)));
 }
 
@@ -77,12 +68,6 @@ TEST(ZipWriterTest, FailedCloseIsLoggedNotThrown) {
   EXPECT_THROW(writer.close(), exc::runtime_exc_t);
   EXPECT_EQ(writer.stream(), nullptr);
 }
-
-class FileLogAgingTest : public testing::Test {
- protected:
-  logtest::temp_dir_t dir_;
-  std::string path_ = dir_.file("x.log");
-};
 
 }  // namespace
 }  // namespace logging

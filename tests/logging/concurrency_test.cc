@@ -1,6 +1,5 @@
 // Many threads logging through one logger at once: every record arrives whole, and each
 // thread's indentation is its own.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -17,18 +17,13 @@ using logtest::kFixedStamp;
 using logtest::thread_mark;
 using testing::ElementsAre;
 
-class LoggerTest : public testing::Test {
- protected:
-  std::string line(std::string_view body) {
+TEST(LoggerTest, PendingListIsBoundedByCountAndBytesAndDropsAreReported) {
+  logtest::fixed_time_t time;
+  const auto tag = boost::make_shared<format::line_format_t>("ch");
+  auto line = [](std::string_view body) {
     return kFixedStamp + thread_mark() + "ch       | " + std::string(body) + "\r\n";
-  }
-  void write(log_t& log, std::string_view text) { log.write(Info, 0, tag_, text); }
-
-  logtest::fixed_time_t time_;
-  boost::shared_ptr<format::line_format_t> tag_ = boost::make_shared<format::line_format_t>("ch");
-};
-
-TEST_F(LoggerTest, PendingListIsBoundedByCountAndBytesAndDropsAreReported) {
+  };
+  auto write = [&](log_t& log, std::string_view text) { log.write(Info, 0, tag, text); };
   log_t log;
   log.set_pending_limit(3);
   for (int i = 1; i <= 5; ++i) write(log, "r" + std::to_string(i));

@@ -4,7 +4,6 @@
 #include <arpa/inet.h>
 #endif
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
@@ -100,9 +99,6 @@ TEST_F(ExternalLogTest, DefaultsAndAnAddressThatIsNoAddress) {
   channel_->Info("x");
   EXPECT_EQ(receiver_->target().address, INADDR_NONE);
 }
-
-#ifndef _WIN32  // there the debugger gets what is said, not standard error
-#endif
 
 }  // namespace
 }  // namespace logging

@@ -1,6 +1,5 @@
 // Rebuilding messages from a header and a stream: generic and exception messages, the
 // errors for every other header, and routing through the deserialisation context.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
@@ -17,14 +16,7 @@
 namespace io::message {
 namespace {
 
-using testing::Bytes;
-using testing::bytes_t;
-
-std::string ErrorOf(const message_header_t& header, const bytes_t& bytes) {
-  CGenericMessageFactory factory;
-  CMemoryInputStream in(bytes);
-  return exctest::WhatOf<exc::runtime_exc_t>([&] { factory.Create(header, in); });
-}
+using namespace testing;
 
 TEST(GenericMessageFactory, RefusalsNameTheirReason) {
   const std::string context = "\nFailed to deserialize generic message";
@@ -48,7 +40,12 @@ TEST(GenericMessageFactory, RefusalsNameTheirReason) {
       {{106, 0}, {}, "Invalid message class: NAS Proxy message"},
       {{2, 0}, {}, "Invalid message class: Unknown message class (2)"},
   };
-  for (const auto& row : rows) EXPECT_EQ(ErrorOf(row.header, row.bytes), row.error);
+  for (const auto& row : rows) {
+    CGenericMessageFactory factory;
+    CMemoryInputStream in(row.bytes);
+    EXPECT_EQ(exctest::WhatOf<exc::runtime_exc_t>([&] { factory.Create(row.header, in); }),
+              row.error);
+  }
 }
 
 TEST(ExceptionMessage, RoundTripKeepsBlockAndSequence) {

@@ -21,8 +21,7 @@
 namespace io::message {
 namespace {
 
-using testing::Bytes;
-using testing::bytes_t;
+using namespace testing;
 
 // Writes the item through the message (buffer path, or after the body for a blob), reads it
 // back and returns the parsed item.

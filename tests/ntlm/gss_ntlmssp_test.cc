@@ -25,8 +25,7 @@ extern "C" __attribute__((visibility("default"), used)) const char* __lsan_defau
 namespace rpcrt::security::ntlm {
 namespace {
 
-using rpcrt::testing::StatusOf;
-using rpcrt::testing::TempFile;
+using namespace rpcrt::testing;
 
 gss_OID_desc kNtlmOid = {GSS_NTLMSSP_OID_LENGTH, const_cast<char*>(GSS_NTLMSSP_OID_STRING)};
 

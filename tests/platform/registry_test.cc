@@ -1,7 +1,6 @@
 #include "platform/registry.h"
 
 #include <fstream>
-#include <memory>
 #include <string>
 
 #include <gmock/gmock.h>
@@ -13,16 +12,6 @@
 namespace {
 
 using testing::HasSubstr;
-
-// A file in a fresh temporary directory, removed with it.
-class TempFile {
- public:
-  explicit TempFile(const std::string& bytes) { std::ofstream(path(), std::ios::binary) << bytes; }
-  std::string path() const { return dir_.file("registry.reg"); }
-
- private:
-  logtest::temp_dir_t dir_;
-};
 
 // What regedit writes: UTF-16LE with a byte-order mark and CRLF line ends.
 std::string AsRegeditFile(const std::string& utf8_lines) {
@@ -42,8 +31,8 @@ std::string AsRegeditFile(const std::string& utf8_lines) {
 class RegistryTest : public testing::Test {
  protected:
   void Load(const std::string& bytes) {
-    file_ = std::make_unique<TempFile>(bytes);
-    platform::ReloadRegistryForTesting(file_->path());
+    std::ofstream(dir_.file("registry.reg"), std::ios::binary) << bytes;
+    platform::ReloadRegistryForTesting(dir_.file("registry.reg"));
   }
   void TearDown() override { platform::ReloadRegistryForTesting("/nonexistent/registry.reg"); }
 
@@ -54,7 +43,7 @@ class RegistryTest : public testing::Test {
     return key;
   }
 
-  std::unique_ptr<TempFile> file_;
+  logtest::temp_dir_t dir_;
 };
 
 DWORD QueryDword(HKEY key, const char16_t* name) {

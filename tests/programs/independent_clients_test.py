@@ -10,8 +10,6 @@ import os
 import re
 import secrets
 import shutil
-import signal
-import socket
 import struct
 import subprocess
 import tempfile
@@ -19,8 +17,8 @@ import unittest
 
 from impacket.dcerpc.v5 import epm, rpcrt, transport
 from impacket.uuid import uuidtup_to_bin
+from server_process import ServerProcess, free_port
 
-SERVER = os.environ["ZELQA_RPC_SERVER"]
 ADDRESS = "127.0.0.17"
 DOMAIN, USER = "ZELQA", "alice"
 DORPC = ("d1c2c07a-d989-48cc-a423-b73ecd518d40", "1.0")
@@ -55,12 +53,6 @@ def do_rpc_answer(stub):
     return stub[16:16 + 2 * count].decode("utf-16-le").rstrip("\0")
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind((ADDRESS, 0))
-        return s.getsockname()[1]
-
-
 class IndependentClients(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -71,34 +63,16 @@ class IndependentClients(unittest.TestCase):
         # rpcclient reads a configuration file; an empty one keeps the machine's out of it.
         cls.smb_conf = os.path.join(cls.dir, "smb.conf")
         open(cls.smb_conf, "w").close()
-        cls.epm_port = 135 if os.geteuid() == 0 else free_port()
-        cls.stderr_path = os.path.join(cls.dir, "server.err")
-        with open(cls.stderr_path, "w") as err:
-            cls.proc = subprocess.Popen(
-                [SERVER, "--listen", f"{ADDRESS}:0", "--accounts",
-                 os.path.join(cls.dir, "accounts"), "--epm-port", str(cls.epm_port)],
-                stdout=subprocess.PIPE, stderr=err, text=True)
-        cls.port = None
-        for line in cls.proc.stdout:
-            if m := re.match(rf"listening on {re.escape(ADDRESS)} port (\d+)$", line.strip()):
-                cls.port = int(m.group(1))
-            if line.startswith("endpoint mapper on port"):
-                break
-        if cls.port is None:
-            cls.tearDownClass()
-            raise RuntimeError("server did not start: " + cls.log())
+        cls.epm_port = 135 if os.geteuid() == 0 else free_port(ADDRESS)
+        cls.server = ServerProcess(os.path.join(cls.dir, "server.err"), "--listen", f"{ADDRESS}:0",
+                                   "--accounts", os.path.join(cls.dir, "accounts"),
+                                   "--epm-port", str(cls.epm_port))
+        cls.port = cls.server.port
 
     @classmethod
     def tearDownClass(cls):
-        cls.proc.send_signal(signal.SIGTERM)
-        cls.proc.wait(10)
-        cls.proc.stdout.close()
+        cls.server.stop()
         shutil.rmtree(cls.dir, ignore_errors=True)
-
-    @classmethod
-    def log(cls):
-        with open(cls.stderr_path, errors="replace") as f:
-            return f.read()
 
     def connect(self, port, interface=None, auth_type=rpcrt.RPC_C_AUTHN_WINNT, password=None):
         """A sealed connection, bound to `interface` when given."""
@@ -127,8 +101,8 @@ class IndependentClients(unittest.TestCase):
                 long = "\u00e9x" * 6000
                 self.assertEqual(self.call(dce, long, "!"), long + "!")
         calls = re.findall(r" call from 127\.0\.0\.\d+:\d+ account (\S+) op 0 \d+ ms "
-                           r"succeeded$", self.log(), re.M)
-        self.assertGreaterEqual(calls.count(f"{DOMAIN}\\{USER}"), 4, self.log())
+                           r"succeeded$", self.server.log(), re.M)
+        self.assertGreaterEqual(calls.count(f"{DOMAIN}\\{USER}"), 4, self.server.log())
 
     def test_endpoint_mapper_sealed_by_impacket(self):
         entries = epm.hept_lookup(None, dce=self.connect(self.epm_port))
@@ -154,7 +128,7 @@ class IndependentClients(unittest.TestCase):
                      r"presentation contexts refused from {}: d1c2c07a-.* v1\.0 is not served",
                      r"bind refused from {}: authentication type 16: .*keytab",
                      r"bind refused from {}: a second bind on one connection"):
-            self.assertRegex(self.log(), line.format(r"127\.0\.0\.\d+:\d+"))
+            self.assertRegex(self.server.log(), line.format(r"127\.0\.0\.\d+:\d+"))
 
     def test_rpcclient_epmlookup_sealed(self):
         for auth in ("spnego", "ntlm"):

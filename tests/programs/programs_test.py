@@ -9,7 +9,6 @@ import os
 import re
 import secrets
 import shutil
-import signal
 import socket
 import struct
 import subprocess
@@ -19,6 +18,8 @@ import threading
 import time
 import unittest
 import uuid
+
+from server_process import ServerProcess, free_port
 
 SERVER = os.environ["ZELQA_RPC_SERVER"]
 CLIENT = os.environ["ZELQA_RPC"]
@@ -74,55 +75,6 @@ def read_exact(s, n):
     return data
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class ServerProcess:
-    """A zelqa-rpc-server on 127.0.0.1, stopped with SIGTERM."""
-
-    def __init__(self, workdir, epm_port, extra=()):
-        self.stderr_path = os.path.join(workdir, f"server-{epm_port}.err")
-        self.stderr = open(self.stderr_path, "w")
-        self.proc = subprocess.Popen(
-            [SERVER, "--listen", "127.0.0.1:0", "--accounts", os.path.join(workdir, "accounts"),
-             "--epm-port", str(epm_port), *extra],
-            stdout=subprocess.PIPE, stderr=self.stderr, text=True)
-        self.port = None
-        for line in self.proc.stdout:
-            if m := re.match(r"listening on 127\.0\.0\.1 port (\d+)$", line.strip()):
-                self.port = int(m.group(1))
-            if line.startswith("endpoint mapper on port"):
-                break
-        if self.port is None:
-            self.stop()
-            raise RuntimeError("server did not start: " + self.log())
-
-    def log(self):
-        with open(self.stderr_path) as f:
-            return f.read()
-
-    def call_lines(self):
-        return [l for l in self.log().splitlines() if " call from " in l]
-
-    def stop(self, timeout=10):
-        """SIGTERM; returns the exit status and the seconds it took."""
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-        start = time.monotonic()
-        try:
-            code = self.proc.wait(timeout)
-        finally:
-            if self.proc.poll() is None:
-                self.proc.kill()
-                self.proc.wait()
-            self.proc.stdout.close()
-            self.stderr.close()
-        return code, time.monotonic() - start
-
-
 class ProgramsTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="zelqa-programs-")
@@ -145,12 +97,14 @@ class ProgramsTest(unittest.TestCase):
 
     def tearDown(self):
         for server in self.servers:
-            if server.proc.poll() is None:
-                server.stop()
+            server.stop()
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def start_server(self, *extra):
-        server = ServerProcess(self.dir, self.epm_port, extra)
+        server = ServerProcess(
+            os.path.join(self.dir, f"server-{len(self.servers)}.err"), "--listen", "127.0.0.1:0",
+            "--accounts", os.path.join(self.dir, "accounts"), "--epm-port", str(self.epm_port),
+            *extra)
         self.servers.append(server)
         return server
 

@@ -22,24 +22,7 @@
 namespace rpcrt {
 namespace {
 
-using testing::kEchoInterface;
-using testing::kOpEcho;
-using testing::kOpFail;
-using testing::U32Stub;
-
-std::unique_ptr<client::Binding> BindTo(uint16_t port) {
-  return std::make_unique<client::Binding>(
-      client::StringBinding::Parse("ncacn_ip_tcp:127.0.0.1[" + std::to_string(port) + "]"));
-}
-
-Status CallStatus(client::Binding& b, uint16_t opnum, std::span<const uint8_t> stub = {}) {
-  try {
-    b.Call(kEchoInterface, opnum, stub);
-    return kOk;
-  } catch (const RpcError& e) {
-    return e.status();
-  }
-}
+using namespace testing;
 
 TEST(ServerFaults, HandlerStatusesReachTheClientUnchanged) {
   // Each status a handler may raise must come back as itself, through the client's own table.
@@ -47,7 +30,7 @@ TEST(ServerFaults, HandlerStatusesReachTheClientUnchanged) {
                         kBadStubData, kCallCancelled, kProcnumOutOfRange, Status{1234}}) {
     EXPECT_EQ(FaultStatusToStatus(server::HandlerFaultStatus(status)), status) << status;
   }
-  auto server = testing::StartEchoServer();
+  auto server = StartEchoServer();
   auto binding = BindTo(server->port());
   EXPECT_EQ(CallStatus(*binding, kOpFail, U32Stub(kCallFailed)), kCallFailed);
   // The failure ended that call only: the connection serves the next one.
@@ -66,9 +49,7 @@ TEST(ServerCallContext, HandlerSeesTheCallersAddress) {
       return std::vector<uint8_t>{};
     });
     server.Start();
-    client::Binding binding(client::StringBinding::Parse("ncacn_ip_tcp:" + address + "[" +
-                                                         std::to_string(server.port()) + "]"));
-    binding.Call(kEchoInterface, 0, {});
+    BindTo(server.port(), address)->Call(kEchoInterface, 0, {});
     const std::string prefix = address == "::1" ? "[::1]:" : "127.0.0.1:";
     ASSERT_EQ(seen.rfind(prefix, 0), 0u) << seen;
     const int port = std::stoi(seen.substr(prefix.size()));
@@ -215,7 +196,7 @@ TEST(ServerRequestLimits, RefusedFromTheFirstFragmentAndNothingHeld) {
 }
 
 TEST(ServerStop, ReturnsPromptlyWithIdleClientsConnected) {
-  auto server = testing::StartEchoServer();
+  auto server = StartEchoServer();
   std::vector<std::unique_ptr<client::Binding>> bound;
   for (int i = 0; i < 4; ++i) {
     bound.push_back(BindTo(server->port()));

@@ -5,13 +5,11 @@ ctest names the server program and the library in ZELQA_RPC_SERVER and ZELQA_RPC
 
 import os
 import secrets
-import socket
-import subprocess
-import time
 
 import pytest
 
 import zelqa_rpc
+from server_process import ServerProcess, free_port
 
 USER = "ZELQA\\alice"
 
@@ -25,21 +23,6 @@ class Server:
 
     def connect(self, **kwargs):
         return zelqa_rpc.Connection(self.host, self.port, self.user, self.password, **kwargs)
-
-
-def _wait_for_port(out_path, err_path, process):
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        with open(out_path) as out:
-            for line in out:
-                words = line.split()
-                if words[:2] == ["listening", "on"] and len(words) == 5:
-                    return int(words[4])
-        if process.poll() is not None:
-            break
-        time.sleep(0.05)
-    with open(err_path) as err:
-        pytest.fail(f"the server did not start: {err.read()}")
 
 
 @pytest.fixture(scope="session", autouse=True)
@@ -62,20 +45,12 @@ def server(tmp_path_factory):
     accounts = folder / "accounts"
     accounts.write_text(f"ZELQA:alice:{password}\n")
     accounts.chmod(0o600)
-    out, err = folder / "out", folder / "err"
-    with open(out, "w") as out_file, open(err, "w") as err_file:
-        process = subprocess.Popen(
-            [os.environ["ZELQA_RPC_SERVER"], "--listen", "127.0.0.1:0", "--accounts",
-             str(accounts), "--no-epm"], stdout=out_file, stderr=err_file)
+    process = ServerProcess(str(folder / "err"), "--listen", "127.0.0.1:0", "--accounts",
+                            str(accounts), "--no-epm")
     try:
-        yield Server(_wait_for_port(out, err, process), password)
+        yield Server(process.port, password)
     finally:
-        process.terminate()
-        try:
-            process.wait(10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+        process.stop()
 
 
 @pytest.fixture
@@ -87,6 +62,4 @@ def conn(server):
 @pytest.fixture
 def closed_port():
     """A loopback port on which nothing listens."""
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    return free_port()

@@ -3,7 +3,7 @@
 import gc
 import os
 import re
-import threading
+from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
@@ -101,21 +101,11 @@ def test_bad_arguments_are_refused_before_the_library(conn, server):
 
 
 def test_calls_from_several_threads_share_one_connection(conn):
-    answers, errors = [], []
-
     def worker(n):
-        try:
-            for i in range(5):
-                answers.append(conn.call(f"{n}:", str(i)) == f"{n}:{i}")
-        except Exception as e:  # noqa: BLE001 - reported below
-            errors.append(e)
+        return [conn.call(f"{n}:", str(i)) == f"{n}:{i}" for i in range(5)]
 
-    threads = [threading.Thread(target=worker, args=(n,)) for n in range(4)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    assert errors == [] and answers == [True] * 20
+    with ThreadPoolExecutor(4) as pool:  # a worker's exception is raised here
+        assert sum(pool.map(worker, range(4)), []) == [True] * 20
 
 
 def test_library_lookup(monkeypatch, tmp_path):

@@ -11,46 +11,27 @@ namespace {
 using security::AuthnLevel;
 using security::AuthnService;
 
-constexpr char kAccounts[] = "EXAMPLE:alice:Secret-1\n";
+TEST(Authenticated, SignedCallsAtIntegrity) {
+  testing::TempFile accounts{"EXAMPLE:alice:Secret-1\n"};
+  server::ServerOptions options;
+  options.credentials = security::ServerCredentials{accounts.path(), "", ""};
+  server::Server server(options);
+  server.RegisterInterface(
+      testing::kEchoInterface, testing::kEchoOpCount,
+      [](const server::CallContext& call) {
+        return std::vector<uint8_t>(call.stub.begin(), call.stub.end());
+      },
+      AuthnLevel::kPktIntegrity);
+  server.Start();
 
-client::AuthInfo Ntlm(AuthnLevel level) {
   client::AuthInfo auth;
   auth.service = AuthnService::kWinNt;
-  auth.level = level;
+  auth.level = AuthnLevel::kPktIntegrity;
   auth.principal = u"zelqa/localhost";
   auth.credentials.identity.emplace(u"alice", u"EXAMPLE", u"Secret-1");
-  return auth;
-}
-
-class Authenticated : public ::testing::Test {
- protected:
-  void SetUp() override {
-    server::ServerOptions options;
-    options.credentials = security::ServerCredentials{accounts_.path(), "", ""};
-    server_ = std::make_unique<server::Server>(options);
-    server_->RegisterInterface(
-        testing::kEchoInterface, testing::kEchoOpCount,
-        [](const server::CallContext& call) {
-          return std::vector<uint8_t>(call.stub.begin(), call.stub.end());
-        },
-        AuthnLevel::kPktIntegrity);
-    server_->Start();
-  }
-
-  std::unique_ptr<client::Binding> Bind(const client::AuthInfo& auth) {
-    auto b = std::make_unique<client::Binding>(client::StringBinding::Parse(
-        "ncacn_ip_tcp:127.0.0.1[" + std::to_string(server_->port()) + "]"));
-    b->SetAuthInfo(auth);
-    b->SetCallTimeout(10000);
-    return b;
-  }
-
-  testing::TempFile accounts_{kAccounts};
-  std::unique_ptr<server::Server> server_;
-};
-
-TEST_F(Authenticated, SignedCallsAtIntegrity) {
-  auto b = Bind(Ntlm(AuthnLevel::kPktIntegrity));
+  auto b = testing::BindTo(server.port());
+  b->SetAuthInfo(auth);
+  b->SetCallTimeout(10000);
   auto stub = testing::Pattern(12000, 4);
   EXPECT_EQ(b->Call(testing::kEchoInterface, testing::kOpEcho, stub).stub, stub);
 }

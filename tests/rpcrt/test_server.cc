@@ -20,6 +20,21 @@ std::vector<uint8_t> U32Stub(uint32_t value) {
           static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
 }
 
+std::unique_ptr<client::Binding> BindTo(uint16_t port, const std::string& host) {
+  return std::make_unique<client::Binding>(
+      client::StringBinding::Parse("ncacn_ip_tcp:" + host + "[" + std::to_string(port) + "]"));
+}
+
+Status CallStatus(client::Binding& b, uint16_t opnum, std::span<const uint8_t> stub,
+                  const SyntaxId& iface) {
+  try {
+    b.Call(iface, opnum, stub);
+    return kOk;
+  } catch (const RpcError& e) {
+    return e.status();
+  }
+}
+
 std::unique_ptr<server::Server> StartEchoServer(const std::string& address, uint16_t port) {
   server::ServerOptions options;
   options.address = address;

@@ -4,11 +4,14 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "rpcrt/client/binding.h"
 #include "rpcrt/pdu/syntax.h"
 #include "rpcrt/server/server.h"
+#include "rpcrt/status.h"
 
 namespace rpcrt::testing {
 
@@ -25,5 +28,11 @@ std::unique_ptr<server::Server> StartEchoServer(const std::string& address = "12
 
 std::vector<uint8_t> Pattern(size_t size, uint8_t seed = 1);
 std::vector<uint8_t> U32Stub(uint32_t value);
+
+// An unauthenticated binding to ncacn_ip_tcp:`host`[`port`].
+std::unique_ptr<client::Binding> BindTo(uint16_t port, const std::string& host = "127.0.0.1");
+// How a call of `opnum` ends: kOk, or the status of the RpcError it throws.
+Status CallStatus(client::Binding& b, uint16_t opnum, std::span<const uint8_t> stub = {},
+                  const SyntaxId& iface = kEchoInterface);
 
 }  // namespace rpcrt::testing

@@ -13,8 +13,7 @@
 namespace rpcrt {
 namespace {
 
-using testing::Concat;
-using testing::Hex;
+using namespace testing;
 
 struct Reply {
   std::optional<std::u16string> answer;

@@ -9,9 +9,7 @@
 namespace rpcrt::epm {
 namespace {
 
-using rpcrt::testing::Concat;
-using rpcrt::testing::Hex;
-using rpcrt::testing::StatusOf;
+using namespace rpcrt::testing;
 
 constexpr SyntaxId kDoRpcInterface{MakeUuid("d1c2c07a-d989-48cc-a423-b73ecd518d40"), 1, 0};
 

@@ -1,4 +1,3 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -11,8 +10,7 @@
 namespace rpcrt {
 namespace {
 
-using testing::Hex;
-using testing::StatusOf;
+using namespace testing;
 
 TEST(NdrWriterTest, PrimitivesAlignToTheirSizeFromTheStubStart) {
   NdrWriter w;

@@ -8,10 +8,8 @@
 namespace rpcrt {
 namespace {
 
-using security::AuthnLevel;
-using security::AuthnService;
-using testing::Concat;
-using testing::Hex;
+using namespace security;
+using namespace testing;
 
 constexpr SyntaxId kDoRpcInterface{MakeUuid("d1c2c07a-d989-48cc-a423-b73ecd518d40"), 1, 0};
 const char* const kDoRpcSyntaxHex = "7ac0c2d1 89d9 cc48 a423b73ecd518d40 0100 0000";

@@ -25,12 +25,15 @@ import time
 ADDRESS = "127.0.0.14"
 NETBIOS_NAME = "ZELQA14"
 DCERPCD = "/usr/libexec/samba/samba-dcerpcd"
-DIRS = ("private", "lock", "state", "cache", "pid", "ncalrpc", "log", "bind-dns", "ntp_signd",
-        "winbindd", "usershare")
+# Every place Samba writes to, each a folder of the test's own.
+DIRS = {"private dir": "private", "lock directory": "lock", "state directory": "state",
+        "cache directory": "cache", "pid directory": "pid", "ncalrpc dir": "ncalrpc",
+        "binddns dir": "bind-dns", "ntp signd socket directory": "ntp_signd",
+        "winbindd socket directory": "winbindd", "usershare path": "usershare"}
 
 
 def write_config(top):
-    for d in DIRS:
+    for d in (*DIRS.values(), "log"):
         os.makedirs(os.path.join(top, d))
     path = os.path.join(top, "smb.conf")
     with open(path, "w") as f:
@@ -41,23 +44,13 @@ def write_config(top):
   interfaces = {ADDRESS}/8
   bind interfaces only = yes
   rpc start on demand helpers = no
-  private dir = {top}/private
-  lock directory = {top}/lock
-  state directory = {top}/state
-  cache directory = {top}/cache
-  pid directory = {top}/pid
-  ncalrpc dir = {top}/ncalrpc
   log file = {top}/log/log.%m
-  binddns dir = {top}/bind-dns
-  ntp signd socket directory = {top}/ntp_signd
-  winbindd socket directory = {top}/winbindd
-  usershare path = {top}/usershare
   passdb backend = tdbsam:{top}/private/passdb.tdb
   load printers = no
   printcap name = /dev/null
   disable spoolss = yes
   include system krb5 conf = no
-""")
+""" + "".join(f"  {option} = {top}/{d}\n" for option, d in DIRS.items()))
     return path
 
 
@@ -160,14 +153,11 @@ def main():
             if not any(protseq in line for line in expected):
                 failures.append(f"Samba registered no {protseq} endpoint: {expected}")
 
-        password_file = os.path.join(top, "password")
-        user_file = os.path.join(top, "ntlm_user")
-        with open(password_file, "w") as f:
-            f.write(password + "\n")
-        with open(user_file, "w") as f:
-            f.write(f"{NETBIOS_NAME}:{user}:{password}\n")
-        with open(os.path.join(top, "wrong"), "w") as f:
-            f.write("wrong\n")
+        password_file, user_file = f"{top}/password", f"{top}/ntlm_user"
+        for path, line in ((password_file, password), (f"{top}/wrong", "wrong"),
+                           (user_file, f"{NETBIOS_NAME}:{user}:{password}")):
+            with open(path, "w") as f:
+                f.write(line + "\n")
         # No Kerberos: the ticket cache does not exist, so Negotiate settles on NTLM.
         env = dict(os.environ, KRB5CCNAME=f"FILE:{top}/no-ccache")
         env.pop("NTLM_USER_FILE", None)

@@ -10,14 +10,7 @@
 namespace {
 
 using namespace rpcrt::security;
-using zelqa::testing::Establish;
-using zelqa::testing::KdcEnvironment;
-using zelqa::testing::MakePdu;
-using zelqa::testing::Pdu;
-using zelqa::testing::Sign;
-using zelqa::testing::StatusOf;
-using zelqa::testing::U16;
-using zelqa::testing::Verify;
+using namespace zelqa::testing;
 
 ClientCredentials Alice() {
   const std::string pw = KdcEnvironment::kdc().Password("alice");

@@ -11,10 +11,7 @@
 namespace {
 
 using namespace rpcrt::security;
-using zelqa::testing::Establish;
-using zelqa::testing::ExpectSealedTraffic;
-using zelqa::testing::KdcEnvironment;
-using zelqa::testing::MitContext;
+using namespace zelqa::testing;
 
 constexpr const char* kTarget = "zelqa/localhost@ZELQA.TEST";
 

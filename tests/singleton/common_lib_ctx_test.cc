@@ -14,9 +14,7 @@
 namespace common {
 namespace {
 
-using ::testing::Contains;
-using ::testing::HasSubstr;
-using ::testing::Not;
+using namespace ::testing;
 
 // Must run before anything else in this process touches the context.
 TEST(CommonLibCtx, ConcurrentFirstRequestsShareOneContext) {

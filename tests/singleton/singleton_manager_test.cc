@@ -14,15 +14,11 @@ struct Reinstaller {
   Reinstaller() { CSingletonManagerInstaller installer; }
 };
 
-class SingletonManagerTest : public ::testing::Test {
- protected:
-  void SetUp() override { InstallSingletonManager(); }
-  void TearDown() override { RemoveSingletonManager(); }
-};
-
-TEST_F(SingletonManagerTest, InstallerInsideRequestRefusesInsteadOfHanging) {
+TEST(SingletonManagerTest, InstallerInsideRequestRefusesInsteadOfHanging) {
+  InstallSingletonManager();
   EXPECT_THAT(exctest::WhatOf<exc::runtime_exc_t>([] { GetSingleton<Reinstaller>(); }),
               ::testing::HasSubstr("cannot be installed or removed inside a singleton"));
+  RemoveSingletonManager();
 }
 
 }  // namespace
