@@ -42,6 +42,9 @@ TEST(RethrowWithContext, FromANestedHandlerTheClassAndCodeStay) {
   ASSERT_TRUE(win) << "win_sys_exc_t lost its class";
   EXPECT_EQ(win->error_code(), 5u);
   EXPECT_EQ(win->lines().back().text, "Context Z");
+  EXPECT_TRUE(RethrownFromNestedHandler(runtime_exc_t("inner")));
+  EXPECT_TRUE(RethrownFromNestedHandler(exc::CZelqaInternalError("inner")));
+  EXPECT_TRUE(RethrownFromNestedHandler(exc::CRuntimeExcWithStack("inner")));
 }
 
 TEST(RethrowWithContext, ForeignExceptionsBecomeRuntimeExceptionsAndTraceContextIsATraceLine) {

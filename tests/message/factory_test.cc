@@ -37,7 +37,14 @@ TEST(GenericMessageFactory, RefusalsNameTheirReason) {
        "Failed to retrieve value from the binary stream: received less bytes (0) than expected "
        "(1)." +
            context},
+      {{100, 0}, {}, "Invalid message class: NAS Main extent message"},
+      {{101, 0}, {}, "Invalid message class: NAS Main Meta extent message"},
+      {{102, 0}, {}, "Invalid message class: NAS Main Data extent message"},
+      {{103, 0}, {}, "Invalid message class: NAS Secondary extent message"},
+      {{104, 0}, {}, "Invalid message class: NAS Secondary Meta extent message"},
+      {{105, 0}, {}, "Invalid message class: NAS Secondary Data extent message"},
       {{106, 0}, {}, "Invalid message class: NAS Proxy message"},
+      {{107, 0}, {}, "Invalid message class: NAS Master message"},
       {{2, 0}, {}, "Invalid message class: Unknown message class (2)"},
   };
   for (const auto& row : rows) {

@@ -122,6 +122,29 @@ TEST(BlobItem, SizeLimitOnCreateAndResize) {
   EXPECT_EQ(blob.Get(), Bytes({1, 2, 3, 0, 0}));
 }
 
+// Every numeric type at both limits, through a whole message and through a byte stream alone,
+// and named by its display text.
+template <class... Items>
+void ExpectLimitsRoundTrip() {
+  (
+      [] {
+        using T = typename Items::value_type;
+        for (T v : {std::numeric_limits<T>::lowest(), std::numeric_limits<T>::max()}) {
+          EXPECT_EQ(ThroughMessage(boost::make_shared<Items>(v))->Get(), v);
+          ExpectStreamRoundTrip(Items(v));
+          EXPECT_EQ(Items(v).ToString().find("(?)"), std::string::npos);
+        }
+      }(),
+      ...);
+}
+
+TEST(NumericItems, LimitsRoundTrip) {
+  ExpectLimitsRoundTrip<CMessageDataInt8, CMessageDataUInt8, CMessageDataInt16, CMessageDataUInt16,
+                        CMessageDataInt32, CMessageDataUInt32, CMessageDataInt64,
+                        CMessageDataUInt64, CMessageDataFloat32, CMessageDataFloat64,
+                        CMessageDataBoolean, CMessageDataTime>();
+}
+
 TEST(ItemDisplay, TextsPerType) {
   EXPECT_EQ(CMessageDataInt32(-2147483647 - 1).ToString(), "(Int32) -2147483648");
   EXPECT_EQ(CMessageDataUInt64(18446744073709551615ull).ToString(),
