@@ -43,6 +43,11 @@ Kdc::Kdc() {
     if (eq == std::string::npos) continue;
     setenv(line.substr(prefix.size(), eq - prefix.size()).c_str(), line.substr(eq + 1).c_str(), 1);
   }
+  // MIT's own mechanisms only. gss-ntlmssp, where installed, joins every credential MIT's
+  // SPNEGO acquires with a password and leaks a digest object at each acquisition.
+  const std::string no_plugins = dir_ + "/mech.conf";
+  std::ofstream(no_plugins).close();
+  setenv("GSS_MECH_CONFIG", no_plugins.c_str(), 1);
 }
 
 Kdc::~Kdc() {
