@@ -8,30 +8,23 @@
 #include <string>
 #include <vector>
 
+#include "logging/registry_keys.h"
 #include "platform/reg_file_parser.h"
+#include "rpcrt/ndr/byte_order.h"
 
 namespace zelqa::tools {
 namespace {
 
-constexpr char kDefaultStore[] = "/etc/zelqa/registry.reg";
-constexpr std::u16string_view kProductKey = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix";
-// The library refuses a larger store rather than read it into memory.
-constexpr std::uintmax_t kMaxStoreSize = 16 << 20;
-
-bool EqualAsciiNoCase(std::u16string_view a, std::u16string_view b) {
-  const auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? c - 0x20 : c; };
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (upper(a[i]) != upper(b[i])) return false;
-  }
-  return true;
+// The full path of the product key, as the registry file spells it.
+std::u16string ProductKeyPath() {
+  return std::u16string(u"HKEY_LOCAL_MACHINE\\") + logging::kProductKey;
 }
 
 // The store's bytes; empty when it cannot be read, which the library takes for an empty store.
 std::vector<uint8_t> ReadStore(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec) ||
-      std::filesystem::file_size(path, ec) > kMaxStoreSize || ec) {
+      std::filesystem::file_size(path, ec) > platform::kMaxRegistryFileSize || ec) {
     return {};
   }
   std::ifstream in(path, std::ios::binary);
@@ -41,8 +34,8 @@ std::vector<uint8_t> ReadStore(const std::string& path) {
 }  // namespace
 
 std::optional<uint32_t> ProductDwordSetting(std::u16string_view name) {
-  const char* env = std::getenv("ZELQA_REGISTRY_FILE");
-  const std::string path = env != nullptr && *env != '\0' ? env : kDefaultStore;
+  const char* env = std::getenv(platform::kRegistryFileVariable);
+  const std::string path = env != nullptr && *env != '\0' ? env : platform::kDefaultRegistryFile;
   const platform::RegFile file = platform::ParseRegFile(ReadStore(path));
   // As the library reports a malformed line: on the debugger output, which it sends to
   // standard error when ZELQA_DEBUG_OUTPUT is set.
@@ -52,18 +45,19 @@ std::optional<uint32_t> ProductDwordSetting(std::u16string_view name) {
       std::fwrite(line.data(), 1, line.size(), stderr);
     }
   }
+  const std::u16string product_key = platform::FoldRegistryName(ProductKeyPath());
+  const std::u16string wanted = platform::FoldRegistryName(name);
   const platform::RegFileValue* last = nullptr;
   for (const platform::RegFileKey& key : file.keys) {
-    if (!EqualAsciiNoCase(key.path, kProductKey)) continue;
+    if (platform::FoldRegistryName(key.path) != product_key) continue;
     for (const platform::RegFileValue& value : key.values) {
-      if (EqualAsciiNoCase(value.name, name)) last = &value;
+      if (platform::FoldRegistryName(value.name) == wanted) last = &value;
     }
   }
   if (last == nullptr || last->type != REG_DWORD || last->data.size() != sizeof(uint32_t)) {
     return std::nullopt;
   }
-  return static_cast<uint32_t>(last->data[0] | last->data[1] << 8 | last->data[2] << 16 |
-                               static_cast<uint32_t>(last->data[3]) << 24);
+  return rpcrt::LoadLe<uint32_t>(last->data);
 }
 
 }  // namespace zelqa::tools

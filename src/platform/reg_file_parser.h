@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/win_types.h"
@@ -36,5 +37,15 @@ struct RegFile {
 std::u16string DecodeRegFileText(std::span<const uint8_t> bytes);
 
 RegFile ParseRegFile(std::span<const uint8_t> bytes);
+
+// The file that holds the registry on Linux: named by this variable, else the default path. Far
+// above any real settings file, a larger one is refused rather than read into memory.
+inline constexpr char kRegistryFileVariable[] = "ZELQA_REGISTRY_FILE";
+inline constexpr char kDefaultRegistryFile[] = "/etc/zelqa/registry.reg";
+inline constexpr uint64_t kMaxRegistryFileSize = 16 << 20;
+
+// Key paths and value names compare after this folding: ASCII, Latin-1 and basic Cyrillic
+// letters, which covers the names a settings file holds; other characters compare exactly.
+std::u16string FoldRegistryName(std::u16string_view name);
 
 }  // namespace platform

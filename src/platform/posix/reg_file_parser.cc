@@ -307,4 +307,17 @@ RegFile ParseRegFile(std::span<const uint8_t> bytes) {
   return Parser(text).Run();
 }
 
+std::u16string FoldRegistryName(std::u16string_view name) {
+  std::u16string out(name);
+  for (char16_t& c : out) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+        (c >= 0x430 && c <= 0x44F)) {
+      c -= 0x20;
+    } else if (c >= 0x450 && c <= 0x45F) {
+      c -= 0x50;
+    }
+  }
+  return out;
+}
+
 }  // namespace platform

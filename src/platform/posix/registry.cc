@@ -20,10 +20,6 @@
 namespace platform {
 namespace {
 
-constexpr const char* kDefaultPath = "/etc/zelqa/registry.reg";
-// Far above any real settings file; a larger one is refused rather than read into memory.
-constexpr off_t kMaxFileSize = 16 << 20;
-
 struct StoredValue {
   DWORD type;
   std::vector<uint8_t> data;
@@ -36,21 +32,6 @@ struct StoredKey {
 struct Store {
   std::unordered_map<std::u16string, StoredKey> keys;  // by folded full path
 };
-
-// Case folding for names: ASCII, Latin-1 and basic Cyrillic letters, which covers the
-// names a settings file holds; other characters compare exactly.
-std::u16string Fold(std::u16string_view name) {
-  std::u16string out(name);
-  for (char16_t& c : out) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-        (c >= 0x430 && c <= 0x44F)) {
-      c -= 0x20;
-    } else if (c >= 0x450 && c <= 0x45F) {
-      c -= 0x50;
-    }
-  }
-  return out;
-}
 
 struct PredefinedKey {
   HKEY handle;
@@ -73,10 +54,11 @@ std::shared_ptr<const Store> Build(const RegFile& file) {
   auto store = std::make_shared<Store>();
   for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
                     HKEY_CURRENT_CONFIG}) {
-    store->keys[Fold(Predefined(root)->root)];  // the roots exist even in an empty registry
+    store->keys[FoldRegistryName(
+        Predefined(root)->root)];  // the roots exist even in an empty registry
   }
   for (const RegFileKey& key : file.keys) {
-    const std::u16string folded = Fold(key.path);
+    const std::u16string folded = FoldRegistryName(key.path);
     // Importing a key creates its ancestors, so they can be opened too.
     for (size_t slash = folded.find(u'\\'); slash != std::u16string::npos;
          slash = folded.find(u'\\', slash + 1)) {
@@ -84,7 +66,8 @@ std::shared_ptr<const Store> Build(const RegFile& file) {
     }
     StoredKey& stored = store->keys[folded];
     for (const RegFileValue& value : key.values) {
-      stored.values[Fold(value.name)] = StoredValue{value.type, value.data};  // last one wins
+      stored.values[FoldRegistryName(value.name)] =
+          StoredValue{value.type, value.data};  // last one wins
     }
   }
   return store;
@@ -112,8 +95,8 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, bool& missin
     why = "not a regular file";
     return false;
   }
-  if (st.st_size > kMaxFileSize) {
-    why = "larger than " + std::to_string(kMaxFileSize) + " bytes";
+  if (static_cast<uint64_t>(st.st_size) > kMaxRegistryFileSize) {
+    why = "larger than " + std::to_string(kMaxRegistryFileSize) + " bytes";
     return false;
   }
   bytes.resize(static_cast<size_t>(st.st_size));
@@ -147,8 +130,8 @@ Registry& TheRegistry() {
 
 void LoadLocked(Registry& r, std::string path) REQUIRES(r.mutex) {
   if (path.empty()) {
-    const char* env = std::getenv("ZELQA_REGISTRY_FILE");
-    path = env != nullptr && *env != '\0' ? env : kDefaultPath;
+    const char* env = std::getenv(kRegistryFileVariable);
+    path = env != nullptr && *env != '\0' ? env : kDefaultRegistryFile;
   }
   r.diagnostics.clear();
   std::vector<uint8_t> bytes;
@@ -206,7 +189,7 @@ const platform::StoredKey* ResolveLocked(Registry& r, HKEY key, const platform::
                                          std::u16string& path) REQUIRES(r.mutex) {
   if (const auto* predefined = platform::Predefined(key)) {
     store = &platform::CurrentLocked(r);
-    path = platform::Fold(predefined->root);
+    path = platform::FoldRegistryName(predefined->root);
     return &store->keys.at(path);
   }
   if (key == nullptr || r.open_keys.count(key) == 0) return nullptr;
@@ -229,7 +212,7 @@ LSTATUS OpenKey(HKEY key, const std::u16string* sub_key, PHKEY result) {
     if (sub.front() == u'\\') return ERROR_BAD_PATHNAME;
     while (!sub.empty() && sub.back() == u'\\') sub.remove_suffix(1);
     path += u'\\';
-    path += platform::Fold(sub);
+    path += platform::FoldRegistryName(sub);
   }
   const auto found = store->keys.find(path);
   if (found == store->keys.end()) return ERROR_FILE_NOT_FOUND;
@@ -263,7 +246,7 @@ LSTATUS QueryValue(HKEY key, const std::u16string& name, bool narrow, LPDWORD re
   const platform::StoredKey* stored = ResolveLocked(r, key, store, path);
   if (stored == nullptr) return ERROR_INVALID_HANDLE;
 
-  const auto found = stored->values.find(platform::Fold(name));
+  const auto found = stored->values.find(platform::FoldRegistryName(name));
   if (found == stored->values.end()) return ERROR_FILE_NOT_FOUND;
   const std::vector<uint8_t> bytes = Presented(found->second, narrow);
   if (type != nullptr) *type = found->second.type;
