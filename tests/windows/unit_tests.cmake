@@ -4,9 +4,6 @@
 # descriptors, processes that fork, file modes), and what pins the Linux build's own answers
 # (the compiler's type names, the ANSI code page being UTF-8, a freed string pointer set to null,
 # which Wine's run time leaves).
-# Cases that still expect the Linux build's texts where Wine's differ (system texts, the thread
-# mark's width); their expected texts are to come from the platform.
-set(ZELQA_WINE_GTEST_FILTER --gtest_filter=-ErrorText.FixedTableComesFirstAndSystemTextsLoseTheirLineBreak:RethrowWithContext.FromANestedHandlerTheClassAndCodeStay:RecordFormatTest.NamedLayoutHasSecondsAndShortThreadMark)
 add_subdirectory(googletest)
 
 set(shared ${PROJECT_SOURCE_DIR}/tests)
@@ -19,7 +16,7 @@ function(zelqa_windows_unit_test name)
   # The POSIX functions mingw's run time lacks; the registry store loads .reg text as there.
   target_compile_options(${name} PRIVATE -include ${CMAKE_CURRENT_SOURCE_DIR}/posix_compat.h)
   target_sources(${name} PRIVATE registry_import.cc ${posix_platform}/reg_file_parser.cc)
-  add_test(NAME ${name} COMMAND ${name} ${ZELQA_WINE_GTEST_FILTER})
+  add_test(NAME ${name} COMMAND ${name})
   # Wine ends a crashed program with its debugger's status, which may be 0: only GoogleTest's
   # own summary says that every test ran and passed.
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ZELQA_WINE_ENVIRONMENT}" TIMEOUT 300
