@@ -12,6 +12,8 @@ packages=(
   # for Negotiate; its daemon need not run) to run it.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
   wine wine64 winbind
+  # The Debian package is installed on a fresh minimal Debian 12 root that mmdebstrap makes.
+  mmdebstrap
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds from scratch and runs every test: a plain build with warnings
-# as errors, then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# as errors, its Debian package installed on a fresh Debian 12 root and called there, then the
+# same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then
 # the concurrency tests under ThreadSanitizer, then the Windows DLLs (built with mingw-w64, run
 # under Wine), then a clang build checked by its thread-safety analysis that also holds the fuzz
 # targets, and a short run of each.
@@ -20,7 +21,8 @@ build() {  # build DIR [cmake args...] [-- targets...]
 }
 
 stage plain build and tests
-build build/ci
+# Installed under /usr, as the Debian package installs it: its test checks the package's files.
+build build/ci -DCMAKE_INSTALL_PREFIX=/usr
 ctest --test-dir build/ci --output-on-failure -j "$jobs"
 
 # Hooks for tests (named ...ForTesting) do not ship: nothing in the shared library calls them,
@@ -31,6 +33,10 @@ if nm -C "$dll" | grep ForTesting | grep -v SessionKeyForTesting; then
   echo "$dll holds hooks for tests" >&2
   exit 1
 fi
+
+stage Debian package on a clean Debian 12 root
+(cd build/ci && cpack -G DEB >/dev/null)
+bash tests/install/clean_root_install.sh build/ci/packages/zelqa-rpc_*_amd64.deb
 
 stage AddressSanitizer, UndefinedBehaviorSanitizer, coverage
 # The sanitizer build is also the coverage build: what the suite protects is the share of the
