@@ -7,42 +7,34 @@
 # Usage: clean_root_install.sh DEB
 set -euo pipefail
 deb=$(realpath "$1")
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
-# Everything runs in the customize hook, while mmdebstrap has /proc and /dev mounted in the root.
-cat >"$root/check.sh" <<'EOF'
+# The host that with_server.sh runs: LIBRARY HOST PORT USER PASSWORD_FILE SERVICE.
+cat >"$work/host.sh" <<'EOF'
+#!/bin/bash
 set -euo pipefail
-dir=$(mktemp -d)
-password=Clean-Root-1
-printf 'CLEAN:alice:%s\n' "$password" >"$dir/accounts"
-printf '%s\n' "$password" >"$dir/password"
-zelqa-rpc-server --listen 127.0.0.1:0 --accounts "$dir/accounts" --no-epm >"$dir/out" 2>"$dir/err" &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-for _ in $(seq 1 100); do
-  grep -q 'listening on' "$dir/out" 2>/dev/null && break
-  sleep 0.05
-done
-port=$(awk '/listening on/ {print $5; exit}' "$dir/out")
-[ -n "$port" ] || { cat "$dir/err"; exit 1; }
-answer=$(zelqa-rpc call --host 127.0.0.1 --port "$port" --user 'CLEAN\alice' \
-  --password-file "$dir/password" "installed " "call")
-echo "zelqa-rpc call: $answer"
-python3 - "$port" "$password" <<'PY'
+echo "zelqa-rpc call: $(zelqa-rpc call --host "$2" --port "$3" --user "$4" --password-file "$5" \
+  --service "$6" "installed " "call")"
+python3 - "$@" <<'PY'
 import sys
 import zelqa_rpc
-port, password = int(sys.argv[1]), sys.argv[2]
-with zelqa_rpc.Connection("127.0.0.1", port, "CLEAN\\alice", password, "zelqa") as c:
-    print("python call:", c.call("python ", "call"))
+_, host, port, user, password_file, service = sys.argv[1:]
+password = open(password_file).read().rstrip("\n")
+with zelqa_rpc.Connection(host, int(port), user, password, service) as connection:
+    print("python call:", connection.call("python ", "call"))
 PY
 EOF
-# shellcheck disable=SC2016
-# The package file is copied in: dpkg runs inside the root and sees only its files.
+chmod +x "$work/host.sh"
+# dpkg runs inside the root and sees only its files, so the package and scripts are copied in.
 mmdebstrap --quiet --variant=apt \
-  --customize-hook='cp "'"$deb"'" "$1/tmp/zelqa-rpc.deb" && cp "'"$root/check.sh"'" "$1/check.sh"' \
+  --customize-hook="cp '$deb' \"\$1/tmp/zelqa-rpc.deb\"" \
+  --customize-hook="cp -p '$work/host.sh' '$here/../api/with_server.sh' \"\$1/tmp/\"" \
   --customize-hook='chroot "$1" apt-get install --yes --quiet /tmp/zelqa-rpc.deb' \
-  --customize-hook='chroot "$1" bash /check.sh' \
-  bookworm "$root/tree" | tee "$root/log"
-grep -q '^zelqa-rpc call: ' "$root/log" && grep -q '^python call: ' "$root/log"
+  --customize-hook='chroot "$1" bash /tmp/with_server.sh zelqa-rpc-server /tmp/host.sh -' \
+  bookworm "$work/root" >"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
+grep -E '^(The following NEW packages|  [a-z]|[0-9]+ upgraded|zelqa-rpc call|python call)' "$work/log"
+grep -q '^zelqa-rpc call: installed call$' "$work/log"
+grep -q '^python call: python call$' "$work/log"
 echo ok
