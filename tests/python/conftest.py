@@ -9,7 +9,7 @@ import secrets
 import pytest
 
 import zelqa_rpc
-from server_process import ServerProcess, free_port
+from server_process import ServerProcess, free_port, write_registry
 
 USER = "ZELQA\\alice"
 
@@ -28,14 +28,8 @@ class Server:
 @pytest.fixture(scope="session", autouse=True)
 def registry(tmp_path_factory):
     """Short retry waits, read once when the library first needs its options."""
-    path = tmp_path_factory.mktemp("registry") / "registry.reg"
-    path.write_text(
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
-        '"RpcRetryCount"=dword:00000002\r\n"RpcRetryIntervalMs"=dword:0000000a\r\n'
-    )
-    os.environ["ZELQA_REGISTRY_FILE"] = str(path)
-    return path
+    path = write_registry(tmp_path_factory.mktemp("registry") / "registry.reg")
+    os.environ["ZELQA_REGISTRY_FILE"] = path
 
 
 @pytest.fixture(scope="session")
