@@ -56,25 +56,17 @@ static int text_is(zelqa_char_t* w, const char* want) {
   return same;
 }
 
-static char* read_first_line(const char* path) {
-  FILE* f = fopen(path, "r");
-  if (!f) return NULL;
-  char buf[512];
-  char* line = fgets(buf, sizeof buf, f);
-  fclose(f);
-  if (!line) return NULL;
-  buf[strcspn(buf, "\r\n")] = 0;
-  return strdup(buf);
-}
-
 /* Connects, calls once, disconnects, and checks that the identifier is gone. */
 static void call_through(connect_fn rpc_connect, call_fn do_rpc_call, disconnect_fn rpc_disconnect,
                          char** argv) {
-  char* password = read_first_line(argv[5]);
-  CHECK(password != NULL);
+  char password[512] = "";
+  FILE* file = fopen(argv[5], "r");
+  CHECK(file && fgets(password, sizeof password, file));
+  if (file) fclose(file);
+  password[strcspn(password, "\r\n")] = 0;
   zelqa_char_t* host = widen(argv[2]);
   zelqa_char_t* user = widen(argv[4]);
-  zelqa_char_t* pass = widen(password ? password : "");
+  zelqa_char_t* pass = widen(password);
   zelqa_char_t* service = widen(argv[6]);
   zelqa_char_t* r1 = widen("Hello, ");
   zelqa_char_t* r2 = widen("world");
@@ -100,7 +92,6 @@ static void call_through(connect_fn rpc_connect, call_fn do_rpc_call, disconnect
   free(user);
   free(pass);
   free(service);
-  free(password);
 }
 
 int main(int argc, char** argv) {
