@@ -5,6 +5,7 @@ The programs come from the environment (ZELQA_RPC_SERVER, ZELQA_RPC, ZELQA_RPC_L
 Each test starts its own server on free ports with an NTLM account and a registry store that
 moves the endpoint mapper and shortens the client's retries, so nothing waits long.
 """
+import contextlib
 import os
 import pathlib
 import re
@@ -104,6 +105,11 @@ class ProgramsTest(unittest.TestCase):
         return self.zelqa_rpc("call", "--host", "127.0.0.1", "--port",
                               str(server.port if port is None else port), request1, request2)
 
+    def assert_fails(self, result, message):
+        """zelqa-rpc failed with nothing on standard output and `message` in its error text."""
+        self.assertEqual((result.returncode, result.stdout), (1, ""), result.stderr)
+        self.assertIn(message, result.stderr)
+
     def assert_gone(self, pid_file):
         """The command and what it started in the background were killed and reaped."""
         with open(pid_file) as f:
@@ -139,13 +145,10 @@ class ProgramsTest(unittest.TestCase):
     def test_wrong_password_and_unknown_host_fail_with_the_error_text(self):
         server = self.start_server()
         self.password_file.write_text("not-" + self.password + "\n")
-        denied = self.call(server, "a", "b")
-        self.assertEqual((denied.returncode, denied.stdout), (1, ""))
-        self.assertIn("Access is denied", denied.stderr)
+        self.assert_fails(self.call(server, "a", "b"), "Access is denied")
         unknown = self.zelqa_rpc("call", "--host", "no-such-host.invalid", "--port", "4000", "a",
                                  "b")
-        self.assertEqual(unknown.returncode, 1)
-        self.assertIn("The RPC server is unavailable", unknown.stderr)
+        self.assert_fails(unknown, "The RPC server is unavailable")
         self.assertEqual(server.call_lines(), [])
 
     def test_password_from_standard_input_and_verbose_log_records(self):
@@ -181,8 +184,7 @@ class ProgramsTest(unittest.TestCase):
 
     def test_lookup_without_a_mapper_fails(self):
         r = self.zelqa_rpc("lookup", "--host", "127.0.0.1", "--epm-port", str(free_port()))
-        self.assertEqual((r.returncode, r.stdout), (1, ""))
-        self.assertIn("1722", r.stderr)
+        self.assert_fails(r, "1722")
 
     # --- command line ------------------------------------------------------------------------
 
@@ -232,11 +234,8 @@ class ProgramsTest(unittest.TestCase):
                          ok.stderr)
         latin1 = self.call(server, "latin1", "")
         self.assertEqual((latin1.returncode, latin1.stdout), (0, "caf\ufffd\n"))
-        failed = self.call(server, "fail", "42")
-        self.assertEqual((failed.returncode, failed.stdout), (1, ""))
-        self.assertIn("no such record: 42", failed.stderr)
-        silent = self.call(server, "other", "")
-        self.assertIn("The command exited with status 9.", silent.stderr)
+        self.assert_fails(self.call(server, "fail", "42"), "no such record: 42")
+        self.assert_fails(self.call(server, "other", ""), "The command exited with status 9.")
         server.stop()
         outcomes = [LOG_LINE.match(l).group(2) for l in server.call_lines()]
         self.assertEqual(outcomes, ["succeeded", "succeeded", "failed: command exited with status 3",
@@ -249,12 +248,9 @@ class ProgramsTest(unittest.TestCase):
         start = time.monotonic()
         slow = self.call(server, "slow", pid_file)
         self.assertLess(time.monotonic() - start, 20)
-        self.assertEqual(slow.returncode, 1)
-        self.assertIn("did not finish within 0.5 s", slow.stderr)
+        self.assert_fails(slow, "did not finish within 0.5 s")
         self.assert_gone(pid_file)
-        big = self.call(server, "big", "")
-        self.assertEqual(big.returncode, 1)
-        self.assertIn("more than 1000 bytes", big.stderr)
+        self.assert_fails(self.call(server, "big", ""), "more than 1000 bytes")
         # The server goes on serving.
         self.assertEqual(self.call(server, "echo", "x").returncode, 0)
         server.stop()
@@ -290,10 +286,8 @@ class ProgramsTest(unittest.TestCase):
         def trickle():
             while not stop.wait(1):
                 for s in hogs[::2]:
-                    try:
+                    with contextlib.suppress(OSError):
                         s.send(b"\x05")
-                    except OSError:
-                        pass
         trickler = threading.Thread(target=trickle)
         trickler.start()
         try:
@@ -311,9 +305,7 @@ class ProgramsTest(unittest.TestCase):
                 s.close()
         # Authenticated callers in a call are not closed for a newcomer: it is refused.
         slow = [self.start_slow_call(server, f"slow{i}.pid")[0] for i in range(4)]
-        refused = self.call(server, "echo", "x")
-        self.assertEqual(refused.returncode, 1)
-        self.assertIn("The RPC server is unavailable", refused.stderr)
+        self.assert_fails(self.call(server, "echo", "x"), "The RPC server is unavailable")
         server.stop()
         for p in slow:
             p.communicate(timeout=60)
