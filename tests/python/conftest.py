@@ -9,7 +9,7 @@ import secrets
 import pytest
 
 import zelqa_rpc
-from server_process import ServerProcess, free_port, write_registry
+from server_process import ServerProcess, write_registry
 
 USER = "ZELQA\\alice"
 
@@ -51,9 +51,3 @@ def server(tmp_path_factory):
 def conn(server):
     with server.connect() as connection:
         yield connection
-
-
-@pytest.fixture
-def closed_port():
-    """A loopback port on which nothing listens."""
-    return free_port()

@@ -8,6 +8,7 @@ from concurrent.futures import ThreadPoolExecutor
 import pytest
 
 import zelqa_rpc
+from server_process import free_port
 from zelqa_rpc import E_FAIL, Connection, ZelqaRpcError
 
 
@@ -49,9 +50,9 @@ def test_wrong_password_raises_with_the_library_text(server):
     assert failure.value.hresult == E_FAIL
 
 
-def test_nothing_listening_raises(closed_port):
+def test_nothing_listening_raises():
     with pytest.raises(ZelqaRpcError, match="The RPC server is unavailable") as failure:
-        with Connection("127.0.0.1", closed_port, "ZELQA\\alice", "pw") as c:
+        with Connection("127.0.0.1", free_port(), "ZELQA\\alice", "pw") as c:
             c.call("a", "b")
     assert failure.value.function in ("RpcConnect", "DoRpcCall")
 
