@@ -57,8 +57,7 @@ TEST(ExecHandler, RequestsAndCallerReachTheCommandAsUtf8) {
 TEST(ExecHandler, RequestsShapedLikeOptionsStayData) {
   // Given as arguments, these would make sort write its output to a file of the caller's
   // choosing.
-  const std::string dir = ::testing::TempDir();
-  const std::string planted = dir + "/sorted-by-request";
+  const std::string planted = ::testing::TempDir() + "/sorted-by-request";
   std::remove(planted.c_str());
   ExecHandler handler({"sort"}, {});
   std::string summary;
