@@ -56,11 +56,9 @@ def pdu(ptype, flags, body, call_id=1):
 
 
 def bind_pdu(iface_uuid, major, minor):
-    body = struct.pack("<HHIB3x", 5840, 5840, 0, 1)
-    body += struct.pack("<HBx", 0, 1) + uuid.UUID(iface_uuid).bytes_le + struct.pack(
-        "<HH", major, minor)
-    body += uuid.UUID(NDR_UUID).bytes_le + struct.pack("<I", 2)
-    return pdu(11, 0x03, body)
+    context = struct.pack("<HBx16sHH16sI", 0, 1, uuid.UUID(iface_uuid).bytes_le, major, minor,
+                          uuid.UUID(NDR_UUID).bytes_le, 2)
+    return pdu(11, 0x03, struct.pack("<HHIB3x", 5840, 5840, 0, 1) + context)
 
 
 def request_pdu(flags, stub_size):
@@ -134,10 +132,8 @@ class ProgramsTest(unittest.TestCase):
         self.assertEqual((mapped.returncode, mapped.stdout), (0, "again x\n"), mapped.stderr)
         code, _ = server.stop()
         self.assertEqual(code, 0)
-        lines = server.call_lines()
-        self.assertEqual(len(lines), 2, server.log())
-        for line in lines:
-            self.assertEqual(LOG_LINE.match(line).groups(), (USER, "succeeded"), line)
+        self.assertEqual([LOG_LINE.match(line).groups() for line in server.call_lines()],
+                         [(USER, "succeeded")] * 2, server.log())
         # The log names callers, never what they asked.
         self.assertNotIn("Hello", server.log())
         self.assertNotIn(self.password, server.log())

@@ -11,12 +11,9 @@
 namespace zelqa::server {
 namespace {
 
-const std::vector<std::string> kBase = {"--listen", "127.0.0.1:0", "--accounts", "a"};
-
 ServerArgs Parse(std::vector<std::string> extra) {
-  std::vector<std::string> args = kBase;
-  args.insert(args.end(), extra.begin(), extra.end());
-  return ParseServerArgs(args);
+  extra.insert(extra.begin(), {"--listen", "127.0.0.1:0", "--accounts", "a"});
+  return ParseServerArgs(extra);
 }
 
 TEST(ServerArgs, ExecTakesEverythingAfterIt) {
