@@ -110,8 +110,7 @@ class ProgramsTest(unittest.TestCase):
 
     def assert_gone(self, pid_file):
         """The command and what it started in the background were killed and reaped."""
-        with open(pid_file) as f:
-            pids = f.read().split()
+        pids = pathlib.Path(pid_file).read_text().split()
         self.assertEqual(len(pids), 2)
         for pid in pids:
             for _ in range(100):  # the orphaned grandchild is reaped by init, a moment later
@@ -312,8 +311,8 @@ class ProgramsTest(unittest.TestCase):
         server = self.start_server()
 
         def kib(field):
-            with open(f"/proc/{server.proc.pid}/status") as f:
-                return int(re.search(rf"^{field}:\s+(\d+) kB", f.read(), re.M).group(1))
+            status = pathlib.Path(f"/proc/{server.proc.pid}/status").read_text()
+            return int(re.search(rf"^{field}:\s+(\d+) kB", status, re.M).group(1))
         before = kib("VmRSS")
         streams = []
         for i in range(64):
