@@ -12,10 +12,11 @@ from server_process import free_port
 from zelqa_rpc import E_FAIL, Connection, ZelqaRpcError
 
 
-def test_call_returns_the_servers_answer(conn):
+def test_call_returns_the_servers_answer_and_the_password_is_not_kept(conn, server):
     assert re.fullmatch(r"\{[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\}", conn.id)
     assert conn.call("Hello, ", "world") == "Hello, world"
     assert conn.call("again", "") == "again"
+    assert server.password not in repr(vars(conn)) + repr(conn)
 
 
 @pytest.mark.parametrize(
@@ -77,11 +78,6 @@ def test_an_abandoned_connection_is_closed_when_collected(server):
     gc.collect()
     with pytest.raises(ZelqaRpcError, match="No such connection"):
         library.call(connection_id, "a", "b")
-
-
-def test_password_is_not_kept(server):
-    with server.connect() as conn:
-        assert server.password not in repr(vars(conn)) + repr(conn)
 
 
 def test_bad_arguments_are_refused_before_the_library(conn, server):
