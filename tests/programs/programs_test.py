@@ -103,6 +103,10 @@ class ProgramsTest(unittest.TestCase):
         return self.zelqa_rpc("call", "--host", "127.0.0.1", "--port",
                               str(server.port if port is None else port), request1, request2)
 
+    def assert_prints(self, result, stdout):
+        """zelqa-rpc succeeded and wrote `stdout`."""
+        self.assertEqual((result.returncode, result.stdout), (0, stdout), result.stderr)
+
     def assert_fails(self, result, message):
         """zelqa-rpc failed with nothing on standard output and `message` in its error text."""
         self.assertEqual((result.returncode, result.stdout), (1, ""), result.stderr)
@@ -127,8 +131,7 @@ class ProgramsTest(unittest.TestCase):
         self.assertEqual((on_port.returncode, on_port.stdout, on_port.stderr),
                          (0, "Hello, wörld\n", ""))
         # Port 0: the endpoint mapper is asked, on the port the registry store names.
-        mapped = self.call(server, "again ", "x", port=0)
-        self.assertEqual((mapped.returncode, mapped.stdout), (0, "again x\n"), mapped.stderr)
+        self.assert_prints(self.call(server, "again ", "x", port=0), "again x\n")
         code, _ = server.stop()
         self.assertEqual(code, 0)
         self.assertEqual([LOG_LINE.match(line).groups() for line in server.call_lines()],
@@ -151,7 +154,7 @@ class ProgramsTest(unittest.TestCase):
         r = self.zelqa_rpc("call", "--library", LIBRARY, "--host", "127.0.0.1", "--port",
                            str(server.port), "--user", USER, "--verbose", "p", "q",
                            stdin=self.password + "\n", auth=False)
-        self.assertEqual((r.returncode, r.stdout), (0, "pq\n"), r.stderr)
+        self.assert_prints(r, "pq\n")
         self.assertIn("Using SPN: zelqa/127.0.0.1", r.stderr)
         self.assertNotIn(self.password, r.stderr)
 
@@ -224,11 +227,9 @@ class ProgramsTest(unittest.TestCase):
 
     def test_exec_answers_with_standard_output_or_fails_with_standard_error(self):
         server = self.exec_server()
-        ok = self.call(server, "echo", "wörld; $(rm -rf /)")  # an argument, never shell text
-        self.assertEqual((ok.returncode, ok.stdout), (0, f"echo|wörld; $(rm -rf /)|{USER}\n"),
-                         ok.stderr)
-        latin1 = self.call(server, "latin1", "")
-        self.assertEqual((latin1.returncode, latin1.stdout), (0, "caf\ufffd\n"))
+        self.assert_prints(self.call(server, "echo", "wörld; $(rm -rf /)"),  # never shell text
+                           f"echo|wörld; $(rm -rf /)|{USER}\n")
+        self.assert_prints(self.call(server, "latin1", ""), "caf\ufffd\n")
         self.assert_fails(self.call(server, "fail", "42"), "no such record: 42")
         self.assert_fails(self.call(server, "other", ""), "The command exited with status 9.")
         server.stop()
@@ -247,7 +248,7 @@ class ProgramsTest(unittest.TestCase):
         self.assert_gone(pid_file)
         self.assert_fails(self.call(server, "big", ""), "more than 1000 bytes")
         # The server goes on serving.
-        self.assertEqual(self.call(server, "echo", "x").returncode, 0)
+        self.assert_prints(self.call(server, "echo", "x"), f"echo|x|{USER}\n")
         server.stop()
         outcomes = [LOG_LINE.match(l).group(2) for l in server.call_lines()]
         self.assertEqual(outcomes[:2], ["failed: command timed out",
@@ -290,8 +291,7 @@ class ProgramsTest(unittest.TestCase):
             start = time.monotonic()
             served = self.call(server, "echo", "x", port=0)
             took = time.monotonic() - start
-            self.assertEqual((served.returncode, served.stdout), (0, f"echo|x|{USER}\n"),
-                             served.stderr)
+            self.assert_prints(served, f"echo|x|{USER}\n")
             self.assertLess(took, 1.0)
         finally:
             stop.set()
