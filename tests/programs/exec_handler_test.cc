@@ -79,8 +79,7 @@ TEST(ExecHandler, BothStreamsFloodingNeitherBlocks) {
 }
 
 TEST(ExecHandler, OutputLimitIsInclusive) {
-  ChildLimits limits;
-  limits.max_output = 4096;
+  const ChildLimits limits{.max_output = 4096};
   EXPECT_TRUE(RunScript("head -c 4096 /dev/zero", u"", u"", limits).outcome.succeeded);
   Ran over = RunScript("head -c 4097 /dev/zero", u"", u"", limits);
   EXPECT_FALSE(over.outcome.succeeded);
