@@ -1,7 +1,6 @@
 /* Loads the shared library the way a host does and drives the four exports from C.
  * Usage: abi_test LIBRARY [HOST PORT USER PASSWORD_FILE SERVICE]
  * Without a server it checks the paths that need none; with one it also calls through. */
-#define _POSIX_C_SOURCE 200809L
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
