@@ -15,11 +15,12 @@ USER = "ZELQA\\alice"
 
 
 class Server:
-    def __init__(self, port, password):
+    def __init__(self, port, password, accounts):
         self.host = "127.0.0.1"
         self.port = port
         self.user = USER
         self.password = password
+        self.accounts = accounts  # the server's account file, also a client's NTLM_USER_FILE
 
     def connect(self, **kwargs):
         return zelqa_rpc.Connection(self.host, self.port, self.user, self.password, **kwargs)
@@ -42,7 +43,7 @@ def server(tmp_path_factory):
     process = ServerProcess(str(folder / "err"), "--listen", "127.0.0.1:0", "--accounts",
                             str(accounts), "--no-epm")
     try:
-        yield Server(process.port, password)
+        yield Server(process.port, password, accounts)
     finally:
         process.stop()
 

@@ -34,10 +34,8 @@ def test_text_round_trips(conn, request1, request2):
     assert conn.call(request1, request2) == request1 + request2
 
 
-def test_empty_user_is_the_current_user(server, monkeypatch, tmp_path):
-    accounts = tmp_path / "ntlm_user"
-    accounts.write_text(f"ZELQA:alice:{server.password}\n")
-    monkeypatch.setenv("NTLM_USER_FILE", str(accounts))
+def test_empty_user_is_the_current_user(server, monkeypatch):
+    monkeypatch.setenv("NTLM_USER_FILE", str(server.accounts))
     with Connection(server.host, server.port) as conn:
         assert conn.call("as ", "alice") == "as alice"
 
