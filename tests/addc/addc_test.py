@@ -104,10 +104,8 @@ class DomainControllerTest(unittest.TestCase):
 
     def test_a_ticket_the_server_cannot_accept_is_access_denied_at_once(self):
         server = start_server(self.dir, os.path.join(self.dir, "other.keytab"))
-        try:
-            done, seconds = self.call(server.port, "ZAD\\alice")
-        finally:
-            server.stop()
+        self.addCleanup(server.stop)
+        done, seconds = self.call(server.port, "ZAD\\alice")
         self.assertEqual(done.returncode, 1)
         self.assertIn("Access is denied.", done.stderr)
         self.assertNotIn("Reconnecting", done.stderr)
