@@ -13,7 +13,7 @@ import tempfile
 import time
 import unittest
 
-from server_process import ServerProcess
+from server_process import ServerProcess, write_registry
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "..", "..", "scripts", "addc.sh")
@@ -42,13 +42,7 @@ class DomainControllerTest(unittest.TestCase):
             for line in f:
                 name, _, value = line.removeprefix("export ").strip().partition("=")
                 env[name] = value
-        registry = os.path.join(cls.dir, "registry.reg")
-        with open(registry, "w", newline="\r\n") as f:
-            f.write("Windows Registry Editor Version 5.00\n\n"
-                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\n"
-                    '"RpcRetryCount"=dword:00000002\n'
-                    '"RpcRetryIntervalMs"=dword:0000000a\n')
-        env["ZELQA_REGISTRY_FILE"] = registry
+        env["ZELQA_REGISTRY_FILE"] = write_registry(os.path.join(cls.dir, "registry.reg"))
         env.pop("NTLM_USER_FILE", None)
         cls.env = env
         cls.password_file = os.path.join(cls.dir, "alice.password")
@@ -71,16 +65,21 @@ class DomainControllerTest(unittest.TestCase):
                               env=env or self.env, timeout=120)
         return done, time.monotonic() - start
 
-    def test_every_account_form_authenticates_with_kerberos(self):
-        cache = os.path.join(self.dir, "alice.ccache")
+    def kinit(self, cache):
+        """Alice's tickets in a new cache; returns the KRB5CCNAME that names it."""
+        ccache = "FILE:" + os.path.join(self.dir, cache)
         with open(self.password_file) as f:
             subprocess.run(["kinit", "alice@ZAD.TEST"], stdin=f, check=True, capture_output=True,
-                           env=dict(self.env, KRB5CCNAME="FILE:" + cache))
+                           env=dict(self.env, KRB5CCNAME=ccache))
+        return ccache
+
+    def test_every_account_form_authenticates_with_kerberos(self):
+        cache = self.kinit("alice.ccache")
         # The explicit forms must not borrow the ticket cache.
         nowhere = "FILE:" + os.path.join(self.dir, "no.ccache")
         for name, user, ccache in [("NetBIOS domain", ["ZAD\\alice"], nowhere),
                                    ("principal", ["alice@ZAD.TEST"], nowhere),
-                                   ("ticket cache", [], "FILE:" + cache)]:
+                                   ("ticket cache", [], cache)]:
             with self.subTest(name):
                 done, _ = self.call(self.server.port, *user,
                                     env=dict(self.env, KRB5CCNAME=ccache))
@@ -92,11 +91,7 @@ class DomainControllerTest(unittest.TestCase):
         self.assertRegex(self.server.log(), r"account ZAD\\alice op 0 \d+ ms succeeded")
 
     def test_lookup_of_the_dc_mapper_as_the_current_user(self):
-        cache = os.path.join(self.dir, "lookup.ccache")
-        env = dict(self.env, KRB5CCNAME="FILE:" + cache)
-        with open(self.password_file) as f:
-            subprocess.run(["kinit", "alice@ZAD.TEST"], stdin=f, check=True, capture_output=True,
-                           env=env)
+        env = dict(self.env, KRB5CCNAME=self.kinit("lookup.ccache"))
         done = subprocess.run([CLIENT, "lookup", "--host", ADDRESS, "--verbose"],
                               capture_output=True, text=True, env=env, timeout=120)
         self.assertEqual(done.returncode, 0, done.stderr)
@@ -109,10 +104,8 @@ class DomainControllerTest(unittest.TestCase):
 
     def test_a_ticket_the_server_cannot_accept_is_access_denied_at_once(self):
         server = start_server(self.dir, os.path.join(self.dir, "other.keytab"))
-        try:
-            done, seconds = self.call(server.port, "ZAD\\alice")
-        finally:
-            server.stop()
+        self.addCleanup(server.stop)
+        done, seconds = self.call(server.port, "ZAD\\alice")
         self.assertEqual(done.returncode, 1)
         self.assertIn("Access is denied.", done.stderr)
         self.assertNotIn("Reconnecting", done.stderr)

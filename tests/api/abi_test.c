@@ -1,7 +1,6 @@
 /* Loads the shared library the way a host does and drives the four exports from C.
  * Usage: abi_test LIBRARY [HOST PORT USER PASSWORD_FILE SERVICE]
  * Without a server it checks the paths that need none; with one it also calls through. */
-#define _POSIX_C_SOURCE 200809L
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -27,7 +26,7 @@ static int failures = 0;
     }                                                                          \
   } while (0)
 
-/* ASCII to UTF-16 (the tests use ASCII only). */
+/* ASCII to UTF-16, for the command line's arguments. */
 static zelqa_char_t* widen(const char* s) {
   size_t n = strlen(s);
   zelqa_char_t* w = malloc((n + 1) * sizeof(zelqa_char_t));
@@ -56,28 +55,18 @@ static int text_is(zelqa_char_t* w, const char* want) {
   return same;
 }
 
-static char* read_first_line(const char* path) {
-  FILE* f = fopen(path, "r");
-  if (!f) return NULL;
-  char buf[512];
-  char* line = fgets(buf, sizeof buf, f);
-  fclose(f);
-  if (!line) return NULL;
-  buf[strcspn(buf, "\r\n")] = 0;
-  return strdup(buf);
-}
-
 /* Connects, calls once, disconnects, and checks that the identifier is gone. */
 static void call_through(connect_fn rpc_connect, call_fn do_rpc_call, disconnect_fn rpc_disconnect,
                          char** argv) {
-  char* password = read_first_line(argv[5]);
-  CHECK(password != NULL);
+  char password[512] = "";
+  FILE* file = fopen(argv[5], "r");
+  CHECK(file && fgets(password, sizeof password, file));
+  if (file) fclose(file);
+  password[strcspn(password, "\r\n")] = 0;
   zelqa_char_t* host = widen(argv[2]);
   zelqa_char_t* user = widen(argv[4]);
-  zelqa_char_t* pass = widen(password ? password : "");
+  zelqa_char_t* pass = widen(password);
   zelqa_char_t* service = widen(argv[6]);
-  zelqa_char_t* r1 = widen("Hello, ");
-  zelqa_char_t* r2 = widen("world");
   zelqa_char_t *id = NULL, *answer = NULL, *error = NULL;
   zelqa_hresult_t hr =
       rpc_connect(host, (uint32_t)strtoul(argv[3], NULL, 10), user, pass, service, &id, &error);
@@ -86,21 +75,18 @@ static void call_through(connect_fn rpc_connect, call_fn do_rpc_call, disconnect
     char* id_text = narrow(id);
     CHECK(strlen(id_text) == 38 && id_text[0] == '{' && id_text[37] == '}');
     free(id_text);
-    hr = do_rpc_call(id, r1, r2, &answer, &error);
+    hr = do_rpc_call(id, u"Hello, ", u"world", &answer, &error);
     CHECK(hr == ZELQA_S_OK ? text_is(answer, "Hello, world") : text_is(error, NULL));
     error = NULL;
     CHECK(rpc_disconnect(id, &error) == ZELQA_S_OK);
-    CHECK(do_rpc_call(id, r1, r2, &answer, &error) == ZELQA_E_FAIL);
+    CHECK(do_rpc_call(id, u"Hello, ", u"world", &answer, &error) == ZELQA_E_FAIL);
     lib_str_free(error);
     lib_str_free(id);
   }
-  free(r1);
-  free(r2);
   free(host);
   free(user);
   free(pass);
   free(service);
-  free(password);
 }
 
 int main(int argc, char** argv) {
@@ -121,11 +107,10 @@ int main(int argc, char** argv) {
   if (failures) return 1;
 
   /* An identifier that was never returned: E_FAIL, the text, the answer untouched. */
-  zelqa_char_t* bogus = widen("{00000000-0000-0000-0000-000000000000}");
-  zelqa_char_t* req = widen("x");
+  const zelqa_char_t* bogus = u"{00000000-0000-0000-0000-000000000000}";
   zelqa_char_t* answer = (zelqa_char_t*)0x1;
   zelqa_char_t* error = NULL;
-  CHECK(do_rpc_call(bogus, req, req, &answer, &error) == ZELQA_E_FAIL);
+  CHECK(do_rpc_call(bogus, u"x", u"x", &answer, &error) == ZELQA_E_FAIL);
   CHECK(answer == (zelqa_char_t*)0x1);
   CHECK(text_is(error,
                 "Failed to call RPC method. No such connection: "
@@ -135,8 +120,6 @@ int main(int argc, char** argv) {
   CHECK(rpc_disconnect(bogus, &error) == ZELQA_S_OK);
   CHECK(error == (zelqa_char_t*)0x1);
   lib_str_free(NULL);
-  free(bogus);
-  free(req);
 
   if (argc == 7) call_through(rpc_connect, do_rpc_call, rpc_disconnect, argv);
   /* A host may unload the library; it stays mapped (it is linked nodelete), so its

@@ -57,8 +57,7 @@ TEST(ExecHandler, RequestsAndCallerReachTheCommandAsUtf8) {
 TEST(ExecHandler, RequestsShapedLikeOptionsStayData) {
   // Given as arguments, these would make sort write its output to a file of the caller's
   // choosing.
-  const std::string dir = ::testing::TempDir();
-  const std::string planted = dir + "/sorted-by-request";
+  const std::string planted = ::testing::TempDir() + "/sorted-by-request";
   std::remove(planted.c_str());
   ExecHandler handler({"sort"}, {});
   std::string summary;
@@ -80,8 +79,7 @@ TEST(ExecHandler, BothStreamsFloodingNeitherBlocks) {
 }
 
 TEST(ExecHandler, OutputLimitIsInclusive) {
-  ChildLimits limits;
-  limits.max_output = 4096;
+  const ChildLimits limits{.max_output = 4096};
   EXPECT_TRUE(RunScript("head -c 4096 /dev/zero", u"", u"", limits).outcome.succeeded);
   Ran over = RunScript("head -c 4097 /dev/zero", u"", u"", limits);
   EXPECT_FALSE(over.outcome.succeeded);
@@ -119,8 +117,7 @@ TEST(ExecHandler, CancelEndsRunningCommandsAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_EQ(ran.outcome.error_message, u"The server is stopping; the command was stopped.");
   // Later calls are refused the same way rather than started.
-  std::string summary;
-  EXPECT_FALSE(handler.Call(u"", u"", {}, summary).succeeded);
+  EXPECT_FALSE(handler.Call(u"", u"", {}, ran.summary).succeeded);
   ExpectNoChildLeft();
 }
 

@@ -46,13 +46,6 @@ def do_rpc_stub(request1, request2):
     return out
 
 
-def do_rpc_answer(stub):
-    """The answer string of a DoRpc reply that succeeded."""
-    referent, _, _, count = struct.unpack_from("<4L", stub)
-    assert referent != 0, stub.hex()
-    return stub[16:16 + 2 * count].decode("utf-16-le").rstrip("\0")
-
-
 class IndependentClients(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -89,8 +82,12 @@ class IndependentClients(unittest.TestCase):
         return dce
 
     def call(self, dce, request1, request2):
+        """DoRpc's answer string, from a reply that succeeded."""
         dce.call(0, do_rpc_stub(request1, request2))
-        return do_rpc_answer(dce.recv())
+        stub = dce.recv()
+        referent, _, _, count = struct.unpack_from("<4L", stub)
+        assert referent != 0, stub.hex()
+        return stub[16:16 + 2 * count].decode("utf-16-le").rstrip("\0")
 
     def test_do_rpc_sealed_by_impacket(self):
         for auth_type in (rpcrt.RPC_C_AUTHN_WINNT, CarryingNtlm(rpcrt.RPC_C_AUTHN_GSS_NEGOTIATE)):

@@ -5,7 +5,9 @@ The programs come from the environment (ZELQA_RPC_SERVER, ZELQA_RPC, ZELQA_RPC_L
 Each test starts its own server on free ports with an NTLM account and a registry store that
 moves the endpoint mapper and shortens the client's retries, so nothing waits long.
 """
+import contextlib
 import os
+import pathlib
 import re
 import secrets
 import shutil
@@ -19,7 +21,7 @@ import time
 import unittest
 import uuid
 
-from server_process import ServerProcess, free_port
+from server_process import ServerProcess, free_port, write_registry
 
 SERVER = os.environ["ZELQA_RPC_SERVER"]
 CLIENT = os.environ["ZELQA_RPC"]
@@ -54,44 +56,26 @@ def pdu(ptype, flags, body, call_id=1):
 
 
 def bind_pdu(iface_uuid, major, minor):
-    body = struct.pack("<HHIB3x", 5840, 5840, 0, 1)
-    body += struct.pack("<HBx", 0, 1) + uuid.UUID(iface_uuid).bytes_le + struct.pack(
-        "<HH", major, minor)
-    body += uuid.UUID(NDR_UUID).bytes_le + struct.pack("<I", 2)
-    return pdu(11, 0x03, body)
+    context = struct.pack("<HBx16sHH16sI", 0, 1, uuid.UUID(iface_uuid).bytes_le, major, minor,
+                          uuid.UUID(NDR_UUID).bytes_le, 2)
+    return pdu(11, 0x03, struct.pack("<HHIB3x", 5840, 5840, 0, 1) + context)
 
 
 def request_pdu(flags, stub_size):
     return pdu(0, flags, struct.pack("<IHH", 64 << 20, 0, 0) + bytes(stub_size), call_id=2)
 
 
-def read_exact(s, n):
-    data = b""
-    while len(data) < n:
-        more = s.recv(n - len(data))
-        if not more:
-            raise ConnectionError("closed")
-        data += more
-    return data
-
-
 class ProgramsTest(unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="zelqa-programs-")
+        self.dir = pathlib.Path(tempfile.mkdtemp(prefix="zelqa-programs-"))
         self.password = "Pw-" + secrets.token_urlsafe(12)
-        with open(os.path.join(self.dir, "accounts"), "w") as f:
-            f.write(f"ZELQA:alice:{self.password}\n")
-        self.password_file = os.path.join(self.dir, "password")
-        with open(self.password_file, "w") as f:
-            f.write(self.password + "\n")
+        self.accounts = self.dir / "accounts"
+        self.accounts.write_text(f"ZELQA:alice:{self.password}\n")
+        self.password_file = self.dir / "password"
+        self.password_file.write_text(self.password + "\n")
         self.epm_port = free_port()
-        registry = os.path.join(self.dir, "registry.reg")
-        with open(registry, "w", newline="\r\n") as f:
-            f.write("Windows Registry Editor Version 5.00\n\n"
-                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\n"
-                    f'"RpcEndpointMapperPort"=dword:{self.epm_port:08x}\n'
-                    '"RpcRetryCount"=dword:00000002\n'
-                    '"RpcRetryIntervalMs"=dword:0000000a\n')
+        registry = write_registry(os.path.join(self.dir, "registry.reg"),
+                                  RpcEndpointMapperPort=self.epm_port)
         self.env = dict(os.environ, ZELQA_REGISTRY_FILE=registry)
         self.servers = []
 
@@ -103,23 +87,34 @@ class ProgramsTest(unittest.TestCase):
     def start_server(self, *extra):
         server = ServerProcess(
             os.path.join(self.dir, f"server-{len(self.servers)}.err"), "--listen", "127.0.0.1:0",
-            "--accounts", os.path.join(self.dir, "accounts"), "--epm-port", str(self.epm_port),
-            *extra)
+            "--accounts", self.accounts, "--epm-port", str(self.epm_port), *extra)
         self.servers.append(server)
         return server
 
-    def zelqa_rpc(self, *args, stdin=None, auth=True):
+    def zelqa_rpc(self, *args, stdin=None, auth=True, env=None):
         argv = [CLIENT, *args]
         if auth and args and args[0] == "call":
             argv[2:2] = ["--library", LIBRARY, "--user", USER, "--password-file",
                          self.password_file]
-        return subprocess.run(argv, input=stdin, capture_output=True, text=True, env=self.env,
-                              timeout=60)
+        return subprocess.run(argv, input=stdin, capture_output=True, text=True,
+                              env=env or self.env, timeout=60)
+
+    def call(self, server, request1, request2, port=None):
+        return self.zelqa_rpc("call", "--host", "127.0.0.1", "--port",
+                              str(server.port if port is None else port), request1, request2)
+
+    def assert_prints(self, result, stdout):
+        """zelqa-rpc succeeded and wrote `stdout`."""
+        self.assertEqual((result.returncode, result.stdout), (0, stdout), result.stderr)
+
+    def assert_fails(self, result, message):
+        """zelqa-rpc failed with nothing on standard output and `message` in its error text."""
+        self.assertEqual((result.returncode, result.stdout), (1, ""), result.stderr)
+        self.assertIn(message, result.stderr)
 
     def assert_gone(self, pid_file):
         """The command and what it started in the background were killed and reaped."""
-        with open(pid_file) as f:
-            pids = f.read().split()
+        pids = pathlib.Path(pid_file).read_text().split()
         self.assertEqual(len(pids), 2)
         for pid in pids:
             for _ in range(100):  # the orphaned grandchild is reaped by init, a moment later
@@ -128,66 +123,51 @@ class ProgramsTest(unittest.TestCase):
                 time.sleep(0.02)
             self.assertFalse(os.path.exists(f"/proc/{pid}"), f"process {pid} left running")
 
-    def assert_no_secrets(self, text):
-        self.assertNotIn(self.password, text)
-
     # --- calls -------------------------------------------------------------------------------
 
     def test_call_on_the_port_and_through_the_endpoint_mapper(self):
         server = self.start_server()
-        on_port = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port),
-                                 "Hello, ", "wörld")
+        on_port = self.call(server, "Hello, ", "wörld")
         self.assertEqual((on_port.returncode, on_port.stdout, on_port.stderr),
                          (0, "Hello, wörld\n", ""))
         # Port 0: the endpoint mapper is asked, on the port the registry store names.
-        mapped = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", "0", "again ", "x")
-        self.assertEqual((mapped.returncode, mapped.stdout), (0, "again x\n"), mapped.stderr)
+        self.assert_prints(self.call(server, "again ", "x", port=0), "again x\n")
         code, _ = server.stop()
         self.assertEqual(code, 0)
-        lines = server.call_lines()
-        self.assertEqual(len(lines), 2, server.log())
-        for line in lines:
-            self.assertEqual(LOG_LINE.match(line).groups(), (USER, "succeeded"), line)
+        self.assertEqual([LOG_LINE.match(line).groups() for line in server.call_lines()],
+                         [(USER, "succeeded")] * 2, server.log())
         # The log names callers, never what they asked.
         self.assertNotIn("Hello", server.log())
-        self.assert_no_secrets(server.log())
+        self.assertNotIn(self.password, server.log())
 
     def test_wrong_password_and_unknown_host_fail_with_the_error_text(self):
         server = self.start_server()
-        with open(self.password_file, "w") as f:
-            f.write("not-" + self.password + "\n")
-        denied = self.zelqa_rpc("call", "--host", "127.0.0.1", "--port", str(server.port), "a", "b")
-        self.assertEqual((denied.returncode, denied.stdout), (1, ""))
-        self.assertIn("Access is denied", denied.stderr)
+        self.password_file.write_text("not-" + self.password + "\n")
+        self.assert_fails(self.call(server, "a", "b"), "Access is denied")
         unknown = self.zelqa_rpc("call", "--host", "no-such-host.invalid", "--port", "4000", "a",
                                  "b")
-        self.assertEqual(unknown.returncode, 1)
-        self.assertIn("The RPC server is unavailable", unknown.stderr)
+        self.assert_fails(unknown, "The RPC server is unavailable")
         self.assertEqual(server.call_lines(), [])
 
     def test_password_from_standard_input_and_verbose_log_records(self):
         server = self.start_server()
-        r = subprocess.run(
-            [CLIENT, "call", "--library", LIBRARY, "--host", "127.0.0.1", "--port",
-             str(server.port), "--user", USER, "--verbose", "p", "q"],
-            input=self.password + "\n", capture_output=True, text=True, env=self.env, timeout=60)
-        self.assertEqual((r.returncode, r.stdout), (0, "pq\n"), r.stderr)
+        r = self.zelqa_rpc("call", "--library", LIBRARY, "--host", "127.0.0.1", "--port",
+                           str(server.port), "--user", USER, "--verbose", "p", "q",
+                           stdin=self.password + "\n", auth=False)
+        self.assert_prints(r, "pq\n")
         self.assertIn("Using SPN: zelqa/127.0.0.1", r.stderr)
-        self.assert_no_secrets(r.stderr)
+        self.assertNotIn(self.password, r.stderr)
 
     # --- lookup ------------------------------------------------------------------------------
 
     def test_lookup_anonymous_as_the_current_user_and_as_an_account(self):
         server = self.start_server()
         expected = (f'{DOIRPC_UUID} v1.0 ncacn_ip_tcp:127.0.0.1[{server.port}] "Zelqa DoRpc"\n')
-        user_file = os.path.join(self.dir, "ntlm_user")
-        with open(user_file, "w") as f:
-            f.write(f"ZELQA:alice:{self.password}\n")
         no_credentials = dict(self.env, KRB5CCNAME=os.path.join(self.dir, "no-ccache"))
         no_credentials.pop("NTLM_USER_FILE", None)
         runs = [
             (("--anonymous",), no_credentials, None, 0),
-            ((), dict(no_credentials, NTLM_USER_FILE=user_file), None, 0),
+            ((), dict(no_credentials, NTLM_USER_FILE=str(self.accounts)), None, 0),
             (("--user", USER), no_credentials, self.password + "\n", 0),
             (("--user", USER), no_credentials, "nope\n", 1),
             # The current user without credentials is refused, not silently anonymous.
@@ -195,16 +175,14 @@ class ProgramsTest(unittest.TestCase):
             (("--anonymous", "--user", USER), no_credentials, None, 2),
         ]
         for options, env, stdin, code in runs:
-            r = subprocess.run([CLIENT, "lookup", "--host", "127.0.0.1", *options], input=stdin,
-                               capture_output=True, text=True, env=env, timeout=60)
+            r = self.zelqa_rpc("lookup", "--host", "127.0.0.1", *options, stdin=stdin, env=env)
             self.assertEqual((r.returncode, r.stdout), (code, expected if code == 0 else ""),
                              (options, r.stderr))
-            self.assert_no_secrets(r.stderr)
+            self.assertNotIn(self.password, r.stderr)
 
     def test_lookup_without_a_mapper_fails(self):
         r = self.zelqa_rpc("lookup", "--host", "127.0.0.1", "--epm-port", str(free_port()))
-        self.assertEqual((r.returncode, r.stdout), (1, ""))
-        self.assertIn("1722", r.stderr)
+        self.assert_fails(r, "1722")
 
     # --- command line ------------------------------------------------------------------------
 
@@ -233,35 +211,27 @@ class ProgramsTest(unittest.TestCase):
     def exec_server(self, *limits):
         return self.start_server(*limits, "--exec", "sh", "-c", EXEC_SCRIPT, "handler")
 
-    def call(self, server, request1, request2, port=None):
-        return self.zelqa_rpc("call", "--host", "127.0.0.1", "--port",
-                              str(server.port if port is None else port), request1, request2)
-
-    def start_call(self, server, request1, request2):
-        return subprocess.Popen(
+    def start_slow_call(self, server, pid_name):
+        """A call whose command runs until stopped, once the command has written its pid and its
+        child's to `pid_name` in the test's folder; returns the client and that file."""
+        pid_file = os.path.join(self.dir, pid_name)
+        client = subprocess.Popen(
             [CLIENT, "call", "--library", LIBRARY, "--host", "127.0.0.1", "--port",
-             str(server.port), "--user", USER, "--password-file", self.password_file, request1,
-             request2], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
-
-    @staticmethod
-    def wait_for_file(path):
+             str(server.port), "--user", USER, "--password-file", self.password_file, "slow",
+             pid_file], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
         for _ in range(200):
-            if os.path.exists(path) and os.path.getsize(path) > 0:
-                return
+            if os.path.exists(pid_file) and os.path.getsize(pid_file) > 0:
+                break
             time.sleep(0.05)
+        return client, pid_file
 
     def test_exec_answers_with_standard_output_or_fails_with_standard_error(self):
         server = self.exec_server()
-        ok = self.call(server, "echo", "wörld; $(rm -rf /)")  # an argument, never shell text
-        self.assertEqual((ok.returncode, ok.stdout), (0, f"echo|wörld; $(rm -rf /)|{USER}\n"),
-                         ok.stderr)
-        latin1 = self.call(server, "latin1", "")
-        self.assertEqual((latin1.returncode, latin1.stdout), (0, "caf\ufffd\n"))
-        failed = self.call(server, "fail", "42")
-        self.assertEqual((failed.returncode, failed.stdout), (1, ""))
-        self.assertIn("no such record: 42", failed.stderr)
-        silent = self.call(server, "other", "")
-        self.assertIn("The command exited with status 9.", silent.stderr)
+        self.assert_prints(self.call(server, "echo", "wörld; $(rm -rf /)"),  # never shell text
+                           f"echo|wörld; $(rm -rf /)|{USER}\n")
+        self.assert_prints(self.call(server, "latin1", ""), "caf\ufffd\n")
+        self.assert_fails(self.call(server, "fail", "42"), "no such record: 42")
+        self.assert_fails(self.call(server, "other", ""), "The command exited with status 9.")
         server.stop()
         outcomes = [LOG_LINE.match(l).group(2) for l in server.call_lines()]
         self.assertEqual(outcomes, ["succeeded", "succeeded", "failed: command exited with status 3",
@@ -274,14 +244,11 @@ class ProgramsTest(unittest.TestCase):
         start = time.monotonic()
         slow = self.call(server, "slow", pid_file)
         self.assertLess(time.monotonic() - start, 20)
-        self.assertEqual(slow.returncode, 1)
-        self.assertIn("did not finish within 0.5 s", slow.stderr)
+        self.assert_fails(slow, "did not finish within 0.5 s")
         self.assert_gone(pid_file)
-        big = self.call(server, "big", "")
-        self.assertEqual(big.returncode, 1)
-        self.assertIn("more than 1000 bytes", big.stderr)
+        self.assert_fails(self.call(server, "big", ""), "more than 1000 bytes")
         # The server goes on serving.
-        self.assertEqual(self.call(server, "echo", "x").returncode, 0)
+        self.assert_prints(self.call(server, "echo", "x"), f"echo|x|{USER}\n")
         server.stop()
         outcomes = [LOG_LINE.match(l).group(2) for l in server.call_lines()]
         self.assertEqual(outcomes[:2], ["failed: command timed out",
@@ -292,9 +259,7 @@ class ProgramsTest(unittest.TestCase):
     def test_sigterm_stops_promptly_with_idle_clients_and_running_commands(self):
         server = self.exec_server()
         idle = [socket.create_connection(("127.0.0.1", server.port)) for _ in range(3)]
-        pid_file = os.path.join(self.dir, "slow.pid")
-        slow = self.start_call(server, "slow", pid_file)
-        self.wait_for_file(pid_file)
+        slow, pid_file = self.start_slow_call(server, "slow.pid")
         code, took = server.stop()
         self.assertEqual(code, 0)
         self.assertLess(took, 5)
@@ -317,10 +282,8 @@ class ProgramsTest(unittest.TestCase):
         def trickle():
             while not stop.wait(1):
                 for s in hogs[::2]:
-                    try:
+                    with contextlib.suppress(OSError):
                         s.send(b"\x05")
-                    except OSError:
-                        pass
         trickler = threading.Thread(target=trickle)
         trickler.start()
         try:
@@ -328,8 +291,7 @@ class ProgramsTest(unittest.TestCase):
             start = time.monotonic()
             served = self.call(server, "echo", "x", port=0)
             took = time.monotonic() - start
-            self.assertEqual((served.returncode, served.stdout), (0, f"echo|x|{USER}\n"),
-                             served.stderr)
+            self.assert_prints(served, f"echo|x|{USER}\n")
             self.assertLess(took, 1.0)
         finally:
             stop.set()
@@ -337,13 +299,8 @@ class ProgramsTest(unittest.TestCase):
             for s in hogs:
                 s.close()
         # Authenticated callers in a call are not closed for a newcomer: it is refused.
-        slow = [self.start_call(server, "slow", os.path.join(self.dir, f"slow{i}.pid"))
-                for i in range(4)]
-        for i in range(4):
-            self.wait_for_file(os.path.join(self.dir, f"slow{i}.pid"))
-        refused = self.call(server, "echo", "x")
-        self.assertEqual(refused.returncode, 1)
-        self.assertIn("The RPC server is unavailable", refused.stderr)
+        slow = [self.start_slow_call(server, f"slow{i}.pid")[0] for i in range(4)]
+        self.assert_fails(self.call(server, "echo", "x"), "The RPC server is unavailable")
         server.stop()
         for p in slow:
             p.communicate(timeout=60)
@@ -354,8 +311,8 @@ class ProgramsTest(unittest.TestCase):
         server = self.start_server()
 
         def kib(field):
-            with open(f"/proc/{server.proc.pid}/status") as f:
-                return int(re.search(rf"^{field}:\s+(\d+) kB", f.read(), re.M).group(1))
+            status = pathlib.Path(f"/proc/{server.proc.pid}/status").read_text()
+            return int(re.search(rf"^{field}:\s+(\d+) kB", status, re.M).group(1))
         before = kib("VmRSS")
         streams = []
         for i in range(64):
@@ -363,8 +320,8 @@ class ProgramsTest(unittest.TestCase):
                            (self.epm_port, (EPM_UUID, 3, 0)))
             s = socket.create_connection(("127.0.0.1", port))
             s.sendall(bind_pdu(*iface))
-            header = read_exact(s, 16)
-            read_exact(s, int.from_bytes(header[8:10], "little") - 16)
+            header = s.recv(16, socket.MSG_WAITALL)
+            s.recv(int.from_bytes(header[8:10], "little") - 16, socket.MSG_WAITALL)
             self.assertEqual(header[2], 12, "bind_ack")
             s.sendall(request_pdu(0x01, 5816))
             streams.append(s)

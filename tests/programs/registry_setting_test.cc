@@ -3,6 +3,7 @@
 #include "tools/registry_setting.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,11 +20,6 @@ using rpcrt::testing::TempFile;
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 constexpr char kProduct[] = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n";
 
-struct Store {
-  const char* what;
-  std::string text;
-};
-
 // The port each side reads from the store at `path`.
 void ExpectSamePort(const std::string& path, const char* what) {
   const ScopedEnv env("ZELQA_REGISTRY_FILE", path);
@@ -36,7 +32,8 @@ void ExpectSamePort(const std::string& path, const char* what) {
 
 TEST(RegistrySetting, FindsThePortTheLibraryFinds) {
   const std::string product = std::string(kHeader) + kProduct;
-  const std::vector<Store> stores = {
+  // What each store holds, and its text.
+  const std::vector<std::pair<const char*, std::string>> stores = {
       {"the port", product + "\"RpcEndpointMapperPort\"=dword:00001f90\r\n"},
       {"no such value", product + "\"RpcRetryCount\"=dword:00000002\r\n"},
       {"names in another case", std::string(kHeader) +
@@ -54,9 +51,9 @@ TEST(RegistrySetting, FindsThePortTheLibraryFinds) {
       {"a malformed line before the value",
        product + "\"RpcRetryCount\"=dword:zz\r\n\"RpcEndpointMapperPort\"=dword:0000abcd\r\n"},
   };
-  for (const Store& store : stores) {
-    const TempFile file(store.text);
-    ExpectSamePort(file.path(), store.what);
+  for (const auto& [what, text] : stores) {
+    const TempFile file(text);
+    ExpectSamePort(file.path(), what);
   }
   // As regedit writes it: UTF-16LE with a byte-order mark.
   std::string utf16 = "\xff\xfe";
@@ -66,10 +63,9 @@ TEST(RegistrySetting, FindsThePortTheLibraryFinds) {
   }
   const TempFile regedit(utf16);
   ExpectSamePort(regedit.path(), "UTF-16LE");
-  ExpectSamePort("/nonexistent/registry.reg", "a missing store");
   ExpectSamePort("/tmp", "a folder");
-  platform::ReloadRegistryForTesting("/nonexistent/registry.reg");
-  common::ReloadOptionsForTesting();
+  // Last, so that the store is left empty and the options at their defaults.
+  ExpectSamePort("/nonexistent/registry.reg", "a missing store");
 }
 
 }  // namespace

@@ -1,10 +1,21 @@
-"""zelqa-rpc-server (path from ZELQA_RPC_SERVER) as a child process of a test."""
+"""zelqa-rpc-server (path from ZELQA_RPC_SERVER) as a child process of a test, and the registry
+store that keeps the client's retries short."""
 import os
 import re
 import signal
 import socket
 import subprocess
 import time
+
+
+def write_registry(path, **dwords):
+    """A registry store at `path` with short client retries and `dwords` under the product key."""
+    dwords = dict(RpcRetryCount=2, RpcRetryIntervalMs=10, **dwords)
+    with open(path, "w", newline="\r\n") as f:
+        f.write("Windows Registry Editor Version 5.00\n\n"
+                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\n")
+        f.writelines(f'"{name}"=dword:{value:08x}\n' for name, value in dwords.items())
+    return str(path)
 
 
 def free_port(address="127.0.0.1"):

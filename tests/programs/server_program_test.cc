@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <tuple>
 
 #include "server/call_log.h"
 #include "server/server_args.h"
@@ -10,12 +11,9 @@
 namespace zelqa::server {
 namespace {
 
-const std::vector<std::string> kBase = {"--listen", "127.0.0.1:0", "--accounts", "a"};
-
 ServerArgs Parse(std::vector<std::string> extra) {
-  std::vector<std::string> args = kBase;
-  args.insert(args.end(), extra.begin(), extra.end());
-  return ParseServerArgs(args);
+  extra.insert(extra.begin(), {"--listen", "127.0.0.1:0", "--accounts", "a"});
+  return ParseServerArgs(extra);
 }
 
 TEST(ServerArgs, ExecTakesEverythingAfterIt) {
@@ -28,15 +26,14 @@ TEST(ServerArgs, ExecTakesEverythingAfterIt) {
 }
 
 TEST(ServerArgs, ConnectionDeadlines) {
-  const ServerArgs defaults = Parse({});
-  EXPECT_EQ(defaults.bind_timeout_ms, 10000u);
-  EXPECT_EQ(defaults.pdu_timeout_ms, 10000u);
-  EXPECT_EQ(defaults.idle_timeout_ms, 300000u);
-  const ServerArgs set =
-      Parse({"--bind-timeout", "0.5", "--pdu-timeout", "2", "--idle-timeout", "60"});
-  EXPECT_EQ(set.bind_timeout_ms, 500u);
-  EXPECT_EQ(set.pdu_timeout_ms, 2000u);
-  EXPECT_EQ(set.idle_timeout_ms, 60000u);
+  // Bind, PDU and idle deadlines in milliseconds.
+  const auto deadlines = [](const ServerArgs& args) {
+    return std::tuple{args.bind_timeout_ms, args.pdu_timeout_ms, args.idle_timeout_ms};
+  };
+  EXPECT_EQ(deadlines(Parse({})), std::tuple(10000u, 10000u, 300000u));
+  EXPECT_EQ(
+      deadlines(Parse({"--bind-timeout", "0.5", "--pdu-timeout", "2", "--idle-timeout", "60"})),
+      std::tuple(500u, 2000u, 60000u));
 }
 
 TEST(ServerArgs, LimitsOutOfRangeAreRefused) {

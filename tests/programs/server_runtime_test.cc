@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "rpcrt/client/binding.h"
-#include "rpcrt/client/call_status.h"
 #include "rpcrt/pdu/fault_status.h"
 #include "rpcrt/pdu/pdu.h"
 #include "rpcrt/status.h"
@@ -203,10 +202,8 @@ TEST(ServerStop, ReturnsPromptlyWithIdleClientsConnected) {
     ASSERT_EQ(CallStatus(*bound.back(), kOpEcho), kOk);
   }
   // Connected but silent, before any bind.
-  std::vector<transport::TcpSocket> silent;
-  for (int i = 0; i < 4; ++i)
-    silent.push_back(transport::TcpSocket::Connect("127.0.0.1", server->port(),
-                                                   transport::Deadline::AfterMs(5000)));
+  std::vector<TcpSocket> silent;
+  for (int i = 0; i < 4; ++i) silent.push_back(Connect(*server));
   // Mid-call, in a reply delay.
   server->FaultsForTesting().delay_reply_ms = 60000;
   std::thread waiting([&] { CallStatus(*BindTo(server->port()), kOpEcho); });

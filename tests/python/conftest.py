@@ -9,17 +9,18 @@ import secrets
 import pytest
 
 import zelqa_rpc
-from server_process import ServerProcess, free_port
+from server_process import ServerProcess, write_registry
 
 USER = "ZELQA\\alice"
 
 
 class Server:
-    def __init__(self, port, password):
+    def __init__(self, port, password, accounts):
         self.host = "127.0.0.1"
         self.port = port
         self.user = USER
         self.password = password
+        self.accounts = accounts  # the server's account file, also a client's NTLM_USER_FILE
 
     def connect(self, **kwargs):
         return zelqa_rpc.Connection(self.host, self.port, self.user, self.password, **kwargs)
@@ -28,14 +29,8 @@ class Server:
 @pytest.fixture(scope="session", autouse=True)
 def registry(tmp_path_factory):
     """Short retry waits, read once when the library first needs its options."""
-    path = tmp_path_factory.mktemp("registry") / "registry.reg"
-    path.write_text(
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
-        '"RpcRetryCount"=dword:00000002\r\n"RpcRetryIntervalMs"=dword:0000000a\r\n'
-    )
-    os.environ["ZELQA_REGISTRY_FILE"] = str(path)
-    return path
+    path = write_registry(tmp_path_factory.mktemp("registry") / "registry.reg")
+    os.environ["ZELQA_REGISTRY_FILE"] = path
 
 
 @pytest.fixture(scope="session")
@@ -48,7 +43,7 @@ def server(tmp_path_factory):
     process = ServerProcess(str(folder / "err"), "--listen", "127.0.0.1:0", "--accounts",
                             str(accounts), "--no-epm")
     try:
-        yield Server(process.port, password)
+        yield Server(process.port, password, accounts)
     finally:
         process.stop()
 
@@ -57,9 +52,3 @@ def server(tmp_path_factory):
 def conn(server):
     with server.connect() as connection:
         yield connection
-
-
-@pytest.fixture
-def closed_port():
-    """A loopback port on which nothing listens."""
-    return free_port()

@@ -87,7 +87,7 @@ def impacket_lookup():
     dce = transport.DCERPCTransportFactory(f"ncacn_ip_tcp:{ADDRESS}[135]").get_dce_rpc()
     dce.connect()
     dce.bind(epm.MSRPC_UUID_PORTMAP)
-    entries = []
+    lines = []
     try:
         request = epm.ept_lookup()
         request["inquiry_type"] = epm.RPC_C_EP_ALL_ELTS
@@ -100,20 +100,16 @@ def impacket_lookup():
             response = dce.request(request, checkError=False)
             for i in range(response["num_ents"]):
                 entry = response["entries"][i]
-                entries.append((epm.EPMTower(b"".join(entry["tower"]["tower_octet_string"])),
-                                b"".join(entry["annotation"])))
+                floors = epm.EPMTower(b"".join(entry["tower"]["tower_octet_string"]))["Floors"]
+                annotation = b"".join(entry["annotation"]).rstrip(b"\0").decode()
+                lines.append(f"{uuid.bin_to_string(floors[0]['InterfaceUUID']).lower()} "
+                             f"v{floors[0]['MajorVersion']}.{floors[0]['MinorVersion']} "
+                             f"{epm.PrintStringBinding(floors)} \"{annotation}\"")
             if response["status"] != 0:
                 break
             request["entry_handle"] = response["entry_handle"]
     finally:
         dce.disconnect()
-    lines = []
-    for tower, annotation in entries:
-        floors = tower["Floors"]
-        annotation = annotation.rstrip(b"\0").decode()
-        lines.append(f"{uuid.bin_to_string(floors[0]['InterfaceUUID']).lower()} "
-                     f"v{floors[0]['MajorVersion']}.{floors[0]['MinorVersion']} "
-                     f"{epm.PrintStringBinding(floors)} \"{annotation}\"")
     return sorted(lines)
 
 

@@ -4,29 +4,17 @@
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <limits.h>
-#include <locale.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <uchar.h>
 
 #include "zelqa/zelqa_rpc_client.h"
 
-/* UTF-8 (the locale's encoding) to a new UTF-16 string; NULL on bad input. */
+/* ASCII, as the arguments are, to a new UTF-16 string. */
 static zelqa_char_t* utf16(const char* text) {
-  size_t size = strlen(text) + 1; /* never more UTF-16 units than UTF-8 bytes */
-  zelqa_char_t* out = calloc(size, sizeof *out);
-  mbstate_t state = {0};
-  size_t n = 0;
-  for (const char* p = text; out && *p;) {
-    size_t used = mbrtoc16(&out[n], p, strlen(p), &state);
-    if (used == (size_t)-1 || used == (size_t)-2) {
-      free(out);
-      return NULL;
-    }
-    if (used != (size_t)-3) p += used; /* -3: the second half of a surrogate pair */
-    ++n;
-  }
+  size_t n = strlen(text);
+  zelqa_char_t* out = calloc(n + 1, sizeof *out);
+  for (size_t i = 0; out && i < n; ++i) out[i] = (unsigned char)text[i];
   return out;
 }
 
@@ -44,7 +32,6 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: %s LIBRARY HOST PORT USER PASSWORD_FILE SERVICE\n", argv[0]);
     return 2;
   }
-  setlocale(LC_ALL, "C.UTF-8");
   Dl_info info;
   char used[PATH_MAX], expected[PATH_MAX];
   if (!dladdr((void*)&RpcConnect, &info) || !realpath(info.dli_fname, used) ||
