@@ -16,10 +16,8 @@ using namespace zelqa::testing;
 constexpr const char* kTarget = "zelqa/localhost@ZELQA.TEST";
 
 std::unique_ptr<SecurityContext> OurAcceptor() {
-  ServerCredentials s;
-  s.keytab = KdcEnvironment::kdc().keytab();
   std::vector<std::unique_ptr<Mechanism>> mechs;
-  mechs.push_back(CreateKerberosAcceptor(s));
+  mechs.push_back(CreateKerberosAcceptor({"", KdcEnvironment::kdc().keytab(), ""}));
   return std::make_unique<spnego::SpnegoAcceptor>(std::move(mechs));
 }
 
