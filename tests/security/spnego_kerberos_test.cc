@@ -22,7 +22,7 @@ std::unique_ptr<SecurityContext> OurAcceptor() {
 }
 
 std::unique_ptr<MitContext> MitInitiator(OM_uint32 flags) {
-  return MitContext::Initiator(zelqa::testing::SpnegoOid(), kTarget, flags, "alice@ZELQA.TEST",
+  return MitContext::Initiator(kTarget, flags, "alice@ZELQA.TEST",
                                KdcEnvironment::kdc().Password("alice"));
 }
 
