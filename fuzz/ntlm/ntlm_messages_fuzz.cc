@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz/refusal.h"
 #include "fuzz_setup.h"
-#include "rpcrt/status.h"
 
 using namespace rpcrt::security;
 using namespace rpcrt::security::ntlm;
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t mode = data[0] % 4;
   std::span<const uint8_t> input(data + 1, size - 1);
   std::vector<uint8_t> out;
-  try {
+  fuzz::Refused([&] {
     switch (mode) {
       case kNegotiateToAcceptor: {
         auto server = CreateAcceptor(Accounts(), FixedAcceptor());
@@ -56,8 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
     }
-  } catch (const rpcrt::RpcError&) {
-    // Rejection is the expected outcome for most inputs.
-  }
+  });
   return 0;
 }

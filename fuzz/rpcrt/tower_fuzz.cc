@@ -1,21 +1,23 @@
 // Towers, and the endpoint mapper replies that carry them.
 #include <cstdlib>
 
+#include "fuzz/refusal.h"
 #include "rpcrt/epm/epm_messages.h"
 #include "rpcrt/epm/tower.h"
 
 namespace {
 
+using fuzz::Refused;
+
 void CheckTower(std::span<const uint8_t> octets) {
-  try {
+  Refused([&] {
     (void)rpcrt::epm::SummarizeTower(octets);
     auto tower = rpcrt::epm::DecodeTcpTower(octets);
     if (!tower) return;
     // A TCP tower re-encodes to a tower that decodes to the same endpoint.
     if (rpcrt::epm::DecodeTcpTower(rpcrt::epm::EncodeTcpTower(*tower)) != tower) std::abort();
     (void)rpcrt::epm::ToStringBinding(*tower);
-  } catch (const rpcrt::RpcError&) {
-  }
+  });
 }
 
 }  // namespace
@@ -28,22 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       CheckTower(input);
       break;
     case 1:
-      try {
-        auto response = rpcrt::epm::DecodeEptMapResponse(input);
-        for (const auto& t : response.towers) {
+      Refused([&] {
+        for (const auto& t : rpcrt::epm::DecodeEptMapResponse(input).towers) {
           if (t) CheckTower(*t);
         }
-      } catch (const rpcrt::RpcError&) {
-      }
+      });
       break;
     case 2:
-      try {
-        auto response = rpcrt::epm::DecodeEptLookupResponse(input);
-        for (const auto& e : response.entries) {
+      Refused([&] {
+        for (const auto& e : rpcrt::epm::DecodeEptLookupResponse(input).entries) {
           if (e.tower) CheckTower(*e.tower);
         }
-      } catch (const rpcrt::RpcError&) {
-      }
+      });
       break;
   }
   return 0;

@@ -15,9 +15,6 @@
 namespace logging {
 namespace {
 
-using logtest::kFixedStamp;
-using logtest::thread_mark;
-
 // An exception whose what() is null, as a foreign class may have.
 struct silent_exception : std::exception {
   const char* what() const noexcept override { return nullptr; }
@@ -26,7 +23,7 @@ struct silent_exception : std::exception {
 class ChannelTest : public testing::Test {
  protected:
   std::string line(std::string_view body, std::string_view tag = "rpc      | ") {
-    return kFixedStamp + thread_mark() + std::string(tag) + std::string(body) + "\n";
+    return logtest::stamped(tag, body);
   }
   std::vector<std::string> records() { return sink_->records(); }
 

@@ -20,8 +20,6 @@
 namespace logging {
 namespace {
 
-using logtest::gunzip;
-
 class FileLogTest : public testing::Test {
  protected:
   logtest::temp_dir_t dir_;
@@ -94,7 +92,7 @@ TEST_F(FileLogTest, FileThatCannotBeAgedStopsAtItsBoundAndIsCheckedOnceASecond) 
   clock.Sleep(log_t::kCheckRetryMs);
   log->write(Info, 0, tag_, "after");
   EXPECT_EQ(checks, 3);
-  EXPECT_GT(gunzip(path_ + ".gz").size(), settings.max_size);
+  EXPECT_GT(logtest::gunzip(path_ + ".gz").size(), settings.max_size);
   const std::string text = logtest::read_file(path_);
   EXPECT_THAT(text, testing::HasSubstr("LOG: Resuming log session"));
   EXPECT_THAT(text, testing::HasSubstr(" log records could not be written and were lost."));

@@ -13,16 +13,12 @@
 namespace logging {
 namespace {
 
-using logtest::kFixedStamp;
-using logtest::thread_mark;
 using testing::ElementsAre;
 
 TEST(LoggerTest, PendingListIsBoundedByCountAndBytesAndDropsAreReported) {
   logtest::fixed_time_t time;
   const auto tag = boost::make_shared<format::line_format_t>("ch");
-  auto line = [](std::string_view body) {
-    return kFixedStamp + thread_mark() + "ch       | " + std::string(body) + "\r\n";
-  };
+  auto line = [](std::string_view body) { return logtest::stamped("ch       | ", body, "\r\n"); };
   auto write = [&](log_t& log, std::string_view text) { log.write(Info, 0, tag, text); };
   log_t log;
   log.set_pending_limit(3);
@@ -30,11 +26,11 @@ TEST(LoggerTest, PendingListIsBoundedByCountAndBytesAndDropsAreReported) {
   EXPECT_EQ(log.pending_count(), 3u);
   auto sink = boost::make_shared<receiver::CMemoryLog>();
   log.set_receiver(sink);
-  const std::string notice_tag = "         | ";
   EXPECT_THAT(sink->records(),
-              ElementsAre(kFixedStamp + thread_mark() + notice_tag +
-                              "WARN|2 log records were dropped while no receiver was attached. "
-                              "Pending limit: 3 records, 4194304 bytes.\r\n",
+              ElementsAre(logtest::stamped("         | ",
+                                           "WARN|2 log records were dropped while no receiver was "
+                                           "attached. Pending limit: 3 records, 4194304 bytes.",
+                                           "\r\n"),
                           line("r3"), line("r4"), line("r5")));
 
   // The count starts again after it was reported; lowering the bound drops at once.

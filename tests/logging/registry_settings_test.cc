@@ -17,7 +17,6 @@
 namespace logging {
 namespace {
 
-using logtest::collector_t;
 using logtest::registry_file_t;
 
 constexpr const char* kProduct = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n";
@@ -61,9 +60,7 @@ class ExternalLogTest : public testing::Test {
     receiver_ = boost::make_shared<receiver::COutputDebugStringLog>();
     channel_ = std::make_unique<log_section_t>("dbg", boost::make_shared<log_t>(receiver_));
   }
-  std::string line(std::string_view body) {
-    return logtest::kFixedStamp + logtest::thread_mark() + "dbg      | " + std::string(body) + "\n";
-  }
+  std::string line(std::string_view body) { return logtest::stamped("dbg      | ", body); }
 
   logtest::fixed_time_t time_;
   boost::shared_ptr<receiver::COutputDebugStringLog> receiver_;
@@ -71,7 +68,7 @@ class ExternalLogTest : public testing::Test {
 };
 
 TEST_F(ExternalLogTest, EachRecordIsOneDatagramHoldingExactlyTheFormattedLines) {
-  collector_t collector;
+  logtest::collector_t collector;
   // Any non-zero value switches it on; the port is taken modulo 65536.
   registry_file_t reg(std::string(kExtLog) + dword("ExtLogEnabled", 7) +
                       "\"ExtLogHost\"=\"127.0.0.1\"\r\n" +

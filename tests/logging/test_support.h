@@ -32,9 +32,7 @@ inline constexpr const char* kFixedStamp = "[05.12.2026 14:03:07.015] ";
 // Fixes the local time for the lifetime of the object.
 class fixed_time_t {
  public:
-  explicit fixed_time_t(const SYSTEMTIME& time = kFixedTime) {
-    platform::FixLocalTimeForTesting(&time);
-  }
+  fixed_time_t() { platform::FixLocalTimeForTesting(&kFixedTime); }
   ~fixed_time_t() { platform::FixLocalTimeForTesting(nullptr); }
 };
 
@@ -56,6 +54,12 @@ inline std::string thread_mark() {
   char buf[32];
   std::snprintf(buf, sizeof buf, "<%6u> ", static_cast<unsigned>(GetCurrentThreadId()));
   return buf;
+}
+
+// A record of the channel tagged `tag` ("rpc      | ") as the calling thread writes it at the
+// fixed time.
+inline std::string stamped(std::string_view tag, std::string_view body, const char* eol = "\n") {
+  return kFixedStamp + thread_mark() + std::string(tag) + std::string(body) + eol;
 }
 
 // A fresh directory under the system temporary directory, removed with the object.
@@ -82,27 +86,24 @@ class temp_dir_t {
 class registry_file_t {
  public:
   explicit registry_file_t(const std::string& body) {
-    path_ = dir_.file("registry.reg");
-    std::ofstream(path_) << "Windows Registry Editor Version 5.00\r\n\r\n" << body;
-    platform::ReloadRegistryForTesting(path_);
+    const std::string path = dir_.file("registry.reg");
+    std::ofstream(path) << "Windows Registry Editor Version 5.00\r\n\r\n" << body;
+    platform::ReloadRegistryForTesting(path);
   }
   ~registry_file_t() { platform::ReloadRegistryForTesting(dir_.file("absent.reg")); }
 
  private:
   temp_dir_t dir_;
-  std::string path_;
 };
 
 // A UDP socket on loopback standing in for the external log collector.
 class collector_t {
  public:
+  uint16_t port() const { return port_; }
 #ifdef _WIN32
   // On Winsock, in tests/windows/udp_collector.cc.
   collector_t();
   ~collector_t();
-  uint16_t port() const {
-    return port_;
-  }
   std::optional<std::string> receive(int ms = 2000);
 
  private:
@@ -120,9 +121,6 @@ class collector_t {
   }
   ~collector_t() {
     ::close(fd_);
-  }
-  uint16_t port() const {
-    return port_;
   }
 
   // The next datagram, or nullopt when none arrives within `ms`.

@@ -11,18 +11,17 @@
 #include "io/message/generic_message_factory.h"
 #include "io/message/message_deserialization_context.h"
 #include "tests/exc/what_of.h"
-#include "tests/message/test_bytes.h"
 
 namespace io::message {
 namespace {
 
-using namespace testing;
+using Bytes = std::vector<uint8_t>;
 
 TEST(GenericMessageFactory, RefusalsNameTheirReason) {
   const std::string context = "\nFailed to deserialize generic message";
   const struct {
     message_header_t header;
-    bytes_t bytes;
+    Bytes bytes;
     std::string error;
   } rows[] = {
       {{0, 18446744073709551615ull},
@@ -56,7 +55,7 @@ TEST(GenericMessageFactory, RefusalsNameTheirReason) {
 }
 
 TEST(ExceptionMessage, RoundTripKeepsBlockAndSequence) {
-  auto block = boost::make_shared<const bytes_t>(Bytes({9, 8, 7}));
+  auto block = boost::make_shared<const Bytes>(Bytes({9, 8, 7}));
   CExceptionMessage message(block, 77);
   CMemoryOutputStream out;
   message.Serialize(out);
@@ -92,7 +91,7 @@ TEST(MessageDeserializationContext, GenericFactoryIsRegisteredAndOthersCanBeAdde
 
   auto proxy = boost::make_shared<CFixedFactory>();
   context.Register(106, proxy);
-  CMemoryInputStream nothing(bytes_t{});
+  CMemoryInputStream nothing(Bytes{});
   EXPECT_TRUE(context.Create({106, 5}, nothing));
   EXPECT_EQ(proxy->seen.sequence, 5u);
 

@@ -16,12 +16,11 @@
 #include "io/message/message_data_string.h"
 #include "io/message/serialization_stream.h"
 #include "tests/exc/what_of.h"
-#include "tests/message/test_bytes.h"
 
 namespace io::message {
 namespace {
 
-using namespace testing;
+using Bytes = std::vector<uint8_t>;
 
 // Writes the item through the message (buffer path, or after the body for a blob), reads it
 // back and returns the parsed item.
@@ -40,7 +39,7 @@ boost::shared_ptr<Item> ThroughMessage(boost::shared_ptr<Item> item) {
 }
 
 // The payload as a byte stream writes it, checked against the size the item reports.
-bytes_t Payload(const IMessageData& item) {
+Bytes Payload(const IMessageData& item) {
   CMemoryOutputStream out;
   item.Write(out);
   EXPECT_EQ(out.Data().size(), item.Size());
@@ -49,7 +48,7 @@ bytes_t Payload(const IMessageData& item) {
 
 template <class Item>
 void ExpectStreamRoundTrip(const Item& item) {
-  const bytes_t bytes = Payload(item);
+  const Bytes bytes = Payload(item);
   CMemoryInputStream in(bytes);
   Item back;
   back.Read(in);
@@ -62,16 +61,15 @@ TEST(GenericMessageLayout, ItemsInKeyOrderWithBlobsAfterTheBody) {
   CGenericMessage message;
   message.Set(9, boost::make_shared<CMessageDataBlob>(Bytes({0x99})));
   message.Set(7, boost::make_shared<CMessageDataString>("hi"));
-  message.Set(3, boost::make_shared<CMessageDataBlob>(bytes_t{}));
+  message.Set(3, boost::make_shared<CMessageDataBlob>(Bytes{}));
   message.Set(0xFFFFFFFF, boost::make_shared<CMessageDataBoolean>(true));
-  const bytes_t expected = testing::Concat({
-      // N = 8 + 4 * 5 + (4 + 2) + 1 = 35
-      Bytes({0xEE, 35, 0, 0, 0, 0x0F, 0x71, 0x83, 0x77, 4, 0, 0, 0}), Bytes({3, 0, 0, 0, 0x01}),
-      Bytes({7, 0, 0, 0, 0x0C, 2, 0, 0, 0, 'h', 'i'}), Bytes({9, 0, 0, 0, 0x01}),
-      Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 0x01}),
-      Bytes({0, 0, 0, 0}),        // blob 3: empty, its length only
-      Bytes({1, 0, 0, 0, 0x99}),  // blob 9
-  });
+  const Bytes expected = {// Head: N = 8 + 4 * 5 + (4 + 2) + 1 = 35, four items.
+                          0xEE, 35, 0, 0, 0, 0x0F, 0x71, 0x83, 0x77, 4, 0, 0, 0,
+                          // Items 3, 7, 9 and 0xFFFFFFFF.
+                          3, 0, 0, 0, 0x01, 7, 0, 0, 0, 0x0C, 2, 0, 0, 0, 'h', 'i', 9, 0, 0, 0,
+                          0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 0x01,
+                          // Blob 3, empty: its length only; then blob 9.
+                          0, 0, 0, 0, 1, 0, 0, 0, 0x99};
   CMemoryOutputStream out;
   message.Serialize(out);
   EXPECT_EQ(out.Data(), expected);
@@ -103,8 +101,8 @@ TEST(GuidItem, WireLayoutAndRoundTrip) {
 }
 
 TEST(BlobItem, EmptyAndLargeRoundTrip) {
-  EXPECT_TRUE(ThroughMessage(boost::make_shared<CMessageDataBlob>(bytes_t{}))->Get().empty());
-  bytes_t big(1 << 20);
+  EXPECT_TRUE(ThroughMessage(boost::make_shared<CMessageDataBlob>(Bytes{}))->Get().empty());
+  Bytes big(1 << 20);
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 31);
   EXPECT_EQ(ThroughMessage(boost::make_shared<CMessageDataBlob>(big))->Get(), big);
   ExpectStreamRoundTrip(CMessageDataBlob(Bytes({7, 8})));

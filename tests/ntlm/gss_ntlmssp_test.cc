@@ -65,6 +65,21 @@ struct GssContext {
     if (major == GSS_S_COMPLETE) text->assign(out.bytes().begin(), out.bytes().end());
     return major;
   }
+
+  // One leg of gss-ntlmssp's initiator towards `name`: consumes `in` (empty for the first) and
+  // returns the token and status.
+  OM_uint32 InitStep(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
+    OM_uint32 minor;
+    gss_buffer_desc input = gss::View(in);
+    gss::Buffer output;
+    OM_uint32 major = gss_init_sec_context(
+        &minor, GSS_C_NO_CREDENTIAL, ctx.out(), name.get(), &kNtlmOid,
+        GSS_C_CONF_FLAG | GSS_C_INTEG_FLAG | GSS_C_REPLAY_FLAG | GSS_C_SEQUENCE_FLAG, 0,
+        GSS_C_NO_CHANNEL_BINDINGS, in.empty() ? GSS_C_NO_BUFFER : &input, nullptr, output.out(),
+        nullptr, nullptr);
+    out = output.ToVector();
+    return major;
+  }
 };
 
 // gss-ntlmssp's wrap token: the 16-byte signature, then the sealed data.
@@ -107,19 +122,16 @@ void ExpectTraffic(Mechanism& ours, const GssContext& theirs, const std::vector<
 
 class GssNtlmssp : public ::testing::Test {
  protected:
-  void AcquireAcceptorCred(GssContext& g) {
-    OM_uint32 minor;
-    gss_OID_set_desc mechs = {1, &kNtlmOid};
-    ASSERT_EQ(gss_acquire_cred(&minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, &mechs, GSS_C_ACCEPT,
-                               g.cred.out(), nullptr, nullptr),
-              GSS_S_COMPLETE)
-        << "minor " << minor;
-  }
-
-  // Runs our initiator against gss-ntlmssp's acceptor; returns the acceptor's final status.
+  // Runs our initiator against gss-ntlmssp's acceptor, whose credential it acquires into
+  // `server`; returns the acceptor's final status.
   OM_uint32 OurClientTheirServer(Mechanism& client, GssContext& server,
                                  std::vector<uint8_t>* authenticate = nullptr) {
     OM_uint32 minor = 0;
+    gss_OID_set_desc mechs = {1, &kNtlmOid};
+    EXPECT_EQ(gss_acquire_cred(&minor, GSS_C_NO_NAME, GSS_C_INDEFINITE, &mechs, GSS_C_ACCEPT,
+                               server.cred.out(), nullptr, nullptr),
+              GSS_S_COMPLETE)
+        << "minor " << minor;
     std::vector<uint8_t> token;
     EXPECT_EQ(client.Step({}, token), StepResult::kContinue);
     OM_uint32 major = GSS_S_CONTINUE_NEEDED;
@@ -139,14 +151,23 @@ class GssNtlmssp : public ::testing::Test {
     return major;
   }
 
-  TempFile users_{"EXAMPLE:alice:Pa55 word\n"};
+  // Runs gss-ntlmssp's initiator in `client` against our `server` as far as its AUTHENTICATE.
+  void TheirClientOurServer(GssContext& client, Mechanism& server,
+                            std::vector<uint8_t>& authenticate) {
+    client.name = gss::Name("host@localhost", GSS_C_NT_HOSTBASED_SERVICE);
+    std::vector<uint8_t> negotiate, challenge;
+    ASSERT_EQ(client.InitStep({}, negotiate), GSS_S_CONTINUE_NEEDED);
+    ASSERT_EQ(server.Step(negotiate, challenge), StepResult::kContinue);
+    ASSERT_EQ(client.InitStep(challenge, authenticate), GSS_S_COMPLETE);
+  }
+
+  // The client's user file and the acceptor's accounts alike.
   TempFile accounts_{"EXAMPLE:alice:Pa55 word\n"};
-  rpcrt::testing::ScopedEnv env_{"NTLM_USER_FILE", users_.path()};
+  rpcrt::testing::ScopedEnv env_{"NTLM_USER_FILE", accounts_.path()};
 };
 
 TEST_F(GssNtlmssp, OurInitiatorWithTheirAcceptor) {
   GssContext server;
-  AcquireAcceptorCred(server);
   auto client = CreateNtlmInitiator(ClientCredentials{Identity(u"alice", u"EXAMPLE", u"Pa55 word")},
                                     false, u"host/localhost");
   std::vector<uint8_t> authenticate;
@@ -168,68 +189,39 @@ TEST_F(GssNtlmssp, OurInitiatorWithTheirAcceptor) {
 
 TEST_F(GssNtlmssp, TheirAcceptorRejectsOurWrongPassword) {
   GssContext server;
-  AcquireAcceptorCred(server);
   auto client = CreateNtlmInitiator(ClientCredentials{Identity(u"alice", u"EXAMPLE", u"not it")},
                                     false, u"host/localhost");
   EXPECT_TRUE(GSS_ERROR(OurClientTheirServer(*client, server)));
 }
 
-class TheirInitiator {
- public:
-  TheirInitiator() { g_.name = gss::Name("host@localhost", GSS_C_NT_HOSTBASED_SERVICE); }
-
-  // One leg: consumes `in` (empty for the first) and returns the token and status.
-  OM_uint32 Step(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
-    OM_uint32 minor;
-    gss_buffer_desc input = gss::View(in);
-    gss::Buffer output;
-    OM_uint32 major = gss_init_sec_context(
-        &minor, GSS_C_NO_CREDENTIAL, g_.ctx.out(), g_.name.get(), &kNtlmOid,
-        GSS_C_CONF_FLAG | GSS_C_INTEG_FLAG | GSS_C_REPLAY_FLAG | GSS_C_SEQUENCE_FLAG, 0,
-        GSS_C_NO_CHANNEL_BINDINGS, in.empty() ? GSS_C_NO_BUFFER : &input, nullptr, output.out(),
-        nullptr, nullptr);
-    out = output.ToVector();
-    return major;
-  }
-
-  GssContext& context() { return g_; }
-
- private:
-  GssContext g_;
-};
-
 TEST_F(GssNtlmssp, TheirInitiatorWithOurAcceptor) {
-  TheirInitiator client;
+  GssContext client;
   auto server = CreateNtlmAcceptor(ServerCredentials{accounts_.path(), "", ""}, false);
-  std::vector<uint8_t> negotiate, challenge, authenticate, last;
-  ASSERT_EQ(client.Step({}, negotiate), GSS_S_CONTINUE_NEEDED);
-  ASSERT_EQ(server->Step(negotiate, challenge), StepResult::kContinue);
-  ASSERT_EQ(client.Step(challenge, authenticate), GSS_S_COMPLETE);
+  std::vector<uint8_t> authenticate, last;
+  ASSERT_NO_FATAL_FAILURE(TheirClientOurServer(client, *server, authenticate));
   ASSERT_EQ(server->Step(authenticate, last), StepResult::kComplete);
   EXPECT_EQ(server->PeerName(), "EXAMPLE\\alice");
   // Outside SPNEGO gss-ntlmssp sends no MIC and does not announce one in the AV pairs, which
   // the proof covers; the acceptor takes it as it is.
   EXPECT_FALSE(ParseAuthenticate(authenticate).has_mic);
 
-  const std::vector<uint8_t> key = client.context().SessionKey();
+  const std::vector<uint8_t> key = client.SessionKey();
   EXPECT_EQ(key, server->SessionKeyForTesting());
 
-  ExpectTraffic(*server, client.context(), key, ParseAuthenticate(authenticate).flags, true);
+  ExpectTraffic(*server, client, key, ParseAuthenticate(authenticate).flags, true);
 
   // Their replayed message is refused by ours.
-  std::vector<uint8_t> replay = client.context().Wrap("once");
+  std::vector<uint8_t> replay = client.Wrap("once");
   EXPECT_EQ(UnsealToken(*server, replay), "once");
   EXPECT_EQ(StatusOf([&] { UnsealToken(*server, replay); }), kSecPkgError);
 }
 
 TEST_F(GssNtlmssp, OurAcceptorRejectsTheirWrongPassword) {
   TempFile other("EXAMPLE:alice:a different password\n");
-  TheirInitiator client;
+  GssContext client;
   auto server = CreateNtlmAcceptor(ServerCredentials{other.path(), "", ""}, false);
-  std::vector<uint8_t> negotiate, challenge, authenticate, last;
-  ASSERT_EQ(client.Step({}, negotiate), GSS_S_CONTINUE_NEEDED);
-  server->Step(negotiate, challenge);
-  ASSERT_EQ(client.Step(challenge, authenticate), GSS_S_COMPLETE);
+  std::vector<uint8_t> authenticate, last;
+  ASSERT_NO_FATAL_FAILURE(TheirClientOurServer(client, *server, authenticate));
   EXPECT_EQ(StatusOf([&] { server->Step(authenticate, last); }), kErrorAccessDenied);
 }
 

@@ -24,6 +24,8 @@ std::vector<uint8_t> Vec(const Bytes& b) {
 constexpr uint32_t kExampleFlags = 0xe28a8233;
 const Challenge kServerChallenge = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
 const Challenge kClientChallenge = {0xaa, 0xaa, 0xaa, 0xaa, 0xaa, 0xaa, 0xaa, 0xaa};
+// The random session key, which with key exchange is also the exported one.
+const Key kRandomSessionKey(Hex("55555555555555555555555555555555"));
 
 std::vector<uint8_t> ExampleTargetInfo() {
   AvPairs info;
@@ -69,21 +71,18 @@ TEST(NtlmKnownAnswer, NtProofStrAndSessionBaseKey) {
 TEST(NtlmKnownAnswer, KeyExchangeEncryptsTheRandomSessionKey) {
   const NtResponse nt = ComputeNtResponse(ResponseKey(), kServerChallenge,
                                           MakeClientBlob(0, kClientChallenge, ExampleTargetInfo()));
-  const Key random(Hex("55555555555555555555555555555555"));
-  const Key encrypted = Rc4Once(nt.session_base_key.bytes, random.bytes);
+  const Key encrypted = Rc4Once(nt.session_base_key.bytes, kRandomSessionKey.bytes);
   EXPECT_EQ(Vec(encrypted.bytes), Hex("c5dad2544fc9799094ce1ce90bc9d03e"));
-  EXPECT_EQ(Rc4Once(nt.session_base_key.bytes, encrypted.bytes), random);
+  EXPECT_EQ(Rc4Once(nt.session_base_key.bytes, encrypted.bytes), kRandomSessionKey);
 }
 
 TEST(NtlmKnownAnswer, SignAndSealKeys) {
-  const Key exported(Hex("55555555555555555555555555555555"));
-  EXPECT_EQ(Vec(SealKey(exported, true).bytes), Hex("59f600973cc4960a25480a7c196e4c58"));
-  EXPECT_EQ(Vec(SignKey(exported, true).bytes), Hex("4788dc861b4782f35d43fd98fe1a2d39"));
+  EXPECT_EQ(Vec(SealKey(kRandomSessionKey, true).bytes), Hex("59f600973cc4960a25480a7c196e4c58"));
+  EXPECT_EQ(Vec(SignKey(kRandomSessionKey, true).bytes), Hex("4788dc861b4782f35d43fd98fe1a2d39"));
 }
 
 TEST(NtlmKnownAnswer, SealedPlaintextAndSignature) {
-  const Key exported(Hex("55555555555555555555555555555555"));
-  SessionSecurity client(exported, kExampleFlags, /*initiator=*/true);
+  SessionSecurity client(kRandomSessionKey, kExampleFlags, /*initiator=*/true);
   std::vector<uint8_t> message = ToWire(u"Plaintext");
   IoBuffer buffer{IoBuffer::Kind::kData, message};
   std::vector<uint8_t> signature(kSignatureSize);
@@ -91,7 +90,7 @@ TEST(NtlmKnownAnswer, SealedPlaintextAndSignature) {
   EXPECT_EQ(message, Hex("54e50165bf1936dc996020c1811b0f06fb5f"));
   EXPECT_EQ(signature, Hex("010000007fb38ec5c55d497600000000"));
 
-  SessionSecurity server(exported, kExampleFlags, /*initiator=*/false);
+  SessionSecurity server(kRandomSessionKey, kExampleFlags, /*initiator=*/false);
   server.Unseal({&buffer, 1}, signature);
   EXPECT_EQ(message, ToWire(u"Plaintext"));
 }

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 namespace zelqa::testing {
 
 using rpcrt::security::IoBuffer;
 using rpcrt::security::SecurityContext;
 using rpcrt::security::StepResult;
 
-std::vector<std::string> Establish(SecurityContext& client, SecurityContext& server) {
+std::vector<std::string> Establish(SecurityContext& client, SecurityContext& server,
+                                   const std::function<void(std::vector<uint8_t>&)>& tamper) {
   std::vector<std::string> legs;
   std::vector<uint8_t> to_server;
   std::vector<uint8_t> to_client;
@@ -17,6 +20,7 @@ std::vector<std::string> Establish(SecurityContext& client, SecurityContext& ser
   legs.push_back("C");
   for (int round = 0; round < 8; ++round) {
     EXPECT_EQ(c, StepResult::kContinue);
+    if (tamper) tamper(to_server);
     const StepResult s = server.Step(to_server, to_client);
     if (!to_client.empty()) legs.push_back("S");
     if (s == StepResult::kComplete) {
@@ -33,6 +37,7 @@ std::vector<std::string> Establish(SecurityContext& client, SecurityContext& ser
     if (c == StepResult::kComplete) {
       if (!to_server.empty()) {
         // An auth3-style last token: the server takes it and answers nothing.
+        if (tamper) tamper(to_server);
         EXPECT_EQ(server.Step(to_server, to_client), StepResult::kComplete);
         EXPECT_TRUE(to_client.empty());
       }
@@ -45,13 +50,10 @@ std::vector<std::string> Establish(SecurityContext& client, SecurityContext& ser
 }
 
 Pdu MakePdu(size_t body_size, uint8_t seed) {
-  Pdu pdu;
-  pdu.header.resize(16);
-  pdu.body.resize(body_size);
-  pdu.trailer.resize(8);
-  for (size_t i = 0; i < pdu.header.size(); ++i) pdu.header[i] = static_cast<uint8_t>(seed + i);
-  for (size_t i = 0; i < pdu.body.size(); ++i) pdu.body[i] = static_cast<uint8_t>(seed * 7 + i);
-  for (size_t i = 0; i < pdu.trailer.size(); ++i) pdu.trailer[i] = static_cast<uint8_t>(0xf0 + i);
+  Pdu pdu{std::vector<uint8_t>(16), std::vector<uint8_t>(body_size), std::vector<uint8_t>(8), {}};
+  std::iota(pdu.header.begin(), pdu.header.end(), seed);
+  std::iota(pdu.body.begin(), pdu.body.end(), static_cast<uint8_t>(seed * 7));
+  std::iota(pdu.trailer.begin(), pdu.trailer.end(), uint8_t{0xf0});
   return pdu;
 }
 

@@ -15,9 +15,11 @@
 namespace zelqa::testing {
 
 // The tokens that crossed, in order; "C" from the client, "S" from the server. Throws
-// whatever a Step throws; fails the test if a side breaks the leg pattern.
+// whatever a Step throws; fails the test if a side breaks the leg pattern. `tamper`, when
+// given, may rewrite each client token before the server takes it.
 std::vector<std::string> Establish(rpcrt::security::SecurityContext& client,
-                                   rpcrt::security::SecurityContext& server);
+                                   rpcrt::security::SecurityContext& server,
+                                   const std::function<void(std::vector<uint8_t>&)>& tamper = {});
 
 // A request PDU as the protocol protects it: header signed only, body sealed, trailer signed.
 struct Pdu {

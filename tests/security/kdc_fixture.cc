@@ -5,15 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <sstream>
 #include <stdexcept>
 
 namespace zelqa::testing {
 
 namespace {
-
-std::unique_ptr<Kdc> g_kdc;
 
 std::string Shell(const std::string& command) {
   return "'" + command + "'";
@@ -62,16 +58,6 @@ std::string Kdc::Password(const std::string& user) const {
   std::getline(in, password);
   if (password.empty()) throw std::runtime_error("no password file for " + user);
   return password;
-}
-
-void KdcEnvironment::SetUp() {
-  g_kdc = std::make_unique<Kdc>();
-}
-void KdcEnvironment::TearDown() {
-  g_kdc.reset();
-}
-Kdc& KdcEnvironment::kdc() {
-  return *g_kdc;
 }
 
 }  // namespace zelqa::testing

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace zelqa::testing {
@@ -30,9 +31,12 @@ class Kdc {
 // The KDC for every test of the program: registered as a gtest Environment.
 class KdcEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override;
-  void TearDown() override;
-  static Kdc& kdc();
+  void SetUp() override { kdc_ = std::make_unique<Kdc>(); }
+  void TearDown() override { kdc_.reset(); }
+  static Kdc& kdc() { return *kdc_; }
+
+ private:
+  static inline std::unique_ptr<Kdc> kdc_;
 };
 
 }  // namespace zelqa::testing

@@ -9,21 +9,32 @@ namespace gss = rpcrt::security::gss;
 using rpcrt::security::IoBuffer;
 using rpcrt::security::StepResult;
 
-gss_OID SpnegoOid() {
-  static gss_OID_desc oid = {6, const_cast<char*>("\x2b\x06\x01\x05\x05\x02")};
-  return &oid;
+namespace {
+
+// 1.3.6.1.5.5.2 as GSS-API wants it.
+gss_OID_desc kSpnego = {6, const_cast<char*>("\x2b\x06\x01\x05\x05\x02")};
+
+std::vector<gss_iov_buffer_desc> Iov(std::span<const IoBuffer> buffers, std::span<uint8_t> header) {
+  std::vector<gss_iov_buffer_desc> iov{
+      {GSS_IOV_BUFFER_TYPE_HEADER, {header.size(), header.data()}}};
+  for (const IoBuffer& b : buffers) {
+    const OM_uint32 type =
+        b.kind == IoBuffer::Kind::kData ? GSS_IOV_BUFFER_TYPE_DATA : GSS_IOV_BUFFER_TYPE_SIGN_ONLY;
+    iov.push_back({type, {b.bytes.size(), b.bytes.data()}});
+  }
+  return iov;
 }
 
-std::unique_ptr<MitContext> MitContext::Initiator(gss_OID mech, const std::string& target,
-                                                  OM_uint32 flags, const std::string& user,
-                                                  std::string password) {
+}  // namespace
+
+std::unique_ptr<MitContext> MitContext::Initiator(const std::string& target, OM_uint32 flags,
+                                                  const std::string& user, std::string password) {
   auto ctx = std::make_unique<MitContext>();
-  ctx->mech_ = mech;
   ctx->req_flags_ = flags;
   ctx->target_ = gss::Name(target, GSS_KRB5_NT_PRINCIPAL_NAME);
   gss::Name name(user, GSS_C_NT_USER_NAME);
   gss_buffer_desc pw{password.size(), password.data()};
-  gss_OID_set_desc mechs{1, mech};
+  gss_OID_set_desc mechs{1, &kSpnego};
   OM_uint32 minor = 0;
   const OM_uint32 major =
       gss_acquire_cred_with_password(&minor, name.get(), &pw, GSS_C_INDEFINITE, &mechs,
@@ -37,7 +48,7 @@ StepResult MitContext::Step(std::span<const uint8_t> input, std::vector<uint8_t>
   gss_buffer_desc in = gss::View(input);
   gss::Buffer out;
   const OM_uint32 major = gss_init_sec_context(
-      &minor, cred_.get(), ctx_.out(), target_.get(), mech_, req_flags_, GSS_C_INDEFINITE,
+      &minor, cred_.get(), ctx_.out(), target_.get(), &kSpnego, req_flags_, GSS_C_INDEFINITE,
       GSS_C_NO_CHANNEL_BINDINGS, input.empty() ? GSS_C_NO_BUFFER : &in, nullptr, out.out(), &flags_,
       nullptr);
   if (GSS_ERROR(major)) gss::Throw("MIT init", major, minor);
@@ -56,21 +67,6 @@ size_t MitContext::SignatureSize(size_t data_size) const {
   if (GSS_ERROR(major)) gss::Throw("MIT wrap length", major, minor);
   return iov[0].buffer.length;
 }
-
-namespace {
-
-std::vector<gss_iov_buffer_desc> Iov(std::span<const IoBuffer> buffers, std::span<uint8_t> header) {
-  std::vector<gss_iov_buffer_desc> iov{
-      {GSS_IOV_BUFFER_TYPE_HEADER, {header.size(), header.data()}}};
-  for (const IoBuffer& b : buffers) {
-    const OM_uint32 type =
-        b.kind == IoBuffer::Kind::kData ? GSS_IOV_BUFFER_TYPE_DATA : GSS_IOV_BUFFER_TYPE_SIGN_ONLY;
-    iov.push_back({type, {b.bytes.size(), b.bytes.data()}});
-  }
-  return iov;
-}
-
-}  // namespace
 
 void MitContext::Seal(std::span<IoBuffer> buffers, std::span<uint8_t> signature) {
   auto iov = Iov(buffers, signature);

@@ -1,5 +1,5 @@
-// MIT's own SPNEGO (or any GSS mechanism) as an initiating SecurityContext, the independent
-// peer that our acceptor must interoperate with.
+// MIT's own SPNEGO as an initiating SecurityContext, the independent peer that our acceptor
+// must interoperate with.
 #pragma once
 
 #include <memory>
@@ -13,9 +13,8 @@ namespace zelqa::testing {
 class MitContext : public rpcrt::security::SecurityContext {
  public:
   // An initiator for `target` (a Kerberos principal name) as `user`, with its password.
-  static std::unique_ptr<MitContext> Initiator(gss_OID mech, const std::string& target,
-                                               OM_uint32 flags, const std::string& user,
-                                               std::string password);
+  static std::unique_ptr<MitContext> Initiator(const std::string& target, OM_uint32 flags,
+                                               const std::string& user, std::string password);
 
   rpcrt::security::StepResult Step(std::span<const uint8_t> input,
                                    std::vector<uint8_t>& output) override;
@@ -29,7 +28,6 @@ class MitContext : public rpcrt::security::SecurityContext {
   std::string PeerName() const override;
 
  private:
-  gss_OID mech_ = GSS_C_NO_OID;
   OM_uint32 req_flags_ = 0;
   OM_uint32 flags_ = 0;
   rpcrt::security::gss::Name target_;
@@ -37,8 +35,5 @@ class MitContext : public rpcrt::security::SecurityContext {
   rpcrt::security::gss::Context ctx_;
   bool established_ = false;
 };
-
-// 1.3.6.1.5.5.2 as GSS-API wants it.
-gss_OID SpnegoOid();
 
 }  // namespace zelqa::testing

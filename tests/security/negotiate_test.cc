@@ -32,10 +32,7 @@ TEST(NegotiateTest, RawServicesAndTheirFailures) {
   };
   auto acceptor = [&](bool keytab = true, bool ntlm = true,
                       AuthnService service = AuthnService::kGssNegotiate) {
-    ServerCredentials s;
-    if (keytab) s.keytab = kdc.keytab();
-    if (ntlm) s.ntlm_account_file = accounts;
-    return CreateServerContext(service, s);
+    return CreateServerContext(service, {ntlm ? accounts : "", keytab ? kdc.keytab() : "", ""});
   };
 
   auto krb_client = client(alice, AuthnService::kGssKerberos);

@@ -11,14 +11,11 @@ using namespace rpcrt::security;
 using namespace rpcrt::security::spnego;
 using Bytes = std::vector<uint8_t>;
 
-Bytes V(std::span<const uint8_t> s) {
-  return {s.begin(), s.end()};
-}
-
 TEST(NegotiationTokenTest, NegTokenInit2HintsAreSkipped) {
   // The form a Windows acceptor advertises: [3] negHints { [0] hintName }, [4] mechListMIC.
   der::Writer fields;
-  fields.Add(der::ContextTag(0), EncodeMechTypes({{V(oids::kNtlm)}}));
+  fields.Add(der::ContextTag(0),
+             EncodeMechTypes({{Bytes(oids::kNtlm.begin(), oids::kNtlm.end())}}));
   der::Writer hint;
   hint.Add(der::ContextTag(0), der::Encode(der::kGeneralString, Bytes{'x'}));
   fields.Add(der::ContextTag(3), der::Encode(der::kSequence, hint.bytes()));

@@ -16,15 +16,13 @@ using namespace zelqa::testing;
 constexpr const char* kTarget = "zelqa/localhost@ZELQA.TEST";
 
 std::unique_ptr<SecurityContext> OurAcceptor() {
-  ServerCredentials s;
-  s.keytab = KdcEnvironment::kdc().keytab();
   std::vector<std::unique_ptr<Mechanism>> mechs;
-  mechs.push_back(CreateKerberosAcceptor(s));
+  mechs.push_back(CreateKerberosAcceptor({"", KdcEnvironment::kdc().keytab(), ""}));
   return std::make_unique<spnego::SpnegoAcceptor>(std::move(mechs));
 }
 
 std::unique_ptr<MitContext> MitInitiator(OM_uint32 flags) {
-  return MitContext::Initiator(zelqa::testing::SpnegoOid(), kTarget, flags, "alice@ZELQA.TEST",
+  return MitContext::Initiator(kTarget, flags, "alice@ZELQA.TEST",
                                KdcEnvironment::kdc().Password("alice"));
 }
 

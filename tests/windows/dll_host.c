@@ -13,13 +13,6 @@
 
 #include "host_exports.h"
 
-static int failures = 0;
-
-static void check(int ok, const char* what) {
-  printf("%s: %s\n", ok ? "ok" : "FAILED", what);
-  if (!ok) ++failures;
-}
-
 /* Where the library writes its log records, in the temporary folder. */
 static wchar_t log_path[MAX_PATH];
 
@@ -94,10 +87,6 @@ int main(int argc, char** argv) {
   HMODULE dll;
   static const char* names[] = {"DoRpcCall", "LibStrFree", "RpcConnect", "RpcDisconnect"};
   FARPROC by_name[4];
-  connect_fn rpc_connect;
-  call_fn do_rpc_call;
-  disconnect_fn rpc_disconnect;
-  free_fn lib_str_free;
   wchar_t *id = NULL, *answer = NULL, *error = NULL;
   int i;
 
@@ -117,11 +106,7 @@ int main(int argc, char** argv) {
     check(GetProcAddress(dll, MAKEINTRESOURCEA(i + 1)) == by_name[i], "same entry by ordinal");
   }
   check(GetProcAddress(dll, MAKEINTRESOURCEA(5)) == NULL, "no fifth ordinal");
-  if (failures) return 1;
-  do_rpc_call = (call_fn)(void*)by_name[0];
-  lib_str_free = (free_fn)(void*)by_name[1];
-  rpc_connect = (connect_fn)(void*)by_name[2];
-  rpc_disconnect = (disconnect_fn)(void*)by_name[3];
+  if (failures || !find_entry_points(dll)) return 1;
 
   lib_str_free(NULL);
   check(do_rpc_call(L"{00000000-0000-0000-0000-000000000000}", L"a", L"b", &answer, &error) ==

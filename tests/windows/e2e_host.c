@@ -9,12 +9,7 @@
 
 #include "host_exports.h"
 
-static connect_fn rpc_connect;
-static call_fn do_rpc_call;
-static disconnect_fn rpc_disconnect;
-static free_fn lib_str_free;
 static wchar_t host[64];
-static int failures = 0;
 
 /* Connects with the password and calls DoRpc("abc", "def"); returns the answer or the error
  * text (to be released with LibStrFree) and whether the call succeeded. */
@@ -30,14 +25,6 @@ static wchar_t* call(uint32_t port, const wchar_t* password, int* succeeded) {
   return *succeeded ? answer : error;
 }
 
-static void check(int ok, const char* what, const wchar_t* text) {
-  printf("%s: %s\n", ok ? "ok" : "FAILED", what);
-  if (!ok) {
-    ++failures;
-    if (text != NULL) wprintf(L"  got: %ls\n", text);
-  }
-}
-
 int main(int argc, char** argv) {
   HMODULE dll;
   wchar_t* text;
@@ -47,25 +34,21 @@ int main(int argc, char** argv) {
   if (argc != 3) return 2;
   swprintf(host, 64, L"%hs", argv[1]);
   dll = LoadLibraryW(L"ZelqaRpcClientDll.dll");
-  if (dll == NULL) return 1;
-  do_rpc_call = (call_fn)(void*)GetProcAddress(dll, "DoRpcCall");
-  lib_str_free = (free_fn)(void*)GetProcAddress(dll, "LibStrFree");
-  rpc_connect = (connect_fn)(void*)GetProcAddress(dll, "RpcConnect");
-  rpc_disconnect = (disconnect_fn)(void*)GetProcAddress(dll, "RpcDisconnect");
+  if (dll == NULL || !find_entry_points(dll)) return 1;
 
   text = call((uint32_t)atoi(argv[2]), L"secret", &succeeded);
-  check(succeeded && text != NULL && wcscmp(text, L"abcdef") == 0, "answer by port", text);
+  check_text(succeeded && text != NULL && wcscmp(text, L"abcdef") == 0, "answer by port", text);
   lib_str_free(text);
 
   text = call(0, L"secret", &succeeded);
-  check(succeeded && text != NULL && wcscmp(text, L"abcdef") == 0,
-        "answer through the endpoint mapper", text);
+  check_text(succeeded && text != NULL && wcscmp(text, L"abcdef") == 0,
+             "answer through the endpoint mapper", text);
   lib_str_free(text);
 
   system_text(ERROR_ACCESS_DENIED, denied, 256);
   text = call((uint32_t)atoi(argv[2]), L"wrong", &succeeded);
-  check(!succeeded && denied[0] != 0 && text != NULL && wcsstr(text, denied) == text,
-        "wrong password: the platform's text for access denied", text);
+  check_text(!succeeded && denied[0] != 0 && text != NULL && wcsstr(text, denied) == text,
+             "wrong password: the platform's text for access denied", text);
   lib_str_free(text);
 
   printf("%d failed\n", failures);

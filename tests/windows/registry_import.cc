@@ -4,7 +4,6 @@
 // user and makes that key the process's HKEY_LOCAL_MACHINE (RegOverridePredefKey): the tests
 // never write the machine's own key, and a key opened before a load keeps what it was opened
 // with, as the file-backed store promises.
-#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -42,15 +41,10 @@ win32::HKEY CreateVolatileKey(win32::HKEY parent, const std::u16string& path) {
 
 // The key's path below the machine root, or false for a key under another root.
 bool BelowMachineRoot(const std::u16string& path, std::u16string& below) {
-  if (path.size() < kMachineRoot.size()) return false;
-  for (size_t i = 0; i < kMachineRoot.size(); ++i)
-    if (std::toupper(path[i]) != kMachineRoot[i]) return false;
-  if (path.size() == kMachineRoot.size()) {
-    below.clear();
-    return true;
-  }
-  if (path[kMachineRoot.size()] != u'\\') return false;
-  below = path.substr(kMachineRoot.size() + 1);
+  const size_t n = kMachineRoot.size();
+  if (platform::FoldRegistryName(path.substr(0, n)) != kMachineRoot) return false;
+  if (path.size() > n && path[n] != u'\\') return false;
+  below = path.size() > n ? path.substr(n + 1) : u"";
   return true;
 }
 
