@@ -23,17 +23,15 @@ std::vector<uint8_t> DoRpcTowerBytes() {
       "0100 09 0400 7f000001");
 }
 
-TcpTower DoRpcTower() {
-  return {kDoRpcInterface, kNdrSyntax, 49152, {127, 0, 0, 1}};
-}
+const TcpTower kDoRpcTower{kDoRpcInterface, kNdrSyntax, 49152, {127, 0, 0, 1}};
 
 TEST(TowerTest, TcpTowerHasFiveFloors) {
-  auto bytes = EncodeTcpTower(DoRpcTower());
+  auto bytes = EncodeTcpTower(kDoRpcTower);
   EXPECT_EQ(bytes, DoRpcTowerBytes());
   EXPECT_EQ(bytes.size(), 75u);
   auto back = DecodeTcpTower(bytes);
   ASSERT_TRUE(back.has_value());
-  EXPECT_EQ(*back, DoRpcTower());
+  EXPECT_EQ(*back, kDoRpcTower);
   EXPECT_EQ(ToStringBinding(*back), "ncacn_ip_tcp:127.0.0.1[49152]");
   EXPECT_EQ(ToStringBinding({kEpmInterface, kNdrSyntax, 135, {10, 20, 255, 0}}),
             "ncacn_ip_tcp:10.20.255.0[135]");
@@ -43,28 +41,23 @@ TEST(TowerTest, OtherProtocolsAreNotTcp) {
   auto floors = DecodeTowerFloors(DoRpcTowerBytes());
   ASSERT_EQ(floors.size(), 5u);
 
-  auto named_pipe = floors;
-  named_pipe[3] = {{0x0f}, {'\\', 'p', 0}};
-  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(named_pipe)), std::nullopt);
-
-  auto four_floors = floors;
-  four_floors.pop_back();
-  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(four_floors)), std::nullopt);
-
-  auto short_address = floors;
-  short_address[4].rhs.pop_back();
-  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(short_address)), std::nullopt);
-
-  auto connectionless = floors;
-  connectionless[2].lhs = {0x0a};
-  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(connectionless)), std::nullopt);
+  const TowerFloor named_pipe{{0x0f}, {'\\', 'p', 0}};
+  const std::pair<const char*, std::function<void(std::vector<TowerFloor>&)>> changes[] = {
+      {"named pipe", [&](auto& f) { f[3] = named_pipe; }},
+      {"four floors", [](auto& f) { f.pop_back(); }},
+      {"short address", [](auto& f) { f[4].rhs.pop_back(); }},
+      {"connectionless", [](auto& f) { f[2].lhs = {0x0a}; }},
+      {"one-octet minor version", [](auto& f) { f[2].rhs = {0}; }},
+  };
+  for (const auto& [name, change] : changes) {
+    auto changed = floors;
+    change(changed);
+    EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(changed)), std::nullopt) << name;
+  }
 
   // Wine writes the connection-oriented floor with an empty right-hand side ("01 00 0b 00 00").
-  auto empty_minor = floors;
-  empty_minor[2].rhs.clear();
-  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(empty_minor)), DoRpcTower());
-  empty_minor[2].rhs = {0};
-  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(empty_minor)), std::nullopt);
+  floors[2].rhs.clear();
+  EXPECT_EQ(DecodeTcpTower(EncodeTowerFloors(floors)), kDoRpcTower);
 }
 
 // Towers as Windows and Samba register them, each shown as its string binding.
@@ -117,10 +110,9 @@ TEST(TowerTest, EveryProtocolReadsAsAStringBinding) {
 }
 
 TEST(TowerTest, MalformedFloorsAreBadStubData) {
-  EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("e803 0100 0d 0000")); }), kBadStubData);
-  EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("0100 0500 0d 0000")); }), kBadStubData);
-  EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("0100 0100 0d 0300 00")); }), kBadStubData);
-  EXPECT_EQ(StatusOf([] { DecodeTowerFloors(Hex("01")); }), kBadStubData);
+  for (const char* hex : {"e803 0100 0d 0000", "0100 0500 0d 0000", "0100 0100 0d 0300 00", "01"}) {
+    EXPECT_EQ(StatusOf([&] { DecodeTowerFloors(Hex(hex)); }), kBadStubData) << hex;
+  }
   auto bytes = DoRpcTowerBytes();
   for (size_t length = 0; length < bytes.size(); ++length) {
     std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + length);

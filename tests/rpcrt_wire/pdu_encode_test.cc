@@ -129,9 +129,8 @@ TEST(PduEncodeTest, BindNakListsSupportedVersions) {
 }
 
 TEST(PduEncodeTest, BindNakFromOlderPeersMayEndAtTheReason) {
-  auto bytes = Hex("05 00 0d 03 10000000 1200 0000 01000000 0200");
-  Pdu pdu = DecodePdu(bytes);
-  const auto& nak = std::get<BindNak>(pdu.body);
+  const auto nak =
+      std::get<BindNak>(DecodePdu(Hex("05 00 0d 03 10000000 1200 0000 01000000 0200")).body);
   EXPECT_EQ(nak.reject_reason, BindRejectReason::kLocalLimitExceeded);
   EXPECT_TRUE(nak.versions.empty());
 }
@@ -181,10 +180,9 @@ TEST(PduEncodeTest, ResponseAndFault) {
 
 TEST(PduEncodeTest, FaultWithExtendedErrorInformationIsTolerated) {
   // Flags octet says extended error information follows; the bytes are kept as received.
-  auto bytes =
-      Hex("05 00 03 03 10000000 2800 0000 07000000 08000000 0000 00 01 "
-          "05000000 00000000 1122334455667788");
-  Pdu pdu = DecodePdu(bytes);
+  const Pdu pdu =
+      DecodePdu(Hex("05 00 03 03 10000000 2800 0000 07000000 08000000 0000 00 01 "
+                    "05000000 00000000 1122334455667788"));
   const auto& fault = std::get<Fault>(pdu.body);
   EXPECT_EQ(fault.fault_flags, kFaultExtendedErrorPresent);
   EXPECT_EQ(fault.status, kErrorAccessDenied);

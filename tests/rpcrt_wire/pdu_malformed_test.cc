@@ -1,8 +1,6 @@
 // Malformed fragments: every one is a protocol error, none reads past its buffer.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "rpcrt/pdu/pdu.h"
 #include "tests/rpcrt_wire/test_util.h"
 
@@ -12,19 +10,8 @@ namespace {
 using testing::Hex;
 
 Status DecodeStatus(const std::vector<uint8_t>& bytes) {
-  try {
-    // Decode from an exactly sized heap copy so that AddressSanitizer sees any overrun.
-    std::vector<uint8_t> copy(bytes);
-    DecodePdu(copy);
-  } catch (const RpcError& e) {
-    return e.status();
-  }
-  return kOk;
-}
-
-void SetFragLength(std::vector<uint8_t>& pdu, size_t length) {
-  pdu[8] = static_cast<uint8_t>(length);
-  pdu[9] = static_cast<uint8_t>(length >> 8);
+  // Decode from an exactly sized heap copy so that AddressSanitizer sees any overrun.
+  return testing::StatusOf([copy = bytes] { DecodePdu(copy); });
 }
 
 std::vector<uint8_t> SampleBindAck() {
@@ -36,12 +23,11 @@ std::vector<uint8_t> SampleBindAck() {
   return EncodePdu(pdu);
 }
 
-TEST(PduMalformedTest, HeaderChecks) {
-  struct Case {
+TEST(PduMalformedTest, FragmentsThatBreakTheirOwnLayout) {
+  const struct {
     const char* name;
     const char* hex;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"empty", ""},
       {"header cut short", "05 00 11 03 10000000 1000 0000 030000"},
       {"version 4", "04 00 11 03 10000000 1000 0000 03000000"},
@@ -56,6 +42,15 @@ TEST(PduMalformedTest, HeaderChecks) {
        "05 00 02 03 10000000 1c00 0800 03000000 00000000 0000 0000 01020304"},
       {"auth_length larger than the fragment",
        "05 00 02 03 10000000 1c00 ffff 03000000 00000000 0000 0000 01020304"},
+      {"request with the object flag but no object",
+       "05 00 00 83 10000000 1c00 0000 01000000 00000000 0000 0000 01020304"},
+      {"request shorter than its header", "05 00 00 03 10000000 1400 0000 01000000 00000000"},
+      {"fault shorter than its header",
+       "05 00 03 03 10000000 1800 0000 01000000 00000000 00000000"},
+      {"bind announcing 200 contexts in a body that holds none",
+       "05 00 0b 03 10000000 1c00 0000 01000000 d016d016 00000000 c8 00 0000"},
+      {"bind_nak announcing more versions than it holds",
+       "05 00 0d 03 10000000 1500 0000 01000000 0400 05 0500"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DecodeStatus(Hex(c.hex)), kProtocolError) << c.name;
@@ -80,10 +75,6 @@ TEST(PduMalformedTest, AuthPaddingMustFitTheStub) {
 }
 
 TEST(PduMalformedTest, ListCountsBeyondTheBody) {
-  // Bind announcing 200 contexts in a body that holds none.
-  EXPECT_EQ(
-      DecodeStatus(Hex("05 00 0b 03 10000000 1c00 0000 01000000 d016d016 00000000 c8 00 0000")),
-      kProtocolError);
   // One context announcing 255 transfer syntaxes but carrying one.
   auto bind =
       Hex("05 00 0b 03 10000000 4800 0000 01000000 d016d016 00000000 01 00 0000 "
@@ -102,9 +93,6 @@ TEST(PduMalformedTest, ListCountsBeyondTheBody) {
   ack = SampleBindAck();
   ack[32] = 2;
   EXPECT_EQ(DecodeStatus(ack), kProtocolError);
-  // Bind_nak announcing more versions than it holds.
-  EXPECT_EQ(DecodeStatus(Hex("05 00 0d 03 10000000 1500 0000 01000000 0400 05 0500")),
-            kProtocolError);
 }
 
 TEST(PduMalformedTest, EveryTruncationOfAStructuredBodyIsRefused) {
@@ -118,25 +106,13 @@ TEST(PduMalformedTest, EveryTruncationOfAStructuredBodyIsRefused) {
     ASSERT_EQ(DecodeStatus(full), kOk);
     for (size_t length = kCommonHeaderSize; length < full.size(); ++length) {
       std::vector<uint8_t> cut(full.begin(), full.begin() + length);
-      SetFragLength(cut, length);
+      // Still announcing the original frag_length: not enough held.
+      EXPECT_EQ(DecodeStatus(cut), kProtocolError) << "held " << length;
+      cut[8] = static_cast<uint8_t>(length);
+      cut[9] = static_cast<uint8_t>(length >> 8);
       EXPECT_EQ(DecodeStatus(cut), kProtocolError) << "length " << length;
-      // The same bytes with the original frag_length: not enough held.
-      std::vector<uint8_t> short_buffer(full.begin(), full.begin() + length);
-      EXPECT_EQ(DecodeStatus(short_buffer), kProtocolError) << "held " << length;
     }
   }
-}
-
-TEST(PduMalformedTest, RequestWithObjectFlagButNoObject) {
-  EXPECT_EQ(
-      DecodeStatus(Hex("05 00 00 83 10000000 1c00 0000 01000000 00000000 0000 0000 01020304")),
-      kProtocolError);
-}
-
-TEST(PduMalformedTest, CallPduShorterThanItsHeader) {
-  EXPECT_EQ(DecodeStatus(Hex("05 00 00 03 10000000 1400 0000 01000000 00000000")), kProtocolError);
-  EXPECT_EQ(DecodeStatus(Hex("05 00 03 03 10000000 1800 0000 01000000 00000000 00000000")),
-            kProtocolError);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
+#include <tuple>
 
 #include "rpcrt/pdu/protected_layout.h"
 #include "tests/rpcrt_wire/test_util.h"
@@ -67,12 +69,11 @@ TEST(ProtectedLayoutTest, BuiltFragmentIsFinalBeforeSigning) {
       EXPECT_EQ(bytes[plan.trailer_offset + 2], plan.pad_size);
       EXPECT_EQ((plan.stub_size + plan.pad_size) % 16, 0u);
 
-      ProtectedLayout found = LocateProtectedPdu(bytes);
-      EXPECT_EQ(found.header_size, plan.header_size);
-      EXPECT_EQ(found.stub_size, plan.stub_size);
-      EXPECT_EQ(found.pad_size, plan.pad_size);
-      EXPECT_EQ(found.trailer_offset, plan.trailer_offset);
-      EXPECT_EQ(found.auth_value_offset, plan.auth_value_offset);
+      auto offsets = [](const ProtectedLayout& l) {
+        return std::tuple(l.header_size, l.stub_size, l.pad_size, l.trailer_offset,
+                          l.auth_value_offset);
+      };
+      EXPECT_EQ(offsets(LocateProtectedPdu(bytes)), offsets(plan));
 
       // The buffers cover everything before the signature, in order, without gaps.
       auto buffers = plan.Buffers(bytes);
@@ -86,39 +87,35 @@ TEST(ProtectedLayoutTest, BuiltFragmentIsFinalBeforeSigning) {
       }
       EXPECT_EQ(plan.Signature(bytes).data(), next);
       EXPECT_EQ(plan.Signature(bytes).size(), 16u);
-      auto stub = plan.Stub(bytes);
-      EXPECT_TRUE(std::equal(stub.begin(), stub.end(), std::get<Request>(pdu.body).stub.begin(),
-                             std::get<Request>(pdu.body).stub.end()));
+      const std::vector<uint8_t>& sent = std::get<Request>(pdu.body).stub;
+      EXPECT_TRUE(std::ranges::equal(plan.Stub(bytes), sent));
 
       // And the whole fragment decodes as the request it was.
-      Pdu back = DecodePdu(bytes);
-      EXPECT_EQ(std::get<Request>(back.body).stub, std::get<Request>(pdu.body).stub);
+      EXPECT_EQ(std::get<Request>(DecodePdu(bytes).body).stub, sent);
     }
   }
 }
 
 TEST(ProtectedLayoutTest, LocateRefusesWhatIsNotAProtectedCall) {
-  auto status = [](const std::vector<uint8_t>& bytes) {
-    return testing::StatusOf([&] { LocateProtectedPdu(bytes); });
+  const struct {
+    const char* name;
+    const char* hex;
+  } cases[] = {
+      {"not protected", "05 00 02 03 10000000 1c00 0000 03000000 00000000 0000 0000 aabbccdd"},
+      {"a protected bind is not a call",
+       "05 00 0b 03 10000000 2800 0400 01000000 d016d016 00000000 00 00 0000"
+       "0a060000 00000000 01020304"},
+      {"trailer reaching back into the response header",
+       "05 00 02 03 10000000 2000 0800 03000000 00000000 0a060000 00000000 0102030405060708"},
+      {"padding longer than the stub",
+       "05 00 02 03 10000000 2800 0400 03000000 00000000 0000 0000 aabbccdd "
+       "0a 06 05 00 00000000 11223344"},
+      {"truncated", "05 00 02 03 10000000 2400 0400 03000000 00000000"},
   };
-  using testing::Hex;
-  // Not protected.
-  EXPECT_EQ(status(Hex("05 00 02 03 10000000 1c00 0000 03000000 00000000 0000 0000 aabbccdd")),
-            kProtocolError);
-  // A protected bind is not a call.
-  EXPECT_EQ(status(Hex("05 00 0b 03 10000000 2800 0400 01000000 d016d016 00000000 00 00 0000"
-                       "0a060000 00000000 01020304")),
-            kProtocolError);
-  // Trailer reaching back into the response header.
-  EXPECT_EQ(status(Hex("05 00 02 03 10000000 2000 0800 03000000 00000000 0a060000 00000000 "
-                       "0102030405060708")),
-            kProtocolError);
-  // Padding longer than the stub.
-  EXPECT_EQ(status(Hex("05 00 02 03 10000000 2800 0400 03000000 00000000 0000 0000 aabbccdd "
-                       "0a 06 05 00 00000000 11223344")),
-            kProtocolError);
-  // Truncated.
-  EXPECT_EQ(status(Hex("05 00 02 03 10000000 2400 0400 03000000 00000000")), kProtocolError);
+  for (const auto& c : cases) {
+    EXPECT_EQ(testing::StatusOf([&] { LocateProtectedPdu(testing::Hex(c.hex)); }), kProtocolError)
+        << c.name;
+  }
 }
 
 }  // namespace

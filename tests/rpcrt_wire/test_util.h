@@ -20,27 +20,20 @@
 namespace rpcrt::testing {
 
 inline std::vector<uint8_t> Hex(std::string_view text) {
+  constexpr std::string_view kDigits = "0123456789abcdef";
   std::vector<uint8_t> out;
-  int high = -1;
+  bool high = true;
   for (char c : text) {
-    int v;
-    if (c >= '0' && c <= '9') {
-      v = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      v = c - 'a' + 10;
-    } else if (c == ' ' || c == '\n' || c == '|') {
-      continue;
-    } else {
+    const size_t v = kDigits.find(c);
+    if (v != std::string_view::npos) {
+      if (high) out.push_back(0);
+      out.back() |= static_cast<uint8_t>(high ? v << 4 : v);
+      high = !high;
+    } else if (c != ' ' && c != '\n' && c != '|') {
       throw std::invalid_argument("bad hex literal");
     }
-    if (high < 0) {
-      high = v;
-    } else {
-      out.push_back(static_cast<uint8_t>(high << 4 | v));
-      high = -1;
-    }
   }
-  if (high >= 0) throw std::invalid_argument("odd hex literal");
+  if (!high) throw std::invalid_argument("odd hex literal");
   return out;
 }
 
