@@ -85,9 +85,8 @@ TEST(DoRpcStubTest, BigEndianReplyIsConverted) {
   EXPECT_EQ(EncodeReply({u"ok", 0, u"e"}, /*big_endian=*/true), stub);
 
   // Inside a response PDU whose drep says big-endian.
-  auto pdu_bytes =
-      Concat({Hex("05 00 02 03 00000000 0048 0000 00000002 00000030 0000 00 00"), stub});
-  Pdu pdu = DecodePdu(pdu_bytes);
+  const Pdu pdu =
+      DecodePdu(Concat({Hex("05 00 02 03 00000000 0048 0000 00000002 00000030 0000 00 00"), stub}));
   Reply r = DecodeReply(std::get<Response>(pdu.body).stub, pdu.drep);
   EXPECT_EQ(r.answer, u"ok");
   EXPECT_EQ(r.succeeded, 0);

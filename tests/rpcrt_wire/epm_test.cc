@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "rpcrt/epm/epm_messages.h"
@@ -23,6 +24,7 @@ std::vector<uint8_t> DoRpcTowerBytes() {
       "0100 09 0400 7f000001");
 }
 
+const std::vector<uint8_t> kNullHandle(20, 0);
 const TcpTower kDoRpcTower{kDoRpcInterface, kNdrSyntax, 49152, {127, 0, 0, 1}};
 
 TEST(TowerTest, TcpTowerHasFiveFloors) {
@@ -64,11 +66,7 @@ TEST(TowerTest, OtherProtocolsAreNotTcp) {
 TEST(TowerTest, EveryProtocolReadsAsAStringBinding) {
   const auto floors = DecodeTowerFloors(DoRpcTowerBytes());
   const std::vector<TowerFloor> syntax(floors.begin(), floors.begin() + 2);
-  auto text = [](std::string_view s) {
-    std::vector<uint8_t> out(s.begin(), s.end());
-    out.push_back(0);
-    return out;
-  };
+  auto text = [](const char* s) { return std::vector<uint8_t>(s, s + std::strlen(s) + 1); };
   std::vector<uint8_t> v6(16, 0);
   v6[15] = 1;
   const struct {
@@ -124,10 +122,9 @@ TEST(EptMapTest, RequestAsWindowsSendsIt) {
   EptMapRequest request;
   request.map_tower = EncodeTcpTower({kDoRpcInterface, kNdrSyntax, 0, {0, 0, 0, 0}});
   auto stub = EncodeEptMapRequest(request);
-  auto expected =
-      Concat({Hex("01000000 00000000000000000000000000000000"), Hex("02000000 4b000000 4b000000"),
-              *request.map_tower, Hex("00"), std::vector<uint8_t>(20, 0), Hex("04000000")});
-  EXPECT_EQ(stub, expected);
+  EXPECT_EQ(stub, Concat({Hex("01000000 00000000000000000000000000000000"),
+                          Hex("02000000 4b000000 4b000000"), *request.map_tower, Hex("00"),
+                          kNullHandle, Hex("04000000")}));
 
   EptMapRequest back = DecodeEptMapRequest(stub);
   EXPECT_EQ(back.object, Uuid{});
@@ -148,10 +145,9 @@ TEST(EptMapTest, ResponseCarriesTowersAfterTheirPointers) {
   response.max_towers = 4;
   response.towers.push_back(DoRpcTowerBytes());
   auto stub = EncodeEptMapResponse(response);
-  auto expected = Concat({Hex("00000000 04030201 0605 0807 090a0b0c0d0e0f10"),
+  EXPECT_EQ(stub, Concat({Hex("00000000 04030201 0605 0807 090a0b0c0d0e0f10"),
                           Hex("01000000 04000000 00000000 01000000 03000000 4b000000 4b000000"),
-                          DoRpcTowerBytes(), Hex("00 00000000")});
-  EXPECT_EQ(stub, expected);
+                          DoRpcTowerBytes(), Hex("00 00000000")}));
 
   EptMapResponse back = DecodeEptMapResponse(stub);
   EXPECT_EQ(back.entry_handle, response.entry_handle);
@@ -166,8 +162,7 @@ TEST(EptMapTest, NotRegisteredAndNullTowers) {
   none.max_towers = 4;
   none.status = kEptSNotRegistered;
   auto stub = EncodeEptMapResponse(none);
-  EXPECT_EQ(stub, Concat({std::vector<uint8_t>(20, 0),
-                          Hex("00000000 04000000 00000000 00000000 d6a0c916")}));
+  EXPECT_EQ(stub, Concat({kNullHandle, Hex("00000000 04000000 00000000 00000000 d6a0c916")}));
   EXPECT_EQ(DecodeEptMapResponse(stub).status, kEptSNotRegistered);
 
   EptMapResponse mixed;
@@ -178,23 +173,21 @@ TEST(EptMapTest, NotRegisteredAndNullTowers) {
 }
 
 TEST(EptMapTest, MalformedResponsesAreBadStubData) {
-  auto handle = std::vector<uint8_t>(20, 0);
-  auto status = [&](const char* hex) {
-    return StatusOf([&] { DecodeEptMapResponse(Concat({handle, Hex(hex)})); });
+  // Each after a null entry handle.
+  const NamedHex cases[] = {
+      {"actual above max", "02000000 01000000 00000000 02000000 00000000 00000000 00000000"},
+      {"offset not zero", "01000000 04000000 01000000 01000000 00000000 00000000"},
+      {"actual differs from num_towers", "02000000 04000000 00000000 01000000 00000000 00000000"},
+      {"2^31 towers in a few bytes", "ffffff7f ffffff7f 00000000 ffffff7f 00000200"},
+      {"tower longer than its size",
+       "01000000 01000000 00000000 01000000 00000200 04000000 05000000 01020304 00000000"},
+      {"tower past the end",
+       "01000000 01000000 00000000 01000000 00000200 ffff0000 ffff0000 01020304"},
   };
-  EXPECT_EQ(status("02000000 01000000 00000000 02000000 00000000 00000000 00000000"),
-            kBadStubData);  // actual above max
-  EXPECT_EQ(status("01000000 04000000 01000000 01000000 00000000 00000000"),
-            kBadStubData);  // offset not zero
-  EXPECT_EQ(status("02000000 04000000 00000000 01000000 00000000 00000000"),
-            kBadStubData);  // actual differs from num_towers
-  EXPECT_EQ(status("ffffff7f ffffff7f 00000000 ffffff7f 00000200"),
-            kBadStubData);  // 2^31 towers in a few bytes
-  EXPECT_EQ(status("01000000 01000000 00000000 01000000 00000200 04000000 05000000 01020304 "
-                   "00000000"),
-            kBadStubData);  // tower longer than its size
-  EXPECT_EQ(status("01000000 01000000 00000000 01000000 00000200 ffff0000 ffff0000 01020304"),
-            kBadStubData);  // tower past the end
+  for (const auto& c : cases) {
+    const auto stub = Concat({kNullHandle, Hex(c.hex)});
+    EXPECT_EQ(StatusOf([&] { DecodeEptMapResponse(stub); }), kBadStubData) << c.name;
+  }
   EXPECT_EQ(StatusOf([] { DecodeEptMapResponse(Hex("00000000")); }), kBadStubData);
 
   auto good = EncodeEptMapResponse({{}, 1, {DoRpcTowerBytes()}, 0});
@@ -208,8 +201,8 @@ TEST(EptLookupTest, RequestForEverything) {
   EptLookupRequest request;
   request.max_ents = 500;
   auto stub = EncodeEptLookupRequest(request);
-  EXPECT_EQ(stub, Concat({Hex("00000000 00000000 00000000 01000000"), std::vector<uint8_t>(20, 0),
-                          Hex("f4010000")}));
+  EXPECT_EQ(stub,
+            Concat({Hex("00000000 00000000 00000000 01000000"), kNullHandle, Hex("f4010000")}));
   EptLookupRequest back = DecodeEptLookupRequest(stub);
   EXPECT_EQ(back.inquiry_type, kInquiryAllElements);
   EXPECT_EQ(back.object, std::nullopt);
@@ -231,12 +224,11 @@ TEST(EptLookupTest, RequestForEverything) {
 TEST(EptLookupTest, ResponseEntriesWithAnnotations) {
   EptLookupResponse response;
   response.entries.push_back({Uuid{}, DoRpcTowerBytes(), "DoRpc"});
-  auto stub = EncodeEptLookupResponse(response);
-  auto expected = Concat({std::vector<uint8_t>(20, 0), Hex("01000000 01000000 00000000 01000000"),
-                          std::vector<uint8_t>(16, 0),
-                          Hex("03000000 00000000 06000000 446f52706300 0000 4b000000 4b000000"),
-                          DoRpcTowerBytes(), Hex("00 00000000")});
-  EXPECT_EQ(stub, expected);
+  EXPECT_EQ(
+      EncodeEptLookupResponse(response),
+      Concat({kNullHandle, Hex("01000000 01000000 00000000 01000000"), std::vector<uint8_t>(16, 0),
+              Hex("03000000 00000000 06000000 446f52706300 0000 4b000000 4b000000"),
+              DoRpcTowerBytes(), Hex("00 00000000")}));
 
   response.entries.push_back({MakeUuid("01020304-0506-0708-090a-0b0c0d0e0f10"), std::nullopt, ""});
   response.entries.push_back({Uuid{}, DoRpcTowerBytes(), std::string(63, 'x')});
@@ -255,22 +247,17 @@ TEST(EptLookupTest, ResponseEntriesWithAnnotations) {
 }
 
 TEST(EptLookupTest, AnnotationsThatDoNotFitAreBadStubData) {
-  auto entry = [](const char* annotation_hex) {
-    return Concat({std::vector<uint8_t>(20, 0), Hex("01000000 01000000 00000000 01000000"),
-                   std::vector<uint8_t>(16, 0), Hex("00000000"), Hex(annotation_hex),
-                   Hex("00000000")});
+  auto decode = [](const char* annotation_hex) {
+    return DecodeEptLookupResponse(Concat({kNullHandle, Hex("01000000 01000000 00000000 01000000"),
+                                           std::vector<uint8_t>(16, 0), Hex("00000000"),
+                                           Hex(annotation_hex), Hex("00000000")}));
   };
-  EXPECT_EQ(DecodeEptLookupResponse(entry("00000000 00000000")).entries.at(0).annotation, "");
-  EXPECT_EQ(DecodeEptLookupResponse(entry("00000000 02000000 6100 0000")).entries.at(0).annotation,
-            "a");
-  EXPECT_EQ(StatusOf([&] { DecodeEptLookupResponse(entry("00000000 41000000")); }),
-            kBadStubData);  // 65 characters
-  EXPECT_EQ(StatusOf([&] { DecodeEptLookupResponse(entry("01000000 01000000 00 000000")); }),
-            kBadStubData);  // offset
-  EXPECT_EQ(StatusOf([&] {
-              DecodeEptLookupResponse(Concat(
-                  {std::vector<uint8_t>(20, 0), Hex("00010000 00010000 00000000 00010000")}));
-            }),
+  EXPECT_EQ(decode("00000000 00000000").entries.at(0).annotation, "");
+  EXPECT_EQ(decode("00000000 02000000 6100 0000").entries.at(0).annotation, "a");
+  EXPECT_EQ(StatusOf([&] { decode("00000000 41000000"); }), kBadStubData);  // 65 characters
+  EXPECT_EQ(StatusOf([&] { decode("01000000 01000000 00 000000"); }), kBadStubData);  // offset
+  const auto none = Concat({kNullHandle, Hex("00010000 00010000 00000000 00010000")});
+  EXPECT_EQ(StatusOf([&] { DecodeEptLookupResponse(none); }),
             kBadStubData);  // 256 entries announced, none present
 }
 

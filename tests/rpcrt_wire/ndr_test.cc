@@ -101,21 +101,16 @@ TEST(NdrReaderTest, ReadsBackWhatTheWriterWrote) {
 
 TEST(NdrReaderTest, HugeCountInShortStubIsBadStubData) {
   // max count and actual count 2^31 in a 20-byte stub: refused before anything is allocated.
-  auto stub = Hex("00000080 00000000 00000080 41004200 0000 0000");
+  const auto stub = Hex("00000080 00000000 00000080 41004200 0000 0000");
   ASSERT_EQ(stub.size(), 20u);
-  NdrReader r(stub);
-  EXPECT_EQ(StatusOf([&] { r.ReadWideString(); }), kBadStubData);
+  EXPECT_EQ(StatusOf([&] { NdrReader(stub).ReadWideString(); }), kBadStubData);
 
-  auto max_count = Hex("ffffffff 00000000 ffffffff");
-  NdrReader r2(max_count);
-  EXPECT_EQ(StatusOf([&] { r2.ReadAnsiString(); }), kBadStubData);
+  const auto max_count = Hex("ffffffff 00000000 ffffffff");
+  EXPECT_EQ(StatusOf([&] { NdrReader(max_count).ReadAnsiString(); }), kBadStubData);
 }
 
 TEST(NdrReaderTest, MalformedStringsAreBadStubData) {
-  const struct {
-    const char* name;
-    const char* hex;
-  } cases[] = {
+  const NamedHex cases[] = {
       {"offset not zero", "02000000 01000000 01000000 0000"},
       {"actual above max", "01000000 00000000 02000000 4100 0000"},
       {"no characters at all", "00000000 00000000 00000000"},
@@ -124,9 +119,8 @@ TEST(NdrReaderTest, MalformedStringsAreBadStubData) {
       {"counts cut short", "03000000 00000000"},
   };
   for (const auto& c : cases) {
-    auto stub = Hex(c.hex);
-    NdrReader r(stub);
-    EXPECT_EQ(StatusOf([&] { r.ReadWideString(); }), kBadStubData) << c.name;
+    const auto stub = Hex(c.hex);
+    EXPECT_EQ(StatusOf([&] { NdrReader(stub).ReadWideString(); }), kBadStubData) << c.name;
   }
 }
 

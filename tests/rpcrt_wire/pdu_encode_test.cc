@@ -72,10 +72,9 @@ TEST(PduEncodeTest, AlterContextHasTheBindLayout) {
   alter.assoc_group_id = 0x1234;
   alter.contexts.push_back({0, kDoRpcInterface, {kNdrSyntax}});
   const Pdu pdu = Make(2, alter);
-  auto expected = Concat({Hex("05 00 0e 03 10000000 4800 0000 02000000"),
-                          Hex("d016 d016 34120000 01 00 0000 0000 01 00"), Hex(kDoRpcSyntaxHex),
-                          Hex(kNdrSyntaxHex)});
-  Pdu back = RoundTrip(pdu, expected);
+  Pdu back = RoundTrip(pdu, Concat({Hex("05 00 0e 03 10000000 4800 0000 02000000"),
+                                    Hex("d016 d016 34120000 01 00 0000 0000 01 00"),
+                                    Hex(kDoRpcSyntaxHex), Hex(kNdrSyntaxHex)}));
   EXPECT_EQ(std::get<AlterContext>(back.body).assoc_group_id, 0x1234u);
 }
 
@@ -111,10 +110,9 @@ TEST(PduEncodeTest, AlterContextRespWithoutSecondaryAddress) {
                           static_cast<uint16_t>(ProviderReason::kAbstractSyntaxNotSupported),
                           {}});
   const Pdu pdu = Make(9, resp);
-  auto expected = Concat({Hex("05 00 0f 03 10000000 3800 0000 09000000"),
-                          Hex("d016 d016 00000000 0000 0000 01 00 0000"),
-                          Hex("0200 0100 0000000000000000000000000000000000000000")});
-  Pdu back = RoundTrip(pdu, expected);
+  Pdu back = RoundTrip(pdu, Concat({Hex("05 00 0f 03 10000000 3800 0000 09000000"),
+                                    Hex("d016 d016 00000000 0000 0000 01 00 0000"),
+                                    Hex("0200 0100 0000000000000000000000000000000000000000")}));
   EXPECT_EQ(std::get<AlterContextResp>(back.body).results.at(0).result,
             ContextResultCode::kProviderRejection);
 }
@@ -155,10 +153,10 @@ TEST(PduEncodeTest, ProtectedRequestPadsTheStubToSixteen) {
   const Pdu pdu = Make(5, Request{0, 0, 0, std::nullopt, Hex("0102030405")},
                        AuthVerifier{{AuthnService::kWinNt, AuthnLevel::kPktPrivacy, 0, 0, 1},
                                     std::vector<uint8_t>(16, 0xee)});
-  auto expected = Concat({Hex("05 00 00 03 10000000 4000 1000 05000000 05000000 0000 0000"),
-                          Hex("0102030405 0000000000000000000000"), Hex("0a 06 0b 00 01000000"),
-                          std::vector<uint8_t>(16, 0xee)});
-  Pdu back = RoundTrip(pdu, expected);
+  Pdu back =
+      RoundTrip(pdu, Concat({Hex("05 00 00 03 10000000 4000 1000 05000000 05000000 0000 0000"),
+                             Hex("0102030405 0000000000000000000000"), Hex("0a 06 0b 00 01000000"),
+                             std::vector<uint8_t>(16, 0xee)}));
   EXPECT_EQ(std::get<Request>(back.body).stub, Hex("0102030405"));
   EXPECT_EQ(back.auth->trailer.auth_pad_length, 11);
   EXPECT_EQ(back.auth->trailer.auth_context_id, 1u);

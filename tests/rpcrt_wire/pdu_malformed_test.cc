@@ -8,6 +8,7 @@ namespace rpcrt {
 namespace {
 
 using testing::Hex;
+using testing::NamedHex;
 
 Status DecodeStatus(const std::vector<uint8_t>& bytes) {
   // Decode from an exactly sized heap copy so that AddressSanitizer sees any overrun.
@@ -24,10 +25,7 @@ std::vector<uint8_t> SampleBindAck() {
 }
 
 TEST(PduMalformedTest, FragmentsThatBreakTheirOwnLayout) {
-  const struct {
-    const char* name;
-    const char* hex;
-  } cases[] = {
+  const NamedHex cases[] = {
       {"empty", ""},
       {"header cut short", "05 00 11 03 10000000 1000 0000 030000"},
       {"version 4", "04 00 11 03 10000000 1000 0000 03000000"},
@@ -67,8 +65,7 @@ TEST(PduMalformedTest, AuthPaddingMustFitTheStub) {
     return bytes;
   };
   // A 4-byte pad, as some peers send, leaves an empty stub.
-  Pdu pdu = DecodePdu(make(4));
-  EXPECT_TRUE(std::get<Response>(pdu.body).stub.empty());
+  EXPECT_TRUE(std::get<Response>(DecodePdu(make(4)).body).stub.empty());
   EXPECT_EQ(std::get<Response>(DecodePdu(make(2)).body).stub, Hex("aabb"));
   EXPECT_EQ(DecodeStatus(make(5)), kProtocolError);   // more pad than stub
   EXPECT_EQ(DecodeStatus(make(16)), kProtocolError);  // never a whole block

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <tuple>
 
 #include "rpcrt/pdu/protected_layout.h"
 #include "tests/rpcrt_wire/test_util.h"
@@ -69,11 +68,12 @@ TEST(ProtectedLayoutTest, BuiltFragmentIsFinalBeforeSigning) {
       EXPECT_EQ(bytes[plan.trailer_offset + 2], plan.pad_size);
       EXPECT_EQ((plan.stub_size + plan.pad_size) % 16, 0u);
 
-      auto offsets = [](const ProtectedLayout& l) {
-        return std::tuple(l.header_size, l.stub_size, l.pad_size, l.trailer_offset,
-                          l.auth_value_offset);
-      };
-      EXPECT_EQ(offsets(LocateProtectedPdu(bytes)), offsets(plan));
+      ProtectedLayout found = LocateProtectedPdu(bytes);
+      EXPECT_EQ(found.header_size, plan.header_size);
+      EXPECT_EQ(found.stub_size, plan.stub_size);
+      EXPECT_EQ(found.pad_size, plan.pad_size);
+      EXPECT_EQ(found.trailer_offset, plan.trailer_offset);
+      EXPECT_EQ(found.auth_value_offset, plan.auth_value_offset);
 
       // The buffers cover everything before the signature, in order, without gaps.
       auto buffers = plan.Buffers(bytes);
@@ -97,10 +97,7 @@ TEST(ProtectedLayoutTest, BuiltFragmentIsFinalBeforeSigning) {
 }
 
 TEST(ProtectedLayoutTest, LocateRefusesWhatIsNotAProtectedCall) {
-  const struct {
-    const char* name;
-    const char* hex;
-  } cases[] = {
+  const testing::NamedHex cases[] = {
       {"not protected", "05 00 02 03 10000000 1c00 0000 03000000 00000000 0000 0000 aabbccdd"},
       {"a protected bind is not a call",
        "05 00 0b 03 10000000 2800 0400 01000000 d016d016 00000000 00 00 0000"

@@ -37,6 +37,12 @@ inline std::vector<uint8_t> Hex(std::string_view text) {
   return out;
 }
 
+// A row of a table of byte strings, named for failure messages.
+struct NamedHex {
+  const char* name;
+  const char* hex;
+};
+
 inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
   std::vector<uint8_t> out;
   for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
