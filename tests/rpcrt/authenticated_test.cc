@@ -16,12 +16,8 @@ TEST(Authenticated, SignedCallsAtIntegrity) {
   server::ServerOptions options;
   options.credentials = security::ServerCredentials{accounts.path(), "", ""};
   server::Server server(options);
-  server.RegisterInterface(
-      testing::kEchoInterface, testing::kEchoOpCount,
-      [](const server::CallContext& call) {
-        return std::vector<uint8_t>(call.stub.begin(), call.stub.end());
-      },
-      AuthnLevel::kPktIntegrity);
+  server.RegisterInterface(testing::kEchoInterface, testing::kEchoOpCount, testing::Echo,
+                           AuthnLevel::kPktIntegrity);
   server.Start();
 
   client::AuthInfo auth;

@@ -22,12 +22,8 @@ constexpr size_t kOneFragment = client::kClientMaxFrag - 24;
 
 class EndToEnd : public ::testing::TestWithParam<std::string> {
  protected:
-  void SetUp() override {
-    server_ = StartEchoServer(GetParam());
-    binding_ = BindTo(server_->port(), GetParam());
-  }
-  std::unique_ptr<server::Server> server_;
-  std::unique_ptr<Binding> binding_;
+  std::unique_ptr<server::Server> server_ = StartEchoServer(GetParam());
+  std::unique_ptr<Binding> binding_ = BindTo(server_->port(), GetParam());
 };
 
 TEST_P(EndToEnd, StubsOfEverySizeArriveIntact) {
@@ -55,15 +51,19 @@ INSTANTIATE_TEST_SUITE_P(Loopback, EndToEnd, ::testing::Values("127.0.0.1", "::1
 TEST(EndToEndMisc, EmptyAddressMeansTheLocalMachine) {
   auto server = StartEchoServer("");
   auto binding = BindTo(server->port(), "");
-  auto reply = binding->Call(kEchoInterface, kOpSized, U32Stub(10));
-  EXPECT_EQ(reply.stub, Pattern(10, 7));
+  EXPECT_EQ(binding->Call(kEchoInterface, kOpSized, U32Stub(10)).stub, Pattern(10, 7));
   auto named = BindTo(server->port(), "localhost");
   EXPECT_EQ(named->Call(kEchoInterface, kOpSized, U32Stub(1)).stub.size(), 1u);
 }
 
-TEST(EndToEndMisc, ThirtyTwoThreadsOnOneBinding) {
-  auto server = StartEchoServer();
-  auto binding = BindTo(server->port());
+// An echo server on loopback and an unauthenticated binding to it.
+class EndToEndCalls : public ::testing::Test {
+ protected:
+  std::unique_ptr<server::Server> server_ = StartEchoServer();
+  std::unique_ptr<Binding> binding_ = BindTo(server_->port());
+};
+
+TEST_F(EndToEndCalls, ThirtyTwoThreadsOnOneBinding) {
   std::atomic<int> good{0};
   {
     std::vector<std::jthread> threads;
@@ -71,125 +71,108 @@ TEST(EndToEndMisc, ThirtyTwoThreadsOnOneBinding) {
       threads.emplace_back([&, t] {
         for (int i = 0; i < 20; ++i) {
           auto stub = Pattern(static_cast<size_t>(t * 997 + i * 131), static_cast<uint8_t>(t));
-          if (binding->Call(kEchoInterface, kOpEcho, stub).stub == stub) ++good;
+          if (binding_->Call(kEchoInterface, kOpEcho, stub).stub == stub) ++good;
         }
       });
     }
   }
   EXPECT_EQ(good.load(), 32 * 20);
   // Concurrent calls open their own connections, and those are kept for reuse.
-  EXPECT_GT(server->accepted_connections(), 1u);
-  EXPECT_LE(server->accepted_connections(), 32u);
-  EXPECT_EQ(binding->IdleConnectionsForTesting(), server->accepted_connections());
+  EXPECT_GT(server_->accepted_connections(), 1u);
+  EXPECT_LE(server_->accepted_connections(), 32u);
+  EXPECT_EQ(binding_->IdleConnectionsForTesting(), server_->accepted_connections());
   // Every connection of the binding joined the association of the first one.
-  EXPECT_EQ(server->association_groups(), 1u);
-  auto other = BindTo(server->port());
+  EXPECT_EQ(server_->association_groups(), 1u);
+  auto other = BindTo(server_->port());
   other->Call(kEchoInterface, kOpEcho, {});
-  EXPECT_EQ(server->association_groups(), 2u);
-  EXPECT_NE(other->assoc_group(), binding->assoc_group());
+  EXPECT_EQ(server_->association_groups(), 2u);
+  EXPECT_NE(other->assoc_group(), binding_->assoc_group());
 }
 
-TEST(EndToEndFaults, EachFaultKindRaisesItsStatus) {
-  auto server = StartEchoServer();
-  auto binding = BindTo(server->port());
+TEST_F(EndToEndCalls, EachFaultKindRaisesItsStatus) {
   // Operation number past the interface's last.
-  EXPECT_EQ(CallStatus(*binding, 99), kProcnumOutOfRange);
+  EXPECT_EQ(CallStatus(*binding_, 99), kProcnumOutOfRange);
   // An interface the server does not know.
-  EXPECT_EQ(CallStatus(*binding, 0, {}, kOtherInterface), kUnknownIf);
+  EXPECT_EQ(CallStatus(*binding_, 0, {}, kOtherInterface), kUnknownIf);
   // Handler failures pass their status through, NCA codes come back as their Win32 status.
-  EXPECT_EQ(CallStatus(*binding, kOpFail, U32Stub(kErrorAccessDenied)), kErrorAccessDenied);
-  EXPECT_EQ(CallStatus(*binding, kOpFail, U32Stub(kBadStubData)), kBadStubData);
-  EXPECT_EQ(CallStatus(*binding, kOpFail, U32Stub(0x1c010014)), kServerTooBusy);
+  EXPECT_EQ(CallStatus(*binding_, kOpFail, U32Stub(kErrorAccessDenied)), kErrorAccessDenied);
+  EXPECT_EQ(CallStatus(*binding_, kOpFail, U32Stub(kBadStubData)), kBadStubData);
+  EXPECT_EQ(CallStatus(*binding_, kOpFail, U32Stub(0x1c010014)), kServerTooBusy);
   // A handler that cannot read its stub.
-  EXPECT_EQ(CallStatus(*binding, kOpSized), kBadStubData);
-  server->FaultsForTesting().fault_status = 0x1c00000d;
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kCallCancelled);
-  server->FaultsForTesting().fault_status = 0;
+  EXPECT_EQ(CallStatus(*binding_, kOpSized), kBadStubData);
+  server_->FaultsForTesting().fault_status = 0x1c00000d;
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kCallCancelled);
+  server_->FaultsForTesting().fault_status = 0;
   // None of that broke the connection: faults end calls, not associations.
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kOk);
-  EXPECT_EQ(server->accepted_connections(), 1u);
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kOk);
+  EXPECT_EQ(server_->accepted_connections(), 1u);
 }
 
-TEST(EndToEndFaults, OversizedRequestIsRefusedAndTheConnectionKept) {
+TEST(EndToEndRefusals, OversizedRequestIsRefusedAndTheConnectionKept) {
   server::ServerOptions options;
   options.max_request = 10000;
   server::Server server(options);
-  server.RegisterInterface(kEchoInterface, 1, [](const server::CallContext& call) {
-    return std::vector<uint8_t>(call.stub.begin(), call.stub.end());
-  });
+  server.RegisterInterface(kEchoInterface, 1, Echo);
   server.Start();
   auto binding = BindTo(server.port());
-  auto big = Pattern(30000);
-  EXPECT_EQ(CallStatus(*binding, kOpEcho, big), kErrorOutOfMemory);
+  EXPECT_EQ(CallStatus(*binding, kOpEcho, Pattern(30000)), kErrorOutOfMemory);
   auto fits = Pattern(10000);
   EXPECT_EQ(binding->Call(kEchoInterface, kOpEcho, fits).stub, fits);
   EXPECT_EQ(server.accepted_connections(), 1u);
 }
 
-TEST(EndToEndFaults, CallTimeoutCancelsAndClosesTheConnection) {
-  auto server = StartEchoServer();
-  auto binding = BindTo(server->port());
-  binding->SetCallTimeout(200);
-  ASSERT_EQ(CallStatus(*binding, kOpEcho), kOk);
-  server->FaultsForTesting().delay_reply_ms = 2000;
+TEST_F(EndToEndCalls, CallTimeoutCancelsAndClosesTheConnection) {
+  binding_->SetCallTimeout(200);
+  ASSERT_EQ(CallStatus(*binding_, kOpEcho), kOk);
+  server_->FaultsForTesting().delay_reply_ms = 2000;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kCallCancelled);
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kCallCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
-  EXPECT_EQ(binding->IdleConnectionsForTesting(), 0u);
-  server->FaultsForTesting().delay_reply_ms = 0;
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kOk);
-  EXPECT_EQ(server->accepted_connections(), 2u);
+  EXPECT_EQ(binding_->IdleConnectionsForTesting(), 0u);
+  server_->FaultsForTesting().delay_reply_ms = 0;
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kOk);
+  EXPECT_EQ(server_->accepted_connections(), 2u);
 }
 
-TEST(EndToEndFaults, DroppedConnectionsAndRefusals) {
-  auto server = StartEchoServer();
-  auto binding = BindTo(server->port());
-  server->FaultsForTesting().drop_after_read = true;
+TEST_F(EndToEndCalls, DroppedConnectionsAndRefusals) {
+  server_->FaultsForTesting().drop_after_read = true;
   // The request went out whole; whether it ran is unknown.
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kCallFailed);
-  server->FaultsForTesting().drop_after_read = false;
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kOk);
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kCallFailed);
+  server_->FaultsForTesting().drop_after_read = false;
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kOk);
 
   // A connection that the server closed while idle is noticed and replaced.
-  server->FaultsForTesting().drop_before_read = true;
-  EXPECT_NE(CallStatus(*binding, kOpEcho), kOk);
-  server->FaultsForTesting().drop_before_read = false;
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kOk);
+  server_->FaultsForTesting().drop_before_read = true;
+  EXPECT_NE(CallStatus(*binding_, kOpEcho), kOk);
+  server_->FaultsForTesting().drop_before_read = false;
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kOk);
 
-  server->FaultsForTesting().refuse = true;
-  auto fresh = BindTo(server->port());
-  EXPECT_EQ(CallStatus(*fresh, kOpEcho), kServerUnavailable);
+  server_->FaultsForTesting().refuse = true;
+  EXPECT_EQ(CallStatus(*BindTo(server_->port()), kOpEcho), kServerUnavailable);
 }
 
-TEST(EndToEndFaults, StopAndRestartOnTheSamePort) {
-  auto server = StartEchoServer();
-  uint16_t port = server->port();
-  auto binding = BindTo(port);
-  ASSERT_EQ(CallStatus(*binding, kOpEcho), kOk);
-  server->Stop();
-  EXPECT_EQ(server->open_connections(), 0u);
-  Status down = CallStatus(*binding, kOpEcho);
+TEST_F(EndToEndCalls, StopAndRestartOnTheSamePort) {
+  const uint16_t port = server_->port();
+  ASSERT_EQ(CallStatus(*binding_, kOpEcho), kOk);
+  server_->Stop();
+  EXPECT_EQ(server_->open_connections(), 0u);
+  Status down = CallStatus(*binding_, kOpEcho);
   // The idle connection was closed under us; either way the call cannot have run.
   EXPECT_TRUE(down == kServerUnavailable || down == kCallFailedDne || down == kCallFailed) << down;
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kServerUnavailable);
-  server->Start();
-  EXPECT_EQ(server->port(), port);
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kOk);
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kServerUnavailable);
+  server_->Start();
+  EXPECT_EQ(server_->port(), port);
+  EXPECT_EQ(CallStatus(*binding_, kOpEcho), kOk);
 }
 
-TEST(EndToEndFaults, NobodyListening) {
-  uint16_t port;
-  {
-    transport::TcpListener probe("127.0.0.1", 0);
-    port = probe.port();
-  }
-  auto binding = BindTo(port);
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kServerUnavailable);
-  auto nowhere = BindTo(135, "no-such-host.invalid");
-  EXPECT_EQ(CallStatus(*nowhere, kOpEcho), kServerUnavailable);
+TEST(EndToEndRefusals, NobodyListening) {
+  // A port that was free a moment ago: its listener is gone again.
+  const uint16_t port = transport::TcpListener("127.0.0.1", 0).port();
+  EXPECT_EQ(CallStatus(*BindTo(port), kOpEcho), kServerUnavailable);
+  EXPECT_EQ(CallStatus(*BindTo(135, "no-such-host.invalid"), kOpEcho), kServerUnavailable);
 }
 
-TEST(EndToEndFaults, ServerThatBreaksTheProtocol) {
+TEST(EndToEndRefusals, ServerThatBreaksTheProtocol) {
   // A listener that answers a bind with garbage.
   transport::TcpListener listener("127.0.0.1", 0);
   std::jthread peer([&] {
@@ -197,42 +180,32 @@ TEST(EndToEndFaults, ServerThatBreaksTheProtocol) {
     if (!s) return;
     std::vector<uint8_t> buf(16);
     s->ReadExact(buf, transport::Deadline::AfterMs(5000));
-    std::vector<uint8_t> junk(16, 0xee);
-    s->WriteAll(junk, transport::Deadline::AfterMs(5000));
+    s->WriteAll(std::vector<uint8_t>(16, 0xee), transport::Deadline::AfterMs(5000));
     s->Shutdown();
   });
-  auto binding = BindTo(listener.port());
-  EXPECT_EQ(CallStatus(*binding, kOpEcho), kProtocolError);
+  EXPECT_EQ(CallStatus(*BindTo(listener.port()), kOpEcho), kProtocolError);
 }
 
 TEST(EndToEndLinger, DontLingerClosesAtFreeAndLingeringIsReused) {
   auto server = StartEchoServer();
   client::CloseLingeringConnectionsForTesting();
-  {
+  // One call on a binding of its own, freed when the call is done.
+  auto call_once = [&](bool unique, bool dont_linger) {
     auto b = BindTo(server->port());
-    b->SetUniqueBinding(true);
-    b->SetDontLinger(true);
-    ASSERT_EQ(CallStatus(*b, kOpEcho), kOk);
-  }
+    if (unique) b->SetUniqueBinding(true);
+    if (dont_linger) b->SetDontLinger(true);
+    return CallStatus(*b, kOpEcho);
+  };
+  ASSERT_EQ(call_once(/*unique=*/true, /*dont_linger=*/true), kOk);
   EXPECT_EQ(client::LingeringConnectionsForTesting(), 0u);
-  {
-    auto b = BindTo(server->port());
-    ASSERT_EQ(CallStatus(*b, kOpEcho), kOk);
-  }
+  ASSERT_EQ(call_once(false, false), kOk);
   EXPECT_EQ(client::LingeringConnectionsForTesting(), 1u);
   // A shared binding to the same server takes the lingering connection over...
-  {
-    auto b = BindTo(server->port());
-    ASSERT_EQ(CallStatus(*b, kOpEcho), kOk);
-    EXPECT_EQ(server->accepted_connections(), 2u);
-  }
+  ASSERT_EQ(call_once(false, false), kOk);
+  EXPECT_EQ(server->accepted_connections(), 2u);
   // ...a unique one never does.
-  {
-    auto b = BindTo(server->port());
-    b->SetUniqueBinding(true);
-    ASSERT_EQ(CallStatus(*b, kOpEcho), kOk);
-    EXPECT_EQ(server->accepted_connections(), 3u);
-  }
+  ASSERT_EQ(call_once(true, false), kOk);
+  EXPECT_EQ(server->accepted_connections(), 3u);
   client::CloseLingeringConnectionsForTesting();
   EXPECT_EQ(client::LingeringConnectionsForTesting(), 0u);
 }

@@ -3,17 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "rpcrt/status.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::client {
 namespace {
 
 Status ParseStatus(std::string_view text) {
-  try {
-    StringBinding::Parse(text);
-    return kOk;
-  } catch (const RpcError& e) {
-    return e.status();
-  }
+  return rpcrt::testing::StatusOf([&] { StringBinding::Parse(text); });
 }
 
 TEST(StringBinding, ComposeRoundTripsAndEscapesSpecials) {

@@ -1,7 +1,7 @@
 #include "tests/rpcrt/test_server.h"
 
 #include "rpcrt/ndr/ndr_reader.h"
-#include "rpcrt/status.h"
+#include "tests/rpcrt_wire/test_util.h"
 
 namespace rpcrt::testing {
 
@@ -20,6 +20,10 @@ std::vector<uint8_t> U32Stub(uint32_t value) {
           static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
 }
 
+std::vector<uint8_t> Echo(const server::CallContext& call) {
+  return {call.stub.begin(), call.stub.end()};
+}
+
 std::unique_ptr<client::Binding> BindTo(uint16_t port, const std::string& host) {
   return std::make_unique<client::Binding>(
       client::StringBinding::Parse("ncacn_ip_tcp:" + host + "[" + std::to_string(port) + "]"));
@@ -27,31 +31,21 @@ std::unique_ptr<client::Binding> BindTo(uint16_t port, const std::string& host) 
 
 Status CallStatus(client::Binding& b, uint16_t opnum, std::span<const uint8_t> stub,
                   const SyntaxId& iface) {
-  try {
-    b.Call(iface, opnum, stub);
-    return kOk;
-  } catch (const RpcError& e) {
-    return e.status();
-  }
+  return StatusOf([&] { b.Call(iface, opnum, stub); });
 }
 
-std::unique_ptr<server::Server> StartEchoServer(const std::string& address, uint16_t port) {
+std::unique_ptr<server::Server> StartEchoServer(const std::string& address) {
   server::ServerOptions options;
   options.address = address;
-  options.port = port;
   auto s = std::make_unique<server::Server>(options);
   s->RegisterInterface(kEchoInterface, kEchoOpCount, [](const server::CallContext& call) {
     switch (call.opnum) {
       case kOpEcho:
-        return std::vector<uint8_t>(call.stub.begin(), call.stub.end());
-      case kOpSized: {
-        NdrReader r(call.stub, call.drep);
-        return Pattern(r.ReadU32(), 7);
-      }
-      case kOpFail: {
-        NdrReader r(call.stub, call.drep);
-        throw RpcError(r.ReadU32(), "failure asked for");
-      }
+        return Echo(call);
+      case kOpSized:
+        return Pattern(NdrReader(call.stub, call.drep).ReadU32(), 7);
+      case kOpFail:
+        throw RpcError(NdrReader(call.stub, call.drep).ReadU32(), "failure asked for");
       default:
         return std::vector<uint8_t>(call.peer_name.begin(), call.peer_name.end());
     }

@@ -23,8 +23,10 @@ inline constexpr uint16_t kOpFail = 2;
 inline constexpr uint16_t kOpPeerName = 3;
 inline constexpr uint16_t kEchoOpCount = 4;
 
-std::unique_ptr<server::Server> StartEchoServer(const std::string& address = "127.0.0.1",
-                                                uint16_t port = 0);
+// Answers with the request stub.
+std::vector<uint8_t> Echo(const server::CallContext& call);
+
+std::unique_ptr<server::Server> StartEchoServer(const std::string& address = "127.0.0.1");
 
 std::vector<uint8_t> Pattern(size_t size, uint8_t seed = 1);
 std::vector<uint8_t> U32Stub(uint32_t value);
