@@ -20,8 +20,8 @@ using ::testing::HasSubstr;
 
 class CallTest : public ClientTest {
  protected:
-  std::u16string Connect() {
-    return GetConnectionRegistry().Connect(u"127.0.0.1", port(), kUser, kPassword, kService);
+  std::u16string Connect(uint16_t to_port) {
+    return GetConnectionRegistry().Connect(u"127.0.0.1", to_port, kUser, kPassword, kService);
   }
   std::u16string Call(const std::u16string& id, const std::u16string& r1,
                       const std::u16string& r2) {
@@ -34,9 +34,7 @@ class CallTest : public ClientTest {
 TEST_F(CallTest, FailedConnectRegistersNothing) {
   const size_t before = GetConnectionRegistry().size();
   // Port 0 asks the endpoint mapper, and there is none on this host's port 135 for us.
-  EXPECT_THAT(WhatOf<exc::win_sys_exc_t>([&] {
-                GetConnectionRegistry().Connect(u"127.0.0.1", 0, kUser, kPassword, kService);
-              }),
+  EXPECT_THAT(WhatOf<exc::win_sys_exc_t>([&] { Connect(0); }),
               HasSubstr("Connect failed (RpcEpResolveBinding)"));
   EXPECT_EQ(GetConnectionRegistry().size(), before);
   // Not verbose: one Info record on the rpc channel, the connect text and " Failed.".
@@ -47,7 +45,7 @@ TEST_F(CallTest, FailedConnectRegistersNothing) {
 }
 
 TEST_F(CallTest, DisconnectDuringACallLetsTheCallFinish) {
-  const std::u16string id = Connect();
+  const std::u16string id = Connect(port());
   std::atomic<bool> entered{false};
   std::atomic<bool> release{false};
   SetHandler([&](const std::u16string& r1, const std::u16string& r2, const auto&) {
@@ -69,12 +67,12 @@ TEST_F(CallTest, DisconnectDuringACallLetsTheCallFinish) {
 }
 
 TEST_F(CallTest, ManyThreadsOnOneAndOnManyConnections) {
-  const std::u16string shared = Connect();
+  const std::u16string shared = Connect(port());
   std::vector<std::thread> threads;
   std::atomic<int> failures{0};
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&, t] {
-      const std::u16string own = Connect();
+      const std::u16string own = Connect(port());
       for (int i = 0; i < 20; ++i) {
         const std::u16string r1 = u"t" + std::u16string(1, u'0' + t);
         const std::u16string r2 = u"#" + std::u16string(1, u'0' + i % 10);
@@ -91,7 +89,7 @@ TEST_F(CallTest, ManyThreadsOnOneAndOnManyConnections) {
 
 // Port 0: the endpoint comes from the host's endpoint mapper, whose port the registry store
 // moves away from 135 as an administrator could.
-TEST_F(ClientTest, PortZeroAsksTheEndpointMapper) {
+TEST_F(CallTest, PortZeroAsksTheEndpointMapper) {
   rpcrt::server::ServerOptions options;
   options.address = "127.0.0.1";
   rpcrt::server::EndpointMapperServer epm(options);
@@ -101,17 +99,13 @@ TEST_F(ClientTest, PortZeroAsksTheEndpointMapper) {
   std::snprintf(value, sizeof value, "%08x", epm.port());
   UseProductValues("\"RpcEndpointMapperPort\"=dword:" + std::string(value) + "\r\n");
 
-  auto& registry = api::GetConnectionRegistry();
-  const std::u16string id = registry.Connect(u"127.0.0.1", 0, kUser, kPassword, kService);
-  std::u16string answer;
-  registry.Call(id, u"found ", u"by the mapper", answer);
-  EXPECT_EQ(answer, u"found by the mapper");
-  registry.Disconnect(id);
+  const std::u16string id = Connect(0);
+  EXPECT_EQ(Call(id, u"found ", u"by the mapper"), u"found by the mapper");
+  GetConnectionRegistry().Disconnect(id);
 
   // An interface the mapper does not know: the connect fails with its status.
   epm.Unregister(server::kDoRpcInterface);
-  const auto e = Caught<exc::win_sys_exc_t>(
-      [&] { registry.Connect(u"127.0.0.1", 0, kUser, kPassword, kService); });
+  const auto e = Caught<exc::win_sys_exc_t>([&] { Connect(0); });
   ASSERT_TRUE(e);
   EXPECT_EQ(e->error_code(), 1753u);
   EXPECT_THAT(e->what(), HasSubstr("Connect failed (RpcEpResolveBinding)"));

@@ -2,6 +2,8 @@
 
 #include <fstream>
 #include <random>
+#include <ranges>
+#include <string_view>
 
 #include "common/options.h"
 #include "exc/string_conv.h"
@@ -16,7 +18,7 @@ void ClientTest::SetUp() {
   std::ofstream(dir_ / "accounts") << "ZELQA:alice:" << exc::wide_to_utf8(kPassword) << "\n";
   previous_clock_ = platform::SetClock(&clock_);
   attached_ = std::make_unique<logging::scoped_receiver_t>(log_);
-  StartServer(server::EchoHandler);
+  SetHandler(server::EchoHandler);
 }
 
 void ClientTest::TearDown() {
@@ -31,7 +33,7 @@ void ClientTest::TearDown() {
   std::filesystem::remove_all(dir_);
 }
 
-void ClientTest::StartServer(server::DoRpcHandler handler) {
+void ClientTest::SetHandler(server::DoRpcHandler handler) {
   rpcrt::server::ServerOptions options;
   options.address = "127.0.0.1";
   options.port = server_ ? server_->port() : 0;
@@ -54,31 +56,13 @@ void ClientTest::UseProductValues(const std::string& values) {
   registry_used_ = true;
 }
 
-void ClientTest::SetHandler(server::DoRpcHandler handler) {
-  StartServer(std::move(handler));
-}
-
-std::vector<std::string> ClientTest::LogLines() const {
-  std::vector<std::string> lines;
-  for (const std::string& record : log_->records()) {
-    size_t start = 0;
-    while (start < record.size()) {
-      size_t end = record.find("\r\n", start);
-      if (end == std::string::npos) end = record.size();
-      lines.push_back(record.substr(start, end - start));
-      start = end + 2;
-    }
-  }
-  return lines;
-}
-
-bool ClientTest::Logged(const std::string& text) const {
-  return CountLogged(text) > 0;
-}
-
 size_t ClientTest::CountLogged(const std::string& text) const {
   size_t n = 0;
-  for (const std::string& line : LogLines()) n += line.find(text) != std::string::npos;
+  for (const std::string& record : log_->records()) {
+    for (const auto line : std::views::split(record, std::string_view("\r\n"))) {
+      n += std::string_view(line.begin(), line.end()).find(text) != std::string_view::npos;
+    }
+  }
   return n;
 }
 

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <boost/make_shared.hpp>
 
@@ -47,7 +46,7 @@ class ClientTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Restarts the server with a new handler (the port stays).
+  // (Re)starts the server with `handler`; a restart keeps the port.
   void SetHandler(server::DoRpcHandler handler);
   uint16_t port() const { return server_->port(); }
   rpcrt::server::Server& server() { return *server_; }
@@ -57,17 +56,13 @@ class ClientTest : public ::testing::Test {
   // reloads the options; the store is emptied again at tear-down.
   void UseProductValues(const std::string& values);
 
-  // Records of the log so far, each as the text after the channel tag and level mark.
-  std::vector<std::string> LogLines() const;
-  // True when some record line contains the text.
-  bool Logged(const std::string& text) const;
+  // How many lines of the log's records so far contain the text (a record may hold several).
   size_t CountLogged(const std::string& text) const;
+  bool Logged(const std::string& text) const { return CountLogged(text) > 0; }
 
   std::filesystem::path dir_;
 
  private:
-  void StartServer(server::DoRpcHandler handler);
-
   FakeClock clock_;
   platform::IClock* previous_clock_ = nullptr;
   bool registry_used_ = false;
