@@ -49,6 +49,13 @@ inline Outcome CallOnce(client::Binding& b, std::span<const uint8_t> stub) {
   return o;
 }
 
+// A call that comes back with its own stub.
+inline void ExpectEcho(client::Binding& b, const std::vector<uint8_t>& stub) {
+  Outcome o = CallOnce(b, stub);
+  EXPECT_EQ(o.status, kOk);
+  EXPECT_EQ(o.stub, stub);
+}
+
 // The first call fails with `expected` within `within`, its connection is closed and not kept;
 // the second call goes through on a new one.
 inline void ExpectFailureThenFreshConnection(client::Binding& b, const HostileServer& server,
@@ -59,10 +66,7 @@ inline void ExpectFailureThenFreshConnection(client::Binding& b, const HostileSe
   EXPECT_LT(bad.took, within);
   EXPECT_EQ(b.IdleConnectionsForTesting(), 0u);
   EXPECT_TRUE(server.WaitClosed(1)) << "the client kept the connection open";
-
-  Outcome good = CallOnce(b, stub);
-  EXPECT_EQ(good.status, kOk);
-  EXPECT_EQ(good.stub, stub);
+  ExpectEcho(b, stub);
   EXPECT_EQ(server.accepted(), 2);
 }
 

@@ -17,13 +17,8 @@ const std::vector<uint8_t> kOkReply = {
     0x00, 0x00, 0x02, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
     'o',  0x00, 'k',  0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
-struct Case {
-  const char* name;
-  std::function<Action(Session&, const Pdu&)> misbehave;
-  const char* text;  // the status's system text, in the error text before the call and target
-};
-
-const Case kCases[] = {
+// Each with the status's system text, which the error text holds before the call and target.
+const ScriptCase<const char*> kCases[] = {
     {"BadSignature",
      [](Session& s, const Pdu& req) {
        auto bytes = s.Encode(s.DefaultResponse(req));
@@ -43,13 +38,12 @@ const Case kCases[] = {
      "The stub received bad data."},
 };
 
-class HostileExports : public ::testing::TestWithParam<Case> {};
+class HostileExports : public ::testing::TestWithParam<ScriptCase<const char*>> {};
 
 TEST_P(HostileExports, ErrorTextComesBackAndTheNextCallReconnects) {
-  HostileOptions options;
-  options.ntlm_account = "ZELQA:alice:Pa55-w0rd!";
-  options.reply_stub = kOkReply;
-  HostileServer server(OnFirstRequest(GetParam().misbehave), options);
+  HostileServer server(
+      OnFirstRequest(GetParam().script),
+      {.ntlm_account = "ZELQA:alice:Pa55-w0rd!", .header_sign = true, .reply_stub = kOkReply});
 
   zelqa_char_t* id = nullptr;
   zelqa_char_t* error = nullptr;
@@ -67,7 +61,7 @@ TEST_P(HostileExports, ErrorTextComesBackAndTheNextCallReconnects) {
                       std::to_string(server.port()) + "]"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find(GetParam().text), std::string::npos) << text;
+  EXPECT_NE(text.find(GetParam().expected), std::string::npos) << text;
   EXPECT_TRUE(server.WaitClosed(1));
 
   ASSERT_EQ(DoRpcCall(id, u"a", u"b", &answer, &error), ZELQA_S_OK);

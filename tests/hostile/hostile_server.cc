@@ -22,9 +22,7 @@ Answer AcceptContexts(const BindFields& offer) {
   a.assoc_group_id = offer.assoc_group_id != 0 ? offer.assoc_group_id : 0x5eed;
   a.secondary_address = "135";
   for (const auto& pc : offer.contexts) {
-    bool ndr = std::find(pc.transfer_syntaxes.begin(), pc.transfer_syntaxes.end(), kNdrSyntax) !=
-               pc.transfer_syntaxes.end();
-    if (ndr)
+    if (std::ranges::find(pc.transfer_syntaxes, kNdrSyntax) != pc.transfer_syntaxes.end())
       a.results.push_back({ContextResultCode::kAcceptance, 0, kNdrSyntax});
     else
       a.results.push_back({ContextResultCode::kProviderRejection, 2, SyntaxId{}});
@@ -56,7 +54,7 @@ Action Session::Behave(const Pdu& pdu) {
   Pdu reply;
   reply.call_id = pdu.call_id;
   if (auto* bind = std::get_if<Bind>(&pdu.body)) {
-    header_sign_ = offer_header_sign_ && (pdu.flags & kPfcSupportHeaderSign) != 0;
+    header_sign_ = options_.header_sign && (pdu.flags & kPfcSupportHeaderSign) != 0;
     if (header_sign_) reply.flags |= kPfcSupportHeaderSign;
     if (pdu.auth) reply.auth = AcceptorLeg(pdu);
     reply.body = AcceptContexts<BindAck>(*bind);
@@ -81,16 +79,14 @@ Action Session::Behave(const Pdu& pdu) {
 Pdu Session::ResponseTo(const Pdu& request, std::vector<uint8_t> stub) const {
   Pdu p;
   p.call_id = request.call_id;
-  Response r;
-  r.context_id = std::get<Request>(request.body).context_id;
-  r.stub = std::move(stub);
-  p.body = std::move(r);
+  p.body =
+      Response{.context_id = std::get<Request>(request.body).context_id, .stub = std::move(stub)};
   return p;
 }
 
 Pdu Session::DefaultResponse(const Pdu& request) const {
-  if (!reply_stub_->empty()) return ResponseTo(request, *reply_stub_);
-  return ResponseTo(request, std::get<Request>(request.body).stub);
+  const auto& echo = std::get<Request>(request.body).stub;
+  return ResponseTo(request, options_.reply_stub.empty() ? echo : options_.reply_stub);
 }
 
 std::vector<uint8_t> Session::Encode(const Pdu& pdu) {
@@ -139,21 +135,18 @@ bool HostileServer::WaitClosed(int count, int timeout_ms) const {
 
 void HostileServer::Serve() {
   for (int index = 0;; ++index) {
+    std::optional<transport::TcpSocket> socket = listener_.Accept();
+    if (!socket) return;
     {
-      std::optional<transport::TcpSocket> socket = listener_.Accept();
-      if (!socket) return;
-      {
-        std::lock_guard lock(mutex_);
-        if (stopping_) return;
-        current_ = &*socket;
-        ++accepted_;
-      }
-      RunSession(*socket, index);
       std::lock_guard lock(mutex_);
-      current_ = nullptr;
+      if (stopping_) return;
+      current_ = &*socket;
+      ++accepted_;
     }
-    // Counted once the socket is closed on our side too.
+    RunSession(*socket, index);
     std::lock_guard lock(mutex_);
+    current_ = nullptr;
+    socket.reset();  // counted once the socket is closed on our side too
     ++closed_;
     changed_.notify_all();
   }
@@ -161,21 +154,20 @@ void HostileServer::Serve() {
 
 void HostileServer::RunSession(transport::TcpSocket& socket, int index) {
   transport::FragmentReader reader(socket);
-  Session session(index, credentials_ ? &*credentials_ : nullptr, options_.header_sign,
-                  &options_.reply_stub);
+  Session session(index, credentials_ ? &*credentials_ : nullptr, options_);
   try {
     for (;;) {
       transport::Fragment f = reader.Next(Deadline::Never());
       Pdu pdu = session.Decode(f.bytes, f.header.type);
       Action action = script_(session, pdu);
       if (f.header.type == PduType::kRequest) session.CountRequest();
-      if (action.then == Action::Then::kTrickle) {
+      if (action.then == Action::Then::kTrickle)
         Trickle(socket, action.bytes, action.chunk);
-        return;
-      }
-      if (!action.bytes.empty()) socket.WriteAll(action.bytes, Deadline::AfterMs(kWriteTimeoutMs));
+      else if (!action.bytes.empty())
+        socket.WriteAll(action.bytes, Deadline::AfterMs(kWriteTimeoutMs));
       if (action.then == Action::Then::kClose) return;
-      if (action.then == Action::Then::kStall) {
+      if (action.then != Action::Then::kContinue) {
+        // Stalled or trickled: nothing more is sent until the client gives up.
         while (Stall(socket)) {
         }
         return;
@@ -212,8 +204,6 @@ void HostileServer::Trickle(transport::TcpSocket& socket, const std::vector<uint
     auto next = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (std::chrono::steady_clock::now() < next)
       if (!Stall(socket)) return;
-  }
-  while (Stall(socket)) {
   }
 }
 

@@ -34,15 +34,20 @@ struct Action {
   size_t chunk = 1;
 };
 
+struct HostileOptions {
+  // The NTLM account ("DOMAIN:user:password") authenticated binds are accepted for; empty:
+  // none.
+  std::string ntlm_account;
+  bool header_sign = true;  // answer the client's header-signing offer
+  // What well-behaved requests are answered with; empty: their own stub.
+  std::vector<uint8_t> reply_stub;
+};
+
 // One accepted connection, as the script sees it.
 class Session {
  public:
-  Session(int index, const security::ServerCredentials* credentials, bool header_sign,
-          const std::vector<uint8_t>* reply_stub)
-      : index_(index),
-        credentials_(credentials),
-        offer_header_sign_(header_sign),
-        reply_stub_(reply_stub) {}
+  Session(int index, const security::ServerCredentials* credentials, const HostileOptions& options)
+      : index_(index), credentials_(credentials), options_(options) {}
 
   int index() const { return index_; }        // connections accepted before this one
   int requests() const { return requests_; }  // requests received before the current one
@@ -59,8 +64,6 @@ class Session {
   std::vector<uint8_t> Encode(const Pdu& pdu);
   // Protection at another level than the agreed one, on the same acceptor context.
   std::vector<uint8_t> EncodeAt(const Pdu& pdu, security::AuthnLevel level);
-  bool secured() const { return protection_.has_value(); }
-  bool header_sign() const { return header_sign_; }
 
   // Decodes a received fragment, unprotecting requests once security is established.
   Pdu Decode(std::vector<uint8_t>& fragment, PduType type);
@@ -72,8 +75,7 @@ class Session {
   int index_;
   int requests_ = 0;
   const security::ServerCredentials* credentials_;
-  bool offer_header_sign_;
-  const std::vector<uint8_t>* reply_stub_;
+  const HostileOptions& options_;
   std::unique_ptr<security::SecurityContext> security_;
   security::AuthnService service_ = security::AuthnService::kNone;
   security::AuthnLevel level_ = security::AuthnLevel::kNone;
@@ -82,15 +84,6 @@ class Session {
 };
 
 using Script = std::function<Action(Session&, const Pdu&)>;
-
-struct HostileOptions {
-  // The NTLM account ("DOMAIN:user:password") authenticated binds are accepted for; empty:
-  // none.
-  std::string ntlm_account;
-  bool header_sign = true;  // answer the client's header-signing offer
-  // What well-behaved requests are answered with; empty: their own stub.
-  std::vector<uint8_t> reply_stub;
-};
 
 class HostileServer {
  public:
@@ -126,6 +119,12 @@ class HostileServer {
   std::thread thread_;
 };
 
+// Overwrites the little-endian 16-bit field at `at` of an encoded PDU.
+inline void PutU16(std::vector<uint8_t>& bytes, size_t at, uint16_t v) {
+  bytes[at] = static_cast<uint8_t>(v);
+  bytes[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
 // A fault answering `request` with `status` (in the request's presentation context).
 Pdu FaultFor(const Pdu& request, uint32_t status);
 
@@ -136,11 +135,13 @@ Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave);
 // The first connection's well-behaved bind_ack, changed by `alter` before it is sent.
 Script BindAckAltered(std::function<void(Pdu&)> alter);
 
-// A row of a table of misbehaving servers: the script and the status the client ends with.
+// A row of a table of misbehaving servers: the script (or what it answers the first request
+// with) and what the client ends with: its status, or the text of its error.
+template <typename Expected = Status>
 struct ScriptCase {
   const char* name;
   Script script;
-  Status expected;
+  Expected expected;
 };
 
 }  // namespace rpcrt::hostile

@@ -28,11 +28,13 @@ client::AuthInfo Alice(AuthnService service) {
   return auth;
 }
 
-HostileOptions Options(bool header_sign = true) {
-  HostileOptions o;
-  o.ntlm_account = kAccount;
-  o.header_sign = header_sign;
-  return o;
+const HostileOptions kOptions{.ntlm_account = kAccount, .header_sign = true, .reply_stub = {}};
+const HostileOptions kUnsignedHeader{
+    .ntlm_account = kAccount, .header_sign = false, .reply_stub = {}};
+constexpr AuthnService kServices[] = {AuthnService::kWinNt, AuthnService::kGssNegotiate};
+
+std::string ServiceName(AuthnService service) {
+  return service == AuthnService::kWinNt ? "Ntlm" : "Negotiate";
 }
 
 // The first call fails with `expected`, the connection is dropped, the next call gets a new one.
@@ -42,13 +44,7 @@ void ExpectDropped(const HostileServer& server, const client::AuthInfo& auth, St
                                    std::chrono::milliseconds(kSealedTimeoutMs));
 }
 
-struct Case {
-  const char* name;
-  std::function<Action(Session&, const Pdu&)> misbehave;
-  Status expected;
-};
-
-const Case kCases[] = {
+const ScriptCase<> kCases[] = {
     {"Unsealed",
      [](Session& s, const Pdu& req) { return Action{EncodePdu(s.DefaultResponse(req))}; },
      kErrorAccessDenied},
@@ -75,8 +71,7 @@ const Case kCases[] = {
      [](Session& s, const Pdu& req) {
        auto bytes = s.Encode(s.DefaultResponse(req));
        bytes.resize(bytes.size() - 8);
-       bytes[8] = static_cast<uint8_t>(bytes.size());
-       bytes[9] = static_cast<uint8_t>(bytes.size() >> 8);
+       PutU16(bytes, 8, static_cast<uint16_t>(bytes.size()));
        bytes[10] -= 8;
        return Action{bytes};
      },
@@ -104,22 +99,20 @@ const Case kCases[] = {
      0x0badf00du},
 };
 
-class SealedReply : public ::testing::TestWithParam<std::tuple<Case, AuthnService>> {};
+class SealedReply : public ::testing::TestWithParam<std::tuple<ScriptCase<>, AuthnService>> {};
 
 TEST_P(SealedReply, FailsTheCallAndDropsTheConnection) {
   const auto& [c, service] = GetParam();
-  HostileServer server(OnFirstRequest(c.misbehave), Options());
+  HostileServer server(OnFirstRequest(c.script), kOptions);
   ExpectDropped(server, Alice(service), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Hostile, SealedReply,
                          ::testing::Combine(::testing::ValuesIn(kCases),
-                                            ::testing::Values(AuthnService::kWinNt,
-                                                              AuthnService::kGssNegotiate)),
+                                            ::testing::ValuesIn(kServices)),
                          [](const auto& info) {
-                           return std::string(std::get<0>(info.param).name) +
-                                  (std::get<1>(info.param) == AuthnService::kWinNt ? "Ntlm"
-                                                                                   : "Negotiate");
+                           return std::get<0>(info.param).name +
+                                  ServiceName(std::get<1>(info.param));
                          });
 
 TEST(SealedReplyMisc, ReplayedReplyIsRefused) {
@@ -138,7 +131,7 @@ TEST(SealedReplyMisc, ReplayedReplyIsRefused) {
         for (int i = 0; i < 4; ++i) replay[12 + i] = static_cast<uint8_t>(pdu.call_id >> (8 * i));
         return Action{replay};
       },
-      Options(/*header_sign=*/false));
+      kUnsignedHeader);
   auto binding = BindTo(server.port(), Alice(AuthnService::kWinNt), kSealedTimeoutMs);
   const auto stub = std::vector<uint8_t>(48, 0x11);
   ASSERT_EQ(CallOnce(*binding, stub).status, kOk);
@@ -151,18 +144,16 @@ TEST(SealedReplyMisc, ReplayedReplyIsRefused) {
 TEST(SealedReplyMisc, NtlmSignsTheHeaderWithoutHeaderSigning) {
   // Windows-family peers cover the whole PDU with an NTLM signature, header signing or not:
   // a reply whose header changed after sealing is refused.
-  for (AuthnService service : {AuthnService::kWinNt, AuthnService::kGssNegotiate}) {
-    HostileServer server(
-        [](Session& s, const Pdu& pdu) {
-          if (pdu.type() != PduType::kRequest || s.index() != 0) return s.Behave(pdu);
-          std::vector<uint8_t> bytes = s.Encode(s.DefaultResponse(pdu));
-          bytes[16] ^= 0x01;  // alloc_hint
-          return Action{bytes};
-        },
-        Options(/*header_sign=*/false));
+  for (AuthnService service : kServices) {
+    HostileServer server(OnFirstRequest([](Session& s, const Pdu& request) {
+                           std::vector<uint8_t> bytes = s.Encode(s.DefaultResponse(request));
+                           bytes[16] ^= 0x01;  // alloc_hint
+                           return Action{bytes};
+                         }),
+                         kUnsignedHeader);
     auto binding = BindTo(server.port(), Alice(service), kSealedTimeoutMs);
     EXPECT_EQ(CallOnce(*binding, std::vector<uint8_t>(48, 0x22)).status, kSecPkgError)
-        << static_cast<int>(service);
+        << ServiceName(service);
     EXPECT_EQ(CallOnce(*binding, std::vector<uint8_t>(48, 0x22)).status, kOk);
   }
 }
@@ -178,13 +169,13 @@ TEST(SealedReplyMisc, AuthenticationLegAnsweredWithAFault) {
           if (s.index() != 0 || pdu.type() != PduType::kAlterContext) return s.Behave(pdu);
           return Action{EncodePdu(FaultFor(pdu, sent))};
         },
-        Options());
+        kOptions);
     ExpectDropped(server, Alice(AuthnService::kGssNegotiate), seen);
   }
 }
 
 TEST(SealedReplyMisc, BadChallengesFailTheConnect) {
-  const ScriptCase cases[] = {
+  const ScriptCase<> cases[] = {
       {"garbage token", BindAckAltered([](Pdu& p) { p.auth->auth_value.assign(57, 0xa5); }),
        kSecPkgError},
       {"token cut short",
@@ -196,9 +187,9 @@ TEST(SealedReplyMisc, BadChallengesFailTheConnect) {
        kErrorAccessDenied},
   };
   for (const auto& c : cases) {
-    for (AuthnService service : {AuthnService::kWinNt, AuthnService::kGssNegotiate}) {
-      SCOPED_TRACE(std::string(c.name) + (service == AuthnService::kWinNt ? " NTLM" : " SPNEGO"));
-      HostileServer server(c.script, Options());
+    for (AuthnService service : kServices) {
+      SCOPED_TRACE(std::string(c.name) + " " + ServiceName(service));
+      HostileServer server(c.script, kOptions);
       ExpectDropped(server, Alice(service), c.expected);
     }
   }
@@ -229,7 +220,7 @@ TEST(SealedReplyMisc, BindNakToCredentialsIsARejectionOfThem) {
                            nak.body = BindNak{c.reason, {{5, 0}}};
                            return Action{EncodePdu(nak)};
                          }),
-                         Options());
+                         kOptions);
     ExpectDropped(server, c.authenticated ? Alice(AuthnService::kGssNegotiate) : client::AuthInfo{},
                   c.expected);
   }
