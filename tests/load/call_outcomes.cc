@@ -1,7 +1,7 @@
 #include "call_outcomes.h"
 
 #include <algorithm>
-#include <string_view>
+#include <sstream>
 #include <vector>
 
 #include "platform/system_text_table.h"
@@ -10,7 +10,12 @@
 namespace zelqa::load {
 namespace {
 
-constexpr std::string_view kSeparator = " | ";
+constexpr char kSeparator[] = " | ";
+
+bool Expected(const std::string& outcome, bool allow_retry_table_failures) {
+  return outcome == "ok" || outcome == "gone" ||
+         (allow_retry_table_failures && IsRetryTableFailure(outcome));
+}
 
 }  // namespace
 
@@ -26,15 +31,12 @@ uint64_t call_outcomes_t::total() const {
   return n;
 }
 
-uint64_t call_outcomes_t::unexpected(bool allow_retry_table_failures) const {
-  std::lock_guard guard(mutex_);
-  uint64_t n = 0;
-  for (const auto& [text, count] : counts_) {
-    if (text == "ok") continue;
-    if (allow_retry_table_failures && IsRetryTableFailure(text)) continue;
-    n += count;
-  }
-  return n;
+std::map<std::string, uint64_t> call_outcomes_t::unexpected(bool allow_retry_table_failures) const {
+  std::map<std::string, uint64_t> unexpected = counts();
+  std::erase_if(unexpected, [&](const auto& entry) {
+    return Expected(entry.first, allow_retry_table_failures);
+  });
+  return unexpected;
 }
 
 std::map<std::string, uint64_t> call_outcomes_t::counts() const {
@@ -44,54 +46,39 @@ std::map<std::string, uint64_t> call_outcomes_t::counts() const {
 
 std::string call_outcomes_t::Report(bool allow_retry_table_failures) const {
   std::vector<std::pair<uint64_t, std::string>> rows;
-  {
-    std::lock_guard guard(mutex_);
-    for (const auto& [text, count] : counts_) rows.emplace_back(count, text);
-  }
+  for (const auto& [text, count] : counts()) rows.emplace_back(count, text);
   std::sort(rows.rbegin(), rows.rend());
   std::string out;
   for (const auto& [count, text] : rows) {
-    const bool expected = text == "ok" || (allow_retry_table_failures && IsRetryTableFailure(text));
-    out +=
-        "  " + std::to_string(count) + "  " + text + (expected ? "" : "   <-- UNEXPECTED") + "\n";
+    out += "  " + std::to_string(count) + "  " + text +
+           (Expected(text, allow_retry_table_failures) ? "" : "   <-- UNEXPECTED") + "\n";
   }
   return out;
 }
 
 bool IsRetryTableFailure(const std::string& outcome) {
   // The statuses that the call loop reconnects on or repeats (without the access-denied
-  // ones, which it repeats only on request).
-  static const std::vector<std::string> texts = [] {
+  // ones, which it repeats only on request), each as a whole line of an outcome.
+  static const std::vector<std::string> lines = [] {
     std::vector<std::string> result;
     for (DWORD status : {1722u, 6u, 1753u, 1726u, 1727u}) {
-      result.push_back(platform::Utf16ToUtf8(platform::FindSystemText(status).value()));
+      const std::string text = platform::Utf16ToUtf8(platform::FindSystemText(status).value());
+      result.push_back(kSeparator + text + kSeparator);
     }
     return result;
   }();
-  size_t start = 0;
-  for (;;) {
-    const size_t end = std::min(outcome.find(kSeparator, start), outcome.size());
-    if (std::find(texts.begin(), texts.end(), outcome.substr(start, end - start)) != texts.end()) {
-      return true;
-    }
-    if (end == outcome.size()) return false;
-    start = end + kSeparator.size();
-  }
+  const std::string padded = kSeparator + outcome + kSeparator;
+  return std::ranges::any_of(
+      lines, [&](const std::string& line) { return padded.find(line) != std::string::npos; });
 }
 
 std::string OutcomeOf(const std::string& error_text) {
-  const std::string plain = error_text.substr(0, error_text.find("--tr:"));
+  std::string plain = error_text.substr(0, error_text.find("--tr:"));
+  std::replace(plain.begin(), plain.end(), '\r', '\n');
+  std::istringstream lines(plain);
   std::string outcome;
-  size_t start = 0;
-  while (start < plain.size()) {
-    size_t end = plain.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = plain.size();
-    if (end > start) {
-      if (!outcome.empty()) outcome += kSeparator;
-      outcome.append(plain, start, end - start);
-    }
-    start = end + 1;
-  }
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty()) outcome += (outcome.empty() ? "" : kSeparator) + line;
   return outcome;
 }
 

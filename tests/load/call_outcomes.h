@@ -12,10 +12,11 @@ namespace zelqa::load {
 class call_outcomes_t {
  public:
   void Add(const std::string& outcome);
-  // Total count, and the count of outcomes that are neither "ok" nor allowed.
   uint64_t total() const;
-  uint64_t unexpected(bool allow_retry_table_failures) const;
   std::map<std::string, uint64_t> counts() const;
+  // The outcomes other than "ok", "gone" (the call's identifier was removed under it) and,
+  // when allowed, retry-table failures, with their counts.
+  std::map<std::string, uint64_t> unexpected(bool allow_retry_table_failures) const;
   // One line per distinct outcome, most frequent first, each marked when it is unexpected.
   std::string Report(bool allow_retry_table_failures) const;
 

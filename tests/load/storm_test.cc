@@ -139,19 +139,12 @@ class StormTest : public ClientTest {
     }
   }
 
-  // Outcomes other than the answer, the removed identifier and (when allowed) a status the
-  // call loop gave up retrying, with their counts.
-  std::map<std::string, uint64_t> Unexpected(bool allow_retry_failures) const {
-    auto counts = outcomes_.counts();
-    std::erase_if(counts, [&](const auto& entry) {
-      return entry.first == "ok" || entry.first == "gone" ||
-             (allow_retry_failures && load::IsRetryTableFailure(entry.first));
-    });
-    return counts;
-  }
-
-  // Every slot answers once the storm is over.
-  void ExpectEverySlotAnswers() {
+  // Every call of the storm ended as expected (with a status the call loop gave up retrying
+  // when allowed), some with the answer, and every slot answers once the storm is over.
+  void ExpectTheStormWeathered(bool allow_retry_failures) {
+    EXPECT_EQ(outcomes_.unexpected(allow_retry_failures), (std::map<std::string, uint64_t>{}));
+    EXPECT_EQ(outcomes_.total(), uint64_t{kCallers} * kCalls);
+    EXPECT_GT(outcomes_.counts()["ok"], 0u);
     for (size_t slot = 0; slot < kSlots; ++slot) {
       const std::u16string id = SlotId(slot);
       zelqa_char_t* answer = nullptr;
@@ -186,19 +179,14 @@ class StormTest : public ClientTest {
 TEST_F(StormTest, CallsRaceTheRemovalOfTheirConnections) {
   SlowEcho();
   Storm(/*replacers=*/2);
-  EXPECT_EQ(Unexpected(false), (std::map<std::string, uint64_t>{}));
-  EXPECT_EQ(outcomes_.total(), uint64_t{kCallers} * kCalls);
-  EXPECT_GT(outcomes_.counts()["ok"], 0u);
+  ExpectTheStormWeathered(false);
   EXPECT_GT(replaced_, 0);
-  ExpectEverySlotAnswers();
 }
 
 TEST_F(StormTest, OneConnectionSharedByEveryThreadWhileItIsReplaced) {
   SlowEcho();
   Storm(/*replacers=*/1, /*slots=*/1);
-  EXPECT_EQ(Unexpected(false), (std::map<std::string, uint64_t>{}));
-  EXPECT_GT(outcomes_.counts()["ok"], 0u);
-  ExpectEverySlotAnswers();
+  ExpectTheStormWeathered(false);
 }
 
 // The server drops connections now and then while removals go on: reconnects inside the call
@@ -209,10 +197,8 @@ TEST_F(StormTest, DroppedConnectionsDuringTheStormEndInTheAnswerOrARetryStatus) 
   clock().on_sleep = [this](size_t) { server().FaultsForTesting().drop_after_read = false; };
   Storm(/*replacers=*/2);
   server().FaultsForTesting().drop_after_read = false;
-  EXPECT_EQ(Unexpected(true), (std::map<std::string, uint64_t>{}));
-  EXPECT_GT(outcomes_.counts()["ok"], 0u);
+  ExpectTheStormWeathered(true);
   EXPECT_TRUE(Logged("Retrying RPC call"));
-  ExpectEverySlotAnswers();
 }
 
 }  // namespace
