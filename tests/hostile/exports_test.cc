@@ -19,30 +19,18 @@ const std::vector<uint8_t> kOkReply = {
 
 // Each with the status's system text, which the error text holds before the call and target.
 const ScriptCase<const char*> kCases[] = {
-    {"BadSignature",
-     [](Session& s, const Pdu& req) {
-       auto bytes = s.Encode(s.DefaultResponse(req));
-       bytes.back() ^= 0x40;
-       return Action{bytes};
-     },
+    {"BadSignature", ReplyMutated([](auto& b) { b.back() ^= 0x40; }),
      "A security package specific error occurred."},
-    {"WrongCallId",
-     [](Session& s, const Pdu& req) {
-       Pdu p = s.DefaultResponse(req);
-       p.call_id ^= 0x100;
-       return Action{s.Encode(p)};
-     },
+    {"WrongCallId", ReplyAltered([](Pdu& p) { p.call_id ^= 0x100; }),
      "A remote procedure call (RPC) protocol error occurred."},
-    {"UnprotectedFault",
-     [](Session&, const Pdu& req) { return Action{EncodePdu(FaultFor(req, 1783))}; },
-     "The stub received bad data."},
+    {"UnprotectedFault", FaultWith(1783), "The stub received bad data."},
 };
 
 class HostileExports : public ::testing::TestWithParam<ScriptCase<const char*>> {};
 
 TEST_P(HostileExports, ErrorTextComesBackAndTheNextCallReconnects) {
   HostileServer server(
-      OnFirstRequest(GetParam().script),
+      GetParam().script,
       {.ntlm_account = "ZELQA:alice:Pa55-w0rd!", .header_sign = true, .reply_stub = kOkReply});
 
   zelqa_char_t* id = nullptr;

@@ -238,4 +238,26 @@ Script BindAckAltered(std::function<void(Pdu&)> alter) {
   });
 }
 
+Script ReplyMutated(std::function<void(std::vector<uint8_t>&)> mutate, Action::Then then) {
+  return OnFirstRequest([=](Session& s, const Pdu& request) {
+    std::vector<uint8_t> bytes = s.Encode(s.DefaultResponse(request));
+    mutate(bytes);
+    return Action{bytes, then};
+  });
+}
+
+Script ReplyAltered(std::function<void(Pdu&)> alter) {
+  return OnFirstRequest([=](Session& s, const Pdu& request) {
+    Pdu response = s.DefaultResponse(request);
+    alter(response);
+    return Action{s.Encode(response)};
+  });
+}
+
+Script FaultWith(uint32_t status) {
+  return OnFirstRequest([status](Session&, const Pdu& request) {
+    return Action{EncodePdu(FaultFor(request, status))};
+  });
+}
+
 }  // namespace rpcrt::hostile

@@ -134,9 +134,18 @@ Script OnFirstRequest(std::function<Action(Session&, const Pdu&)> misbehave);
 Script OnFirstBind(std::function<Action(Session&, const Pdu&)> misbehave);
 // The first connection's well-behaved bind_ack, changed by `alter` before it is sent.
 Script BindAckAltered(std::function<void(Pdu&)> alter);
+// The first request's well-behaved response, encoded (and protected) and then broken by
+// `mutate`; `then` follows.
+Script ReplyMutated(std::function<void(std::vector<uint8_t>&)> mutate,
+                    Action::Then then = Action::Then::kContinue);
+// The first request's well-behaved response as a value, changed by `alter` before it is
+// encoded.
+Script ReplyAltered(std::function<void(Pdu&)> alter);
+// An unprotected fault with `status` answers the first request.
+Script FaultWith(uint32_t status);
 
-// A row of a table of misbehaving servers: the script (or what it answers the first request
-// with) and what the client ends with: its status, or the text of its error.
+// A row of a table of misbehaving servers: the script and what the client ends with, its
+// status or the text of its error.
 template <typename Expected = Status>
 struct ScriptCase {
   const char* name;

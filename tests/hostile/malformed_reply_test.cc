@@ -12,65 +12,34 @@ namespace {
 
 using Then = Action::Then;
 
-// The well-behaved response, encoded, then broken by `mutate`.
-Script Mutated(std::function<void(std::vector<uint8_t>&)> mutate, Then then = Then::kContinue) {
-  return OnFirstRequest([=](Session& s, const Pdu& request) {
-    std::vector<uint8_t> bytes = s.Encode(s.DefaultResponse(request));
-    mutate(bytes);
-    return Action{bytes, then};
-  });
-}
-
-// The well-behaved response as a value, changed before it is encoded.
-Script Altered(std::function<void(Pdu&)> alter) {
-  return OnFirstRequest([=](Session& s, const Pdu& request) {
-    Pdu response = s.DefaultResponse(request);
-    alter(response);
-    return Action{s.Encode(response)};
-  });
-}
-
-// A fault with `status` in place of the reply.
-Script FaultWith(uint32_t status) {
-  return OnFirstRequest([status](Session&, const Pdu& request) {
-    return Action{EncodePdu(FaultFor(request, status))};
-  });
+// Nothing is answered; the server waits for the client to give up.
+Action Silence(Session&, const Pdu&) {
+  return {{}, Then::kStall};
 }
 
 const ScriptCase<> kCases[] = {
     // The stream ends inside a fragment: the request went out, so its fate is unknown.
-    {"TruncatedThenClosed", Mutated([](auto& b) { b.resize(30); }, Then::kClose), kCallFailed},
+    {"TruncatedThenClosed", ReplyMutated([](auto& b) { b.resize(30); }, Then::kClose), kCallFailed},
     // frag_length covers the common header but not the response header.
-    {"BodyShorterThanItsHeader", Mutated([](auto& b) {
+    {"BodyShorterThanItsHeader", ReplyMutated([](auto& b) {
        b.resize(20);
        PutU16(b, 8, 20);
      }),
      kProtocolError},
-    {"FragLengthZero", Mutated([](auto& b) { PutU16(b, 8, 0); }), kProtocolError},
+    {"FragLengthZero", ReplyMutated([](auto& b) { PutU16(b, 8, 0); }), kProtocolError},
     // Claims a full-size fragment, sends a short one and waits: only the time-out ends it.
-    {"FragLength65535WithShortBody", Mutated([](auto& b) { PutU16(b, 8, 0xffff); }, Then::kStall),
-     kCallCancelled},
-    {"AuthLengthBeyondTheFragment", Mutated([](auto& b) { PutU16(b, 10, 0xfff0); }),
+    {"FragLength65535WithShortBody",
+     ReplyMutated([](auto& b) { PutU16(b, 8, 0xffff); }, Then::kStall), kCallCancelled},
+    {"AuthLengthBeyondTheFragment", ReplyMutated([](auto& b) { PutU16(b, 10, 0xfff0); }),
      kProtocolError},
-    {"WrongCallId", Altered([](Pdu& p) { p.call_id += 7; }), kProtocolError},
+    {"WrongCallId", ReplyAltered([](Pdu& p) { p.call_id += 7; }), kProtocolError},
     {"ResponseForAnotherContext",
-     Altered([](Pdu& p) { std::get<Response>(p.body).context_id = 9; }), kProtocolError},
-    {"LastFragmentWithoutFirst", Altered([](Pdu& p) { p.flags = kPfcLastFrag; }), kProtocolError},
-    {"BindAckInsteadOfResponse", OnFirstRequest([](Session&, const Pdu& request) {
-       Pdu ack;
-       ack.call_id = request.call_id;
-       ack.body = BindAck{};
-       return Action{EncodePdu(ack)};
-     }),
+     ReplyAltered([](Pdu& p) { std::get<Response>(p.body).context_id = 9; }), kProtocolError},
+    {"LastFragmentWithoutFirst", ReplyAltered([](Pdu& p) { p.flags = kPfcLastFrag; }),
      kProtocolError},
-    {"NoAnswer", OnFirstRequest([](Session&, const Pdu&) {
-       return Action{{}, Then::kStall};
-     }),
-     kCallCancelled},
-    {"OneBytePerSecond", OnFirstRequest([](Session& s, const Pdu& request) {
-       return Action{s.Encode(s.DefaultResponse(request)), Then::kTrickle};
-     }),
-     kCallCancelled},
+    {"BindAckInsteadOfResponse", ReplyAltered([](Pdu& p) { p.body = BindAck{}; }), kProtocolError},
+    {"NoAnswer", OnFirstRequest(Silence), kCallCancelled},
+    {"OneBytePerSecond", ReplyMutated([](auto&) {}, Then::kTrickle), kCallCancelled},
     // Whole fragments, one a second, never the last: the call time-out bounds the whole
     // reply, not each fragment.
     {"FragmentsOneASecond", OnFirstRequest([](Session& s, const Pdu& request) {
@@ -89,10 +58,7 @@ const ScriptCase<> kCases[] = {
     {"FaultReportingSuccess", FaultWith(0), kProtocolError},
     {"BindAckWithNoResults",
      BindAckAltered([](Pdu& ack) { std::get<BindAck>(ack.body).results.clear(); }), kProtocolError},
-    {"BindNeverAnswered", OnFirstBind([](Session&, const Pdu&) {
-       return Action{{}, Then::kStall};
-     }),
-     kCallCancelled},
+    {"BindNeverAnswered", OnFirstBind(Silence), kCallCancelled},
     {"BindAnsweredWithGarbage", OnFirstBind([](Session&, const Pdu&) {
        return Action{std::vector<uint8_t>(40, 0x05), Then::kStall};
      }),
@@ -114,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Hostile, MalformedReply, ::testing::ValuesIn(kCases),
 TEST(HostileReply, AllocHintIsOnlyAHint) {
   // Four GiB announced for a few bytes: nothing is reserved on its word, the reply is good.
   HostileServer server(
-      Altered([](Pdu& p) { std::get<Response>(p.body).alloc_hint = 0xffffffffu; }));
+      ReplyAltered([](Pdu& p) { std::get<Response>(p.body).alloc_hint = 0xffffffffu; }));
   ExpectEcho(*BindTo(server.port()), std::vector<uint8_t>(100, 1));
 }
 

@@ -45,57 +45,39 @@ void ExpectDropped(const HostileServer& server, const client::AuthInfo& auth, St
 }
 
 const ScriptCase<> kCases[] = {
-    {"Unsealed",
-     [](Session& s, const Pdu& req) { return Action{EncodePdu(s.DefaultResponse(req))}; },
+    {"Unsealed", OnFirstRequest([](Session& s, const Pdu& req) {
+       return Action{EncodePdu(s.DefaultResponse(req))};
+     }),
      kErrorAccessDenied},
-    {"IntegrityInsteadOfPrivacy",
-     [](Session& s, const Pdu& req) {
+    {"IntegrityInsteadOfPrivacy", OnFirstRequest([](Session& s, const Pdu& req) {
        return Action{s.EncodeAt(s.DefaultResponse(req), AuthnLevel::kPktIntegrity)};
-     },
+     }),
      kErrorAccessDenied},
-    {"BadSignature",
-     [](Session& s, const Pdu& req) {
-       auto bytes = s.Encode(s.DefaultResponse(req));
-       bytes.back() ^= 0x01;
-       return Action{bytes};
-     },
+    {"BadSignature", ReplyMutated([](auto& b) { b.back() ^= 0x01; }), kSecPkgError},
+    {"TamperedCiphertext", ReplyMutated([](auto& b) { b[kCommonHeaderSize + 8] ^= 0x80; }),
      kSecPkgError},
-    {"TamperedCiphertext",
-     [](Session& s, const Pdu& req) {
-       auto bytes = s.Encode(s.DefaultResponse(req));
-       bytes[kCommonHeaderSize + 8] ^= 0x80;
-       return Action{bytes};
-     },
-     kSecPkgError},
-    {"SignatureCutShort",
-     [](Session& s, const Pdu& req) {
-       auto bytes = s.Encode(s.DefaultResponse(req));
-       bytes.resize(bytes.size() - 8);
-       PutU16(bytes, 8, static_cast<uint16_t>(bytes.size()));
-       bytes[10] -= 8;
-       return Action{bytes};
-     },
+    {"SignatureCutShort", ReplyMutated([](auto& b) {
+       b.resize(b.size() - 8);
+       PutU16(b, 8, static_cast<uint16_t>(b.size()));
+       b[10] -= 8;
+     }),
      kSecPkgError},
     // The server's context sealed a reply it never sent: the one it sends carries the next
     // sequence number.
-    {"SequenceNumberSkipped",
-     [](Session& s, const Pdu& req) {
+    {"SequenceNumberSkipped", OnFirstRequest([](Session& s, const Pdu& req) {
        s.Encode(s.DefaultResponse(req));
        return Action{s.Encode(s.DefaultResponse(req))};
-     },
+     }),
      kSecPkgError},
     // Faults come unverified, with a verifier or without: their status ends the call, the
     // connection goes.
-    {"UnprotectedFault",
-     [](Session&, const Pdu& req) { return Action{EncodePdu(FaultFor(req, 0x0badf00du))}; },
-     0x0badf00du},
-    {"FaultWithAVerifier",
-     [](Session&, const Pdu& req) {
+    {"UnprotectedFault", FaultWith(0x0badf00du), 0x0badf00du},
+    {"FaultWithAVerifier", OnFirstRequest([](Session&, const Pdu& req) {
        Pdu fault = FaultFor(req, 0x0badf00du);
        fault.auth = AuthVerifier{{AuthnService::kWinNt, AuthnLevel::kPktPrivacy, 0, 0, 0},
                                  std::vector<uint8_t>(16, 0xee)};
        return Action{EncodePdu(fault)};
-     },
+     }),
      0x0badf00du},
 };
 
@@ -103,7 +85,7 @@ class SealedReply : public ::testing::TestWithParam<std::tuple<ScriptCase<>, Aut
 
 TEST_P(SealedReply, FailsTheCallAndDropsTheConnection) {
   const auto& [c, service] = GetParam();
-  HostileServer server(OnFirstRequest(c.script), kOptions);
+  HostileServer server(c.script, kOptions);
   ExpectDropped(server, Alice(service), c.expected);
 }
 
@@ -145,12 +127,8 @@ TEST(SealedReplyMisc, NtlmSignsTheHeaderWithoutHeaderSigning) {
   // Windows-family peers cover the whole PDU with an NTLM signature, header signing or not:
   // a reply whose header changed after sealing is refused.
   for (AuthnService service : kServices) {
-    HostileServer server(OnFirstRequest([](Session& s, const Pdu& request) {
-                           std::vector<uint8_t> bytes = s.Encode(s.DefaultResponse(request));
-                           bytes[16] ^= 0x01;  // alloc_hint
-                           return Action{bytes};
-                         }),
-                         kUnsignedHeader);
+    // The byte changed is in alloc_hint.
+    HostileServer server(ReplyMutated([](auto& b) { b[16] ^= 0x01; }), kUnsignedHeader);
     auto binding = BindTo(server.port(), Alice(service), kSealedTimeoutMs);
     EXPECT_EQ(CallOnce(*binding, std::vector<uint8_t>(48, 0x22)).status, kSecPkgError)
         << ServiceName(service);
