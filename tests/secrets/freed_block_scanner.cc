@@ -29,11 +29,6 @@ Hit g_hits[kMaxHits];
 int g_hit_count = 0;
 thread_local bool t_inside = false;
 
-bool Holds(const void* block, size_t size, const std::string& needle) {
-  if (needle.empty() || size < needle.size()) return false;
-  return memmem(block, size, needle.data(), needle.size()) != nullptr;
-}
-
 void Inspect(void* block, size_t size) {
   if (block == nullptr || !g_scanning.load(std::memory_order_acquire) || t_inside) return;
   t_inside = true;
@@ -41,7 +36,7 @@ void Inspect(void* block, size_t size) {
     std::lock_guard lock(g_mutex);
     if (g_needles != nullptr) {
       for (const std::string& needle : *g_needles) {
-        if (!Holds(block, size, needle)) continue;
+        if (memmem(block, size, needle.data(), needle.size()) == nullptr) continue;
         if (g_hit_count < kMaxHits) {
           Hit& hit = g_hits[g_hit_count];
           hit.size = size;

@@ -34,15 +34,13 @@ namespace {
 class ServerProcess {
  public:
   ServerProcess(const std::string& accounts, const std::string& out) {
-    std::vector<std::string> args = {ZELQA_SERVER_PROGRAM, "--listen", "127.0.0.1:0",
-                                     "--accounts",         accounts,   "--no-epm"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    const char* argv[] = {ZELQA_SERVER_PROGRAM, "--listen", "127.0.0.1:0", "--accounts",
+                          accounts.c_str(),     "--no-epm", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ))
+      pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     for (int i = 0; i < 200 && pid_ > 0 && port_ == 0; ++i) {
       const std::string text = logtest::read_file(out);
@@ -77,6 +75,8 @@ class SecretsTest : public ::testing::Test {
     password_ = "Sz-" + password_ + "-9";
     password16_.assign(password_.begin(), password_.end());
     collector_ = std::make_unique<logtest::collector_t>();
+    char collector_port[16];
+    std::snprintf(collector_port, sizeof collector_port, "%08x", collector_->port());
     std::ofstream(dir_.file("accounts")) << "ZELQA:alice:" << password_ << "\n";
     registry_ = std::make_unique<logtest::registry_file_t>(
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
@@ -87,7 +87,7 @@ class SecretsTest : public ::testing::Test {
         "\"ExtLogEnabled\"=dword:00000001\r\n"
         "\"ExtLogHost\"=\"127.0.0.1\"\r\n"
         "\"ExtLogPort\"=dword:" +
-        Hex(collector_->port()) + "\r\n");
+        std::string(collector_port) + "\r\n");
     common::ReloadOptionsForTesting();
     server_ = std::make_unique<ServerProcess>(dir_.file("accounts"), dir_.file("server.out"));
   }
@@ -96,12 +96,6 @@ class SecretsTest : public ::testing::Test {
     registry_.reset();
     collector_.reset();
     common::ReloadOptionsForTesting();
-  }
-
-  static std::string Hex(uint32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08x", value);
-    return buf;
   }
 
   // Connects (with `password`), calls, and disconnects; a failing step leaves its text in
@@ -200,22 +194,20 @@ TEST_F(SecretsTest, BuffersThatHeldThePasswordAreWipedBeforeTheyAreFreed) {
 // password copy wiped (the host checks the last two itself, after the library's statics).
 TEST_F(SecretsTest, HostExitingWithoutDisconnectLeavesNothingBehind) {
   ASSERT_NE(server_->port(), 0u);
-  const std::string log = dir_.file("exit_host.log");
+  const std::string log = dir_.file("exit_host.log"), pw_file = dir_.file("exit_host.pw");
   const std::string registry = dir_.file("exit_host.reg");
-  std::ofstream(dir_.file("exit_host.pw")) << password_ << "\n";
+  std::ofstream(pw_file) << password_ << "\n";
   std::ofstream(registry) << "Windows Registry Editor Version 5.00\r\n\r\n"
                              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zelqa\\Zelqa Harbrix]\r\n"
                              "\"RpcVerboseLog\"=dword:00000001\r\n"
                              "\"LogFile\"=\""
                           << log << "\"\r\n";
   const std::string port = std::to_string(server_->port());
-  const std::string pw_file = dir_.file("exit_host.pw");
-  std::vector<char*> argv = {const_cast<char*>(ZELQA_EXIT_HOST), const_cast<char*>(port.c_str()),
-                             const_cast<char*>(pw_file.c_str()), nullptr};
+  const char* argv[] = {ZELQA_EXIT_HOST, port.c_str(), pw_file.c_str(), nullptr};
   std::string env_registry = "ZELQA_REGISTRY_FILE=" + registry;
-  std::vector<char*> envp = {env_registry.data(), nullptr};
+  char* envp[] = {env_registry.data(), nullptr};
   pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
+  ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char* const*>(argv), envp), 0);
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
