@@ -53,14 +53,13 @@ load_args_t ParseArgs(int argc, char** argv) {
     }
   }
   auto take = [&](const char* name, auto& field) {
-    auto it = values.find(name);
-    if (it == values.end()) return;
-    if constexpr (std::is_same_v<std::decay_t<decltype(field)>, std::string>) {
-      field = it->second;
-    } else {
-      field = static_cast<std::decay_t<decltype(field)>>(std::stoll(it->second));
-    }
-    values.erase(it);
+    using Field = std::decay_t<decltype(field)>;
+    auto node = values.extract(name);
+    if (node.empty()) return;
+    if constexpr (std::is_same_v<Field, std::string>)
+      field = node.mapped();
+    else
+      field = static_cast<Field>(std::stoll(node.mapped()));
   };
   take("library", args.library);
   take("host", args.host);
@@ -82,10 +81,8 @@ load_args_t ParseArgs(int argc, char** argv) {
 }
 
 std::u16string ReadPassword(const std::string& path) {
-  if (path.empty()) return {};
-  std::ifstream in(path);
   std::string line;
-  std::getline(in, line);
+  if (!path.empty()) std::getline(std::ifstream(path), line);
   return platform::Utf8ToUtf16(line);
 }
 

@@ -9,14 +9,10 @@ namespace zelqa::load {
 
 process_usage_t SampleUsage() {
   process_usage_t usage;
-  {
-    // statm: total and resident size, in pages.
-    std::ifstream statm("/proc/self/statm");
-    size_t total = 0, resident = 0;
-    if (statm >> total >> resident) {
-      usage.rss_kb = resident * static_cast<size_t>(sysconf(_SC_PAGESIZE)) / 1024;
-    }
-  }
+  // statm: total and resident size, in pages.
+  size_t total = 0, resident = 0;
+  if (std::ifstream("/proc/self/statm") >> total >> resident)
+    usage.rss_kb = resident * static_cast<size_t>(sysconf(_SC_PAGESIZE)) / 1024;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
     ++usage.fds;

@@ -83,11 +83,9 @@ class StormTest : public ClientTest {
   // that callers holding the old identifier race its removal.
   void Replace(size_t slot) {
     const std::u16string fresh = Connect();
-    std::u16string old;
-    {
-      std::lock_guard guard(slots_mutex_);
-      old = std::exchange(slots_[slot], fresh);
-    }
+    std::unique_lock guard(slots_mutex_);
+    const std::u16string old = std::exchange(slots_[slot], fresh);
+    guard.unlock();
     Disconnect(old);
   }
 
