@@ -8,6 +8,7 @@
 # Usage: windows.sh [BUILD_ROOT] (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh  # the cross compilers and Wine, on a fresh machine
 root=${1:-build}
 for arch in i686 x86_64; do
   dir=$root/windows-$arch
