@@ -5,6 +5,27 @@
 
 namespace rpcrt::security::ntlm {
 
+StepResult ContextBase::Step(std::span<const uint8_t> input, std::vector<uint8_t>& output) {
+  output.clear();
+  const Leg leg = leg_;
+  leg_ = Leg::kFailed;  // until this leg succeeds
+  switch (leg) {
+    case Leg::kFirst:
+      output = FirstLeg(input);
+      leg_ = Leg::kLast;
+      return StepResult::kContinue;
+    case Leg::kLast:
+      output = LastLeg(input);
+      leg_ = Leg::kDone;
+      return StepResult::kComplete;
+    case Leg::kDone:
+      throw RpcError(kSecPkgError, "NTLM context is already established");
+    case Leg::kFailed:
+      break;
+  }
+  throw RpcError(kSecPkgError, "NTLM context failed earlier");
+}
+
 size_t ContextBase::SignatureSize(size_t) const {
   return kSignatureSize;
 }

@@ -42,30 +42,6 @@ class Initiator final : public ContextBase {
     if (settings_.workstation.empty()) settings_.workstation = LocalHostNames().netbios_computer;
   }
 
-  StepResult Step(std::span<const uint8_t> input, std::vector<uint8_t>& output) override {
-    output.clear();
-    const State state = state_;
-    state_ = State::kFailed;  // until this leg succeeds
-    switch (state) {
-      case State::kStart:
-        if (!input.empty()) throw RpcError(kSecPkgError, "NTLM client expects no first token");
-        output = EncodeNegotiate(NegotiateMessage{kRequestedFlags});
-        negotiate_ = output;
-        state_ = State::kSentNegotiate;
-        return StepResult::kContinue;
-      case State::kSentNegotiate:
-        output = Authenticate(input);
-        ForgetPassword();
-        state_ = State::kDone;
-        return StepResult::kComplete;
-      case State::kDone:
-        throw RpcError(kSecPkgError, "NTLM context is already established");
-      case State::kFailed:
-        break;
-    }
-    throw RpcError(kSecPkgError, "NTLM context failed earlier");
-  }
-
   std::string PeerName() const override {
     throw RpcError(kSecPkgError, "the NTLM client has no authenticated peer name");
   }
@@ -75,7 +51,17 @@ class Initiator final : public ContextBase {
   }
 
  private:
-  enum class State { kStart, kSentNegotiate, kDone, kFailed };
+  std::vector<uint8_t> FirstLeg(std::span<const uint8_t> input) override {
+    if (!input.empty()) throw RpcError(kSecPkgError, "NTLM client expects no first token");
+    negotiate_ = EncodeNegotiate(NegotiateMessage{kRequestedFlags});
+    return negotiate_;
+  }
+
+  std::vector<uint8_t> LastLeg(std::span<const uint8_t> challenge) override {
+    std::vector<uint8_t> authenticate = Authenticate(challenge);
+    ForgetPassword();
+    return authenticate;
+  }
 
   // The password is needed for one leg only; it does not stay for the life of the context.
   void ForgetPassword() {
@@ -152,7 +138,6 @@ class Initiator final : public ContextBase {
 
   Identity identity_;
   InitiatorSettings settings_;
-  State state_ = State::kStart;
   std::vector<uint8_t> negotiate_;
 };
 

@@ -44,36 +44,13 @@ class Acceptor final : public ContextBase {
         accounts_(std::move(accounts)),
         settings_(std::move(settings)) {}
 
-  StepResult Step(std::span<const uint8_t> input, std::vector<uint8_t>& output) override {
-    output.clear();
-    const State state = state_;
-    state_ = State::kFailed;  // until this leg succeeds
-    switch (state) {
-      case State::kStart:
-        output = Challenge(input);
-        state_ = State::kSentChallenge;
-        return StepResult::kContinue;
-      case State::kSentChallenge:
-        Accept(input);
-        state_ = State::kDone;
-        return StepResult::kComplete;
-      case State::kDone:
-        throw RpcError(kSecPkgError, "NTLM context is already established");
-      case State::kFailed:
-        break;
-    }
-    throw RpcError(kSecPkgError, "NTLM context failed earlier");
-  }
-
   std::string PeerName() const override {
     if (!IsEstablished()) throw RpcError(kSecPkgError, "NTLM context is not established");
     return peer_name_;
   }
 
  private:
-  enum class State { kStart, kSentChallenge, kDone, kFailed };
-
-  std::vector<uint8_t> Challenge(std::span<const uint8_t> negotiate_token) {
+  std::vector<uint8_t> FirstLeg(std::span<const uint8_t> negotiate_token) override {
     const NegotiateMessage negotiate = ParseNegotiate(negotiate_token);
     if (!(negotiate.flags & flag::kUnicode))
       throw RpcError(kSecPkgError, "NTLM client does not offer Unicode");
@@ -104,6 +81,12 @@ class Acceptor final : public ContextBase {
     negotiate_.assign(negotiate_token.begin(), negotiate_token.end());
     challenge_ = EncodeChallenge(challenge);
     return challenge_;
+  }
+
+  // AUTHENTICATE ends the exchange; nothing is answered.
+  std::vector<uint8_t> LastLeg(std::span<const uint8_t> token) override {
+    Accept(token);
+    return {};
   }
 
   void Accept(std::span<const uint8_t> token) {
@@ -162,7 +145,6 @@ class Acceptor final : public ContextBase {
 
   AccountStore accounts_;
   AcceptorSettings settings_;
-  State state_ = State::kStart;
   uint32_t offered_flags_ = 0;
   ntlm::Challenge server_challenge_{};
   std::vector<uint8_t> negotiate_;
